@@ -1,0 +1,55 @@
+# Two commands for a fresh machine: `make run` and `make test`. Both install what is missing.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+ARGS ?=
+CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+
+.PHONY: deps run build-release build-test build-tsan test test-tsan windows-syntax-check bench clean
+
+deps:
+	@scripts/install-deps
+
+build/release/build.ninja:
+	cmake -S . -B build/release $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DVORNA_BUILD_TESTS=OFF
+
+build-release: deps build/release/build.ninja
+	cmake --build build/release -j $(JOBS)
+
+run: build-release
+	./build/release/vorna-input-trellan $(ARGS)
+
+build/test/build.ninja:
+	cmake -S . -B build/test $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug "-DVORNA_SANITIZE=address;undefined"
+
+build-test: deps build/test/build.ninja
+	cmake --build build/test -j $(JOBS)
+
+windows-syntax-check: build-test
+	cmake --build build/test --target windows-syntax-check
+
+test: build-test windows-syntax-check
+	cd build/test && ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS) --timeout 300
+	$(MAKE) --no-print-directory test-tsan
+
+build/tsan/build.ninja:
+	cmake -S . -B build/tsan $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DVORNA_SANITIZE=thread
+
+# Threaded code runs again under ThreadSanitizer: the tests labelled "threaded".
+test-tsan: deps
+	@if grep -rqs 'LABELS threaded' tests; then \
+		$(MAKE) --no-print-directory build/tsan/build.ninja && \
+		cmake --build build/tsan -j $(JOBS) && \
+		cd build/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+			ctest --output-on-failure -j $(JOBS) -L threaded --timeout 300; \
+	else echo "test-tsan: no threaded tests yet"; fi
+
+build/bench/build.ninja:
+	cmake -S . -B build/bench $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DVORNA_BUILD_TESTS=OFF -DVORNA_BUILD_BENCH=ON
+
+bench: deps build/bench/build.ninja
+	cmake --build build/bench -j $(JOBS)
+	@for b in build/bench/bench/*_bench; do echo "== $$b"; $$b --benchmark_counters_tabular=true || exit 1; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,16 @@
+# vorna_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l])
+# One GoogleTest executable, registered test by test with CTest.
+function(vorna_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  set(_labels ${T_LABELS})
+  if(NOT _labels)
+    set(_labels unit)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${_labels}"
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VORNA_SOURCE_DIR=${PROJECT_SOURCE_DIR};VORNA_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
