@@ -28,7 +28,7 @@ windows-syntax-check: build-test
 	cmake --build build/test --target windows-syntax-check
 
 test: build-test windows-syntax-check
-	cd build/test && ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	cd build/test && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 300
 	$(MAKE) --no-print-directory test-tsan
 
