@@ -33,12 +33,13 @@ QByteArray compactJson(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// Reads an open file without ever taking more than one byte beyond the limit into memory;
-// empty when the file is larger than the limit.
+// Reads an open file without ever taking more than the limit into memory; empty when there is
+// more (the size reported on open may be stale, or the file may be no regular file).
 std::optional<QByteArray> readBounded(QFile& file)
 {
-    QByteArray bytes = file.read(kMaxLibraryFileBytes + 1);
-    if (bytes.size() > kMaxLibraryFileBytes)
+    QByteArray bytes = file.read(kMaxLibraryFileBytes);
+    char beyond = 0;
+    if (file.getChar(&beyond))
         return std::nullopt;
     return bytes;
 }

@@ -269,6 +269,10 @@ TEST_F(LibraryFiles, ReadLimitIsExactlyTheFileLimit)
     EXPECT_EQ(error.toStdString(), "Cannot read library or file too large");
     EXPECT_EQ(untouched, QJsonObject({{"untouched", true}}));
 
+    // A file whose reported size is no guide (an endless device) is read only up to the limit.
+    EXPECT_FALSE(loadLibrary("/dev/zero", untouched, error));
+    EXPECT_EQ(error.toStdString(), "Library too large");
+
     EXPECT_FALSE(loadLibrary(path("missing.json"), untouched, error));
     EXPECT_EQ(error.toStdString(), "Cannot read library or file too large");
     EXPECT_FALSE(loadLibrary(root_.path(), untouched, error));
