@@ -129,10 +129,6 @@ void applyRule(core::MappingEngine& engine, ActiveMapping& entry, const Compiled
     engine.refresh(entry);
 }
 
-} // namespace
-
-namespace {
-
 bool ruleMatches(const CompiledRule& rule, const std::array<core::HeldInput, core::kMaxHeldInputs>& held,
                  const InputEvent& event)
 {
