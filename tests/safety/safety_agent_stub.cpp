@@ -2,11 +2,12 @@
 // its own executable, so this one program plays both parts:
 //   safety_agent_stub --watchdog NAME PID   the real watchdog, or a misbehaving one chosen by
 //                                           VORNA_STUB_WATCHDOG (never-ready, exit-early,
-//                                           ignore-stop, idle)
+//                                           ignore-stop, idle); its exit code also goes
+//                                           to the file VORNA_STUB_RESULT names
 //   safety_agent_stub agent HOLD...         creates the journal, starts the watchdog, holds
 //                                           what it is told and beats until told to stop
 // HOLD is key:VK, text:VK, button:N, numpad-enter or unicode:UNIT. The agent prints
-// "ready WATCHDOG_PID", then "holding"; on the line "stop" it clears its marks and closes the
+// "ready WATCHDOG_PID JOURNAL_NAME", then "holding"; on the line "stop" it clears its marks and closes the
 // journal, on "stop-keep" it closes with its marks in place; then it prints "closed" and exits.
 #include "engine/safety_journal.h"
 #include "engine/watchdog.h"
@@ -47,13 +48,15 @@ void waitForCleanStop(const SafetyJournalView& journal)
         sleepMs(10);
 }
 
-int fakeWatchdog(const std::string& mode, const char* name)
+int fakeWatchdog(const std::string& mode, const char* name, const char* agentPid)
 {
     if (mode == "exit-early")
         return kWatchdogHooksMissing;
     SafetyJournalView* journal = openJournal(name);
     if (journal == nullptr)
         return kWatchdogNoJournal;
+    if (journal->agentProcessId() != std::strtoul(agentPid, nullptr, 10))
+        return kWatchdogForeignJournal;
     if (mode == "never-ready") {
         waitForCleanStop(*journal);
         return kWatchdogDone;
@@ -68,14 +71,27 @@ int fakeWatchdog(const std::string& mode, const char* name)
     return kWatchdogDone;
 }
 
-int runWatchdog(int argc, char** argv)
+int watch(int argc, char** argv)
 {
     if (argc < 4)
         return kWatchdogBadArguments;
     if (const char* mode = std::getenv("VORNA_STUB_WATCHDOG"); mode != nullptr && *mode != '\0')
-        return fakeWatchdog(mode, argv[2]);
+        return fakeWatchdog(mode, argv[2], argv[3]);
     const std::wstring name(argv[2], argv[2] + std::strlen(argv[2]));
     return Watchdog::run(name, static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)));
+}
+
+// The agent reaps its watchdog, so the exit code also goes to the file VORNA_STUB_RESULT names.
+int runWatchdog(int argc, char** argv)
+{
+    const int code = watch(argc, argv);
+    if (const char* path = std::getenv("VORNA_STUB_RESULT"); path != nullptr && *path != '\0') {
+        if (std::FILE* file = std::fopen(path, "w")) {
+            std::fprintf(file, "%d\n", code);
+            std::fclose(file);
+        }
+    }
+    return code;
 }
 
 struct Hold {
@@ -172,7 +188,8 @@ int runAgent(int argc, char** argv)
         std::fflush(stdout);
         return 2;
     }
-    std::printf("ready %u\n", static_cast<unsigned>(journal.watchdogProcessId()));
+    const std::wstring& name = journal.name();
+    std::printf("ready %u %s\n", static_cast<unsigned>(journal.watchdogProcessId()), std::string(name.begin(), name.end()).c_str());
     std::fflush(stdout);
 
     std::uint32_t unicodeSlot = 0;
