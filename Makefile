@@ -16,7 +16,7 @@ build-release: deps build/release/build.ninja
 	cmake --build build/release -j $(JOBS)
 
 run: build-release
-	./build/release/vorna-input-trellan $(ARGS)
+	./build/release/app/vorna-input-trellan $(ARGS)
 
 build/test/build.ninja:
 	cmake -S . -B build/test $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug "-DVORNA_SANITIZE=address;undefined"
