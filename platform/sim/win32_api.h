@@ -1,15 +1,20 @@
-// Win32 functions provided by the simulated session, with the signatures Windows gives them.
+// Win32 as the simulated session provides it, with the names, signatures, structure layouts
+// and constant values of x86-64 Windows.
 #pragma once
 
 #include "platform/sim/win32_types.h"
-
-DWORD WINAPI GetCurrentProcessId();
-// The session of a process comes from its VORNA_SESSION_ID environment variable (default 1),
-// which children inherit; never from getsid(), since detached starts call setsid().
-BOOL WINAPI ProcessIdToSessionId(DWORD dwProcessId, DWORD* pSessionId);
-DWORD WINAPI GetLastError();
-void WINAPI SetLastError(DWORD dwErrCode);
-
-#define ERROR_SUCCESS 0L
-#define ERROR_ACCESS_DENIED 5L
-#define ERROR_INVALID_PARAMETER 87L
+#include "platform/sim/win32_errors.h"
+#include "platform/sim/win32_wait.h"
+#include "platform/sim/win32_time.h"
+#include "platform/sim/win32_thread.h"
+#include "platform/sim/win32_message.h"
+#include "platform/sim/win32_window.h"
+#include "platform/sim/win32_input.h"
+#include "platform/sim/win32_screen.h"
+#include "platform/sim/win32_raw_input.h"
+#include "platform/sim/win32_notice.h"
+#include "platform/sim/win32_process.h"
+#include "platform/sim/win32_file.h"
+#include "platform/sim/win32_shared_memory.h"
+#include "platform/sim/win32_security.h"
+#include "platform/sim/win32_com.h"

@@ -1,0 +1,145 @@
+// Rule-list parsing and snapshot compilation. compileRules runs where no allocation is allowed,
+// so a counting global allocator reports every heap allocation made inside it.
+#include "core/rule_list.h"
+#include "core/rules_snapshot.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QJsonObject>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+namespace {
+
+std::atomic<std::size_t> g_allocations{0};
+
+void* countedAllocation(std::size_t size)
+{
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
+
+void* countedAlignedAllocation(std::size_t size, std::align_val_t alignment)
+{
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    const std::size_t align = static_cast<std::size_t>(alignment);
+    if (void* p = std::aligned_alloc(align, (std::max<std::size_t>(size, 1) + align - 1) / align * align))
+        return p;
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+void* operator new(std::size_t size) { return countedAllocation(size); }
+void* operator new[](std::size_t size) { return countedAllocation(size); }
+void* operator new(std::size_t size, std::align_val_t alignment) { return countedAlignedAllocation(size, alignment); }
+void* operator new[](std::size_t size, std::align_val_t alignment) { return countedAlignedAllocation(size, alignment); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+
+namespace {
+
+using namespace vorna::core;
+
+// 256 distinct rules (16 keys x 16 modifier sets) cycling through the target forms and triggers.
+QJsonArray fullRuleList()
+{
+    const char* targets[] = {"key_66", "blocked", "macro:3", "action:12", "layer:timed:2:1500",
+                             "chord:key_162+key_67", "toggle:key_20", "pointer:speed", "unchanged"};
+    QJsonArray rules;
+    for (int i = 0; i < int(kMaxRules); ++i) {
+        QJsonObject rule;
+        rule.insert(QStringLiteral("source"), QStringLiteral("key_%1").arg(65 + i % 16));
+        rule.insert(QStringLiteral("target"), QString::fromLatin1(targets[i % std::size(targets)]));
+        rule.insert(QStringLiteral("modifiers"), i / 16);
+        rule.insert(QStringLiteral("name"), QStringLiteral("Rule %1").arg(i + 1));
+        switch (i % 4) {
+        case 1:
+            rule.insert(QStringLiteral("trigger"),
+                        QJsonObject{{"kind", "holdTap"}, {"intervalMs", 250}, {"fallback", "chord:key_162+key_68"}});
+            break;
+        case 2:
+            rule.insert(QStringLiteral("trigger"),
+                        QJsonObject{{"kind", "double"}, {"intervalMs", 300}, {"fallback", "unchanged"}});
+            break;
+        case 3:
+            rule.insert(QStringLiteral("keepOriginal"), true);
+            rule.insert(QStringLiteral("trigger"),
+                        QJsonObject{{"kind", "chord"}, {"intervalMs", 400}, {"keys", QJsonArray{"key_162", "key_160"}}});
+            break;
+        default:
+            break;
+        }
+        rules.append(rule);
+    }
+    return rules;
+}
+
+void setPerRuleCounter(benchmark::State& state)
+{
+    state.SetItemsProcessed(std::int64_t(state.iterations()) * std::int64_t(kMaxRules));
+    state.counters["time_per_rule"] = benchmark::Counter(
+        double(kMaxRules), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_ParseRules256(benchmark::State& state)
+{
+    const QJsonArray rules = fullRuleList();
+    auto snapshot = std::make_unique<RulesSnapshot>();
+    QString error;
+    const std::size_t before = g_allocations.load(std::memory_order_relaxed);
+    for (auto _ : state) {
+        if (!parseRules(rules, *snapshot, error)) {
+            state.SkipWithError(qPrintable(error));
+            break;
+        }
+        benchmark::DoNotOptimize(snapshot->count);
+    }
+    const std::size_t allocations = g_allocations.load(std::memory_order_relaxed) - before;
+    setPerRuleCounter(state);
+    // Text and JSON work allocates here; shown beside the compiler's zero as a check on the counter.
+    state.counters["heap_allocations"] = benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ParseRules256);
+
+void BM_CompileRulesFullSnapshot(benchmark::State& state)
+{
+    auto parsed = std::make_unique<RulesSnapshot>();
+    QString error;
+    if (!parseRules(fullRuleList(), *parsed, error)) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    // Back to list order, reversed, so every call has real sorting to do.
+    auto input = std::make_unique<RulesSnapshot>(*parsed);
+    std::sort(input->rules.begin(), input->rules.end(),
+              [](const CompiledRule& a, const CompiledRule& b) { return a.id > b.id; });
+    auto output = std::make_unique<RulesSnapshot>();
+
+    const std::size_t before = g_allocations.load(std::memory_order_relaxed);
+    for (auto _ : state) {
+        const int result = compileRules(input->rules.data(), kMaxRules, *output);
+        benchmark::DoNotOptimize(result);
+        benchmark::ClobberMemory();
+    }
+    const std::size_t allocations = g_allocations.load(std::memory_order_relaxed) - before;
+    setPerRuleCounter(state);
+    state.counters["heap_allocations"] = benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_CompileRulesFullSnapshot);
+
+} // namespace
+
+BENCHMARK_MAIN();

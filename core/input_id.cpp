@@ -1,0 +1,151 @@
+#include "core/input_id.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <array>
+#include <initializer_list>
+#include <utility>
+
+namespace vorna::core {
+
+namespace {
+
+// One bit per virtual-key code 0-255.
+using KeySet = std::array<std::uint64_t, 4>;
+
+constexpr KeySet keySet(std::initializer_list<std::pair<int, int>> ranges)
+{
+    KeySet set{};
+    for (const auto& [first, last] : ranges)
+        for (int code = first; code <= last; ++code)
+            set[std::size_t(code) / 64] |= std::uint64_t(1) << (code % 64);
+    return set;
+}
+
+constexpr bool contains(const KeySet& set, unsigned code)
+{
+    return code < 256 && (set[code / 64] >> (code % 64) & 1u) != 0;
+}
+
+// Virtual keys a packed id may carry: the generic Shift, Ctrl and Alt (16-18) included, because
+// the engine builds them for modifier state.
+constexpr KeySet kValidVirtualKeys = keySet({{8, 9}, {12, 13}, {16, 20}, {27, 27}, {32, 57}, {65, 93},
+                                             {96, 135}, {144, 145}, {160, 183}, {186, 192},
+                                             {219, 223}, {226, 226}});
+
+// Virtual keys a text may name: rules use the left and right modifier keys instead of 16-18.
+constexpr KeySet kTextVirtualKeys = keySet({{8, 9}, {12, 13}, {19, 20}, {27, 27}, {32, 57}, {65, 93},
+                                            {96, 135}, {144, 145}, {160, 183}, {186, 192},
+                                            {219, 223}, {226, 226}});
+
+const QStringList& wheelNames()
+{
+    static const QStringList names = {QStringLiteral("wheel_up"), QStringLiteral("wheel_down"),
+                                      QStringLiteral("wheel_left"), QStringLiteral("wheel_right")};
+    return names;
+}
+
+const QStringList& buttonNames()
+{
+    static const QStringList names = {QStringLiteral("mouse_left"), QStringLiteral("mouse_right"),
+                                      QStringLiteral("mouse_middle"), QStringLiteral("mouse_back"),
+                                      QStringLiteral("mouse_forward")};
+    return names;
+}
+
+QString nameAt(const QStringList& names, std::uint16_t code)
+{
+    return code >= 1 && code <= names.size() ? names.at(code - 1) : QString();
+}
+
+} // namespace
+
+bool parseInputId(const QString& text, InputId& id)
+{
+    static const QRegularExpression keyPattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("key_([1-9][0-9]{0,2})")));
+
+    if (text == QLatin1String("key_numpad_enter")) {
+        id = makeInputId(kClassKeyboard, kKindExtendedScanCode, kNumpadEnterCode);
+        return true;
+    }
+    if (const qsizetype wheel = wheelNames().indexOf(text); wheel >= 0) {
+        id = makeInputId(kClassWheel, kKindWheel, std::uint16_t(wheel + 1));
+        return true;
+    }
+    if (const qsizetype button = buttonNames().indexOf(text); button >= 0) {
+        id = makeInputId(kClassMouseButton, kKindMouseButton, std::uint16_t(button + 1));
+        return true;
+    }
+    const QRegularExpressionMatch match = keyPattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    bool converted = false;
+    const uint code = match.captured(1).toUInt(&converted, 10);
+    if (!converted || !contains(kTextVirtualKeys, code))
+        return false;
+    id = makeInputId(kClassKeyboard, kKindVirtualKey, std::uint16_t(code));
+    return isValidInputId(id);
+}
+
+QString inputIdName(InputId id)
+{
+    const std::uint16_t code = inputCode(id);
+    switch (inputKind(id)) {
+    case kKindVirtualKey:
+        return QStringLiteral("key_%1").arg(code);
+    case kKindExtendedScanCode:
+        return code == kNumpadEnterCode ? QStringLiteral("key_numpad_enter") : QString();
+    case kKindMouseButton:
+        return nameAt(buttonNames(), code);
+    case kKindWheel:
+        return nameAt(wheelNames(), code);
+    default:
+        return QString();
+    }
+}
+
+bool isValidInputId(InputId id)
+{
+    const std::uint16_t code = inputCode(id);
+    if (code == 0)
+        return false;
+    const std::uint8_t kind = inputKind(id);
+    switch (inputClass(id)) {
+    case kClassWheel:
+        return kind == kKindWheel && code <= 4;
+    case kClassMouseButton:
+        return kind == kKindMouseButton && code <= 32;
+    case kClassKeyboard:
+        switch (kind) {
+        case kKindVirtualKey:
+            return contains(kValidVirtualKeys, code);
+        case kKindExtendedScanCode:
+            return code <= 1023;
+        case 2:
+            return code <= 767;
+        case 3:
+            return code <= 255;
+        default:
+            return false;
+        }
+    default:
+        return false;
+    }
+}
+
+bool isCriticalInput(const QString& text)
+{
+    static const QStringList critical = {
+        QStringLiteral("mouse_left"), QStringLiteral("mouse_right"), QStringLiteral("key_9"),
+        QStringLiteral("key_13"),     QStringLiteral("key_27"),      QStringLiteral("key_16"),
+        QStringLiteral("key_17"),     QStringLiteral("key_18"),      QStringLiteral("key_91"),
+        QStringLiteral("key_92"),     QStringLiteral("key_160"),     QStringLiteral("key_161"),
+        QStringLiteral("key_162"),    QStringLiteral("key_163"),     QStringLiteral("key_164"),
+        QStringLiteral("key_165"),
+    };
+    return critical.contains(text, Qt::CaseSensitive);
+}
+
+} // namespace vorna::core

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QStringList>
+
+namespace vorna::core {
+
+// True when every key of `object` is in `allowed` (exact, case-sensitive). Requires none of them:
+// callers that need required keys also count the object's keys.
+bool hasOnlyKeys(const QJsonObject& object, const QStringList& allowed);
+
+// True for a JSON string that is not blank after trimming, has at most `bound` UTF-16 units
+// untrimmed, and holds no U+0000.
+bool isBoundedString(const QJsonValue& value, int bound);
+
+// True for a JSON number without a fraction within [minimum, maximum]; writes `result` only then.
+// The range is checked on the double before any conversion, so no out-of-range value is ever
+// cast to an integer.
+bool readWholeNumber(const QJsonValue& value, int minimum, int maximum, int& result);
+
+} // namespace vorna::core

@@ -1,0 +1,272 @@
+#include "engine/rule_evaluation.h"
+
+#include <algorithm>
+
+namespace vorna::windows::engine {
+
+using core::ActiveMapping;
+using core::CompiledRule;
+using core::InputId;
+using core::TargetKind;
+
+namespace {
+
+constexpr std::uint64_t kNsPerMs = 1'000'000;
+
+bool isKey(InputId id)
+{
+    return core::inputClass(id) == core::kClassKeyboard;
+}
+
+bool isWellFormed(const InputEvent& event)
+{
+    return event.device != 0 && core::isValidInputId(event.input) && event.phase <= core::kPhaseRepeat &&
+           event.provider <= kMaxProviderCode && event.channel <= kMaxChannelCode;
+}
+
+// Preceding keys of a chord trigger: held in the listed order, all before the event, the first
+// of them no longer than the interval ago.
+bool chordMatches(const CompiledRule& rule, const std::array<core::HeldInput, core::kMaxHeldInputs>& held,
+                  const InputEvent& event)
+{
+    std::uint64_t previous = 0;
+    std::uint64_t first = 0;
+    for (std::uint8_t k = 0; k < rule.precedingKeyCount && k < rule.precedingKeys.size(); ++k) {
+        const core::HeldInput* found = nullptr;
+        for (const core::HeldInput& entry : held) {
+            if (entry.device != 0 && entry.input == rule.precedingKeys[k]) {
+                found = &entry;
+                break;
+            }
+        }
+        if (!found || found->pressTime == 0 || found->pressTime <= previous || found->pressTime >= event.time)
+            return false;
+        previous = found->pressTime;
+        if (k == 0)
+            first = previous;
+    }
+    return std::uint64_t(rule.triggerIntervalMs) * kNsPerMs >= event.time - first;
+}
+
+void copyTargetFields(EvaluationResult& result, const ActiveMapping& entry)
+{
+    result.layerOp = entry.layerOp;
+    result.layerIndex = entry.layerIndex;
+    result.layerTimerMs = entry.layerTimerMs;
+    result.pointerMode = entry.pointerMode;
+}
+
+// The system must not see the up of a key that another mapping keeps down.
+void shieldHeldOutput(EvaluationResult& result, const core::MappingEngine& engine, InputId input)
+{
+    if (!result.suppress && engine.holdersOfOutput(input) > 0)
+        result.suppress = 1;
+}
+
+void pressKeyTarget(core::MappingEngine& engine, ActiveMapping& entry, const CompiledRule& rule,
+                    core::OutputBatch& batch)
+{
+    entry.toggle = rule.targetKind == TargetKind::Toggle;
+    entry.suppress = rule.suppressOriginal;
+    if (core::isWheelInput(rule.output)) {
+        batch.append(rule.output, core::kPhaseDown);
+        return;
+    }
+    const std::uint16_t extra = rule.targetKind == TargetKind::KeyOutput
+                                    ? std::min<std::uint16_t>(rule.chordKeyCount, core::kMaxExtraOutputs)
+                                    : 0;
+    // Checked while this entry's outputs are not yet down, so only other holders count.
+    if (engine.outputIsFree(rule.output))
+        batch.append(rule.output, core::kPhaseDown);
+    for (std::uint16_t i = 0; i < extra; ++i) {
+        if (engine.outputIsFree(rule.chordKeys[i]))
+            batch.append(rule.chordKeys[i], core::kPhaseDown);
+    }
+    entry.output = rule.output;
+    for (std::uint16_t i = 0; i < extra; ++i)
+        entry.extraOutputs[i] = rule.chordKeys[i];
+    entry.extraCount = extra;
+    entry.outputsDown = 1;
+}
+
+void applyRule(core::MappingEngine& engine, ActiveMapping& entry, const CompiledRule& rule,
+               core::OutputBatch& batch)
+{
+    entry.ruleId = rule.id;
+    switch (rule.targetKind) {
+    case TargetKind::KeyOutput:
+    case TargetKind::Toggle:
+        pressKeyTarget(engine, entry, rule, batch);
+        break;
+    case TargetKind::Blocked:
+        entry.suppress = 1;
+        break;
+    case TargetKind::Unchanged:
+        break;
+    case TargetKind::Macro:
+        entry.suppress = rule.suppressOriginal;
+        entry.macroSlot = rule.macroSlot;
+        break;
+    case TargetKind::Layer:
+        entry.suppress = rule.suppressOriginal;
+        entry.layerOp = std::uint8_t(rule.layerOp);
+        entry.layerIndex = rule.layerIndex;
+        entry.layerTimerMs = rule.layerTimerMs;
+        break;
+    case TargetKind::Action:
+        entry.suppress = rule.suppressOriginal;
+        entry.actionSlot = rule.actionSlot;
+        break;
+    case TargetKind::Pointer:
+        entry.suppress = rule.suppressOriginal;
+        entry.pointerMode = std::uint8_t(rule.pointerMode);
+        break;
+    }
+}
+
+} // namespace
+
+const CompiledRule* findRule(const core::RulesSnapshot& rules,
+                             const std::array<core::HeldInput, core::kMaxHeldInputs>& held,
+                             const InputEvent& event)
+{
+    const std::uint64_t count = rules.count < rules.rules.size() ? rules.count : rules.rules.size();
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const CompiledRule& rule = rules.rules[i];
+        if (rule.source != event.input)
+            continue;
+        if (rule.device != 0 && rule.device != event.device)
+            continue;
+        if ((rule.modifiers & ~event.modifiers) != 0)
+            continue;
+        if (rule.trigger != core::TriggerKind::Chord || chordMatches(rule, held, event))
+            return &rule;
+    }
+    return nullptr;
+}
+
+void trackHeld(core::MappingEngine& engine, const InputEvent& event)
+{
+    if (event.origin != kOriginPhysical || event.device == 0 || !core::isValidInputId(event.input) ||
+        core::isWheelInput(event.input))
+        return;
+    core::HeldInput* free = nullptr;
+    for (core::HeldInput& entry : engine.held) {
+        if (entry.device == event.device && entry.input == event.input) {
+            if (event.phase == core::kPhaseUp)
+                entry = core::HeldInput{};
+            return;
+        }
+        if (!free && entry.device == 0)
+            free = &entry;
+    }
+    if (event.phase == core::kPhaseDown && free)
+        *free = core::HeldInput{event.device, event.time, event.input};
+}
+
+EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& event, const CompiledRule* rule)
+{
+    EvaluationResult result;
+    if (event.origin == kOriginProgram) {
+        result.status = kStatusProgramOrigin;
+        return result;
+    }
+    if (event.origin == kOriginInjected) {
+        result.status = kStatusInjectedOrigin;
+        return result;
+    }
+    if (event.origin != kOriginPhysical || !isWellFormed(event)) {
+        result.status = kStatusInvalid;
+        return result;
+    }
+
+    result.status = engine.released ? kStatusReleased : kStatusProcessed;
+    if (!rule)
+        trackHeld(engine, event);
+
+    ActiveMapping* entry = nullptr;
+    ActiveMapping* free = nullptr;
+    for (ActiveMapping& candidate : engine.active) {
+        if (candidate.occupied) {
+            if (candidate.owner == event.device && candidate.source == event.input) {
+                entry = &candidate;
+                break;
+            }
+        } else if (!free) {
+            free = &candidate;
+        }
+    }
+
+    if (entry && event.phase == core::kPhaseUp) {
+        result.suppress = entry->suppress;
+        result.ruleId = entry->ruleId;
+        result.macroSlot = entry->macroSlot;
+        if (!engine.released)
+            result.actionSlot = entry->actionSlot;
+        copyTargetFields(result, *entry);
+        if (!entry->toggle) {
+            engine.releaseOutputsGuarded(*entry, result.batch);
+            shieldHeldOutput(result, engine, event.input);
+        } else if (entry->outputsDown) {
+            entry->latched = 1;
+            shieldHeldOutput(result, engine, event.input);
+            return result;
+        }
+        *entry = ActiveMapping{};
+        return result;
+    }
+
+    if (entry) {
+        // Down or repeat of a source that is already down: it keeps the decision of its press,
+        // so a remapped key's auto-repeat and a latched toggle's second press never leak.
+        result.suppress = entry->suppress;
+        result.ruleId = entry->ruleId;
+        copyTargetFields(result, *entry);
+        if (!entry->toggle) {
+            if (entry->outputsDown && isKey(event.input) && isKey(entry->output)) {
+                const InputId last = entry->extraCount ? entry->extraOutputs[entry->extraCount - 1] : entry->output;
+                if (isKey(last))
+                    result.batch.append(last, core::kPhaseRepeat);
+            }
+        } else if (event.phase == core::kPhaseDown && entry->latched) {
+            entry->latched = 0;
+            engine.releaseOutputs(*entry, result.batch);
+        }
+        return result;
+    }
+
+    if (event.phase == core::kPhaseUp) {
+        shieldHeldOutput(result, engine, event.input);
+        return result;
+    }
+    if (event.phase == core::kPhaseRepeat)
+        return result;
+
+    if (!free) {
+        engine.releaseAll(result.batch);
+        engine.overflow = 1;
+        result.status = kStatusTableFull;
+        return result;
+    }
+
+    *free = ActiveMapping{};
+    free->occupied = 1;
+    free->owner = event.device;
+    free->source = event.input;
+    if (engine.released)
+        return result;
+    if (!rule)
+        rule = findRule(engine.rules, engine.held, event);
+    if (!rule)
+        return result;
+
+    applyRule(engine, *free, *rule, result.batch);
+    result.suppress = free->suppress;
+    result.ruleId = free->ruleId;
+    result.macroSlot = free->macroSlot;
+    result.actionSlot = free->actionSlot;
+    copyTargetFields(result, *free);
+    return result;
+}
+
+} // namespace vorna::windows::engine
