@@ -10,21 +10,21 @@ int32_t takeNotches(int32_t& accumulator, int32_t delta)
     return int32_t(notches);
 }
 
-WheelConversion convertWheel(const WheelSettings& settings, bool horizontalInput, int32_t delta,
+WheelConversion convertWheel(const core::MotionSettings& settings, bool horizontalInput, int32_t delta,
                              bool always, WheelRemainders& remainders)
 {
     WheelConversion result;
     int64_t hundredths = 0;
     if (horizontalInput) {
-        if (settings.horizontal == 100 && !settings.invertHorizontal && !always)
+        if (settings.wheelHorizontal == 100 && !settings.invertHorizontal && !always)
             return result;
-        hundredths = int64_t(settings.horizontal) * delta;
+        hundredths = int64_t(settings.wheelHorizontal) * delta;
         if (settings.invertHorizontal)
             hundredths = -hundredths;
         result.horizontal = true;
     } else {
-        if (settings.vertical != 100 || settings.invertVertical) {
-            hundredths = int64_t(settings.vertical) * delta;
+        if (settings.wheelVertical != 100 || settings.invertVertical) {
+            hundredths = int64_t(settings.wheelVertical) * delta;
             if (settings.invertVertical)
                 hundredths = -hundredths;
         } else if (settings.pages || settings.verticalToHorizontal || always) {

@@ -3,6 +3,8 @@
 // Integer only, so slow high-resolution wheels and small percentages never lose a unit.
 #pragma once
 
+#include "core/motion_settings.h"
+
 #include <cstdint>
 
 namespace vorna::windows {
@@ -35,19 +37,9 @@ struct WheelConversion {
     int64_t amount = 0;      // signed wheel units (or notches); 0: nothing to send yet
 };
 
-// The wheel part of a layer's motion record.
-struct WheelSettings {
-    uint32_t vertical = 100;
-    uint32_t horizontal = 100;
-    bool invertVertical = false;
-    bool invertHorizontal = false;
-    bool pages = false;
-    bool verticalToHorizontal = false;
-};
-
-// Scales one wheel delta. `always` converts even at neutral settings (scroll mode must send what
+// Scales one wheel delta by the layer's wheel settings. `always` converts even at neutral settings (scroll mode must send what
 // the pointer produced); a physical turn passes on when nothing would change it.
-WheelConversion convertWheel(const WheelSettings& settings, bool horizontalInput, int32_t delta,
+WheelConversion convertWheel(const core::MotionSettings& settings, bool horizontalInput, int32_t delta,
                              bool always, WheelRemainders& remainders);
 
 // One wheel output split into events of at most 32,760 units.

@@ -7,6 +7,7 @@
 namespace {
 
 using namespace vorna::windows;
+namespace core = vorna::core;
 
 TEST(WheelNotches, WholeNotchesTowardZeroWithRestCarried)
 {
@@ -34,7 +35,7 @@ TEST(WheelNotches, WholeNotchesTowardZeroWithRestCarried)
 
 struct ConvertCase {
     const char* name;
-    WheelSettings settings;
+    core::MotionSettings settings;
     bool horizontalInput;
     std::vector<int32_t> deltas;
     bool convert;
@@ -60,9 +61,9 @@ TEST_P(WheelConvertTable, ScalesWithCarriedRemainders)
     }
 }
 
-WheelSettings with(void (*edit)(WheelSettings&))
+core::MotionSettings with(void (*edit)(core::MotionSettings&))
 {
-    WheelSettings s;
+    core::MotionSettings s;
     edit(s);
     return s;
 }
@@ -70,15 +71,15 @@ WheelSettings with(void (*edit)(WheelSettings&))
 INSTANTIATE_TEST_SUITE_P(Settings, WheelConvertTable, testing::Values(
     ConvertCase{"neutral vertical passes", {}, false, {120}, false, false, false, {}},
     ConvertCase{"neutral horizontal passes", {}, true, {-120}, false, false, false, {}},
-    ConvertCase{"half speed", with([](WheelSettings& s) { s.vertical = 50; }), false, {120, -120}, true, false, false, {60, -60}},
-    ConvertCase{"inverted at 100", with([](WheelSettings& s) { s.invertVertical = true; }), false, {120}, true, false, false, {-120}},
-    ConvertCase{"small steps keep hundredths", with([](WheelSettings& s) { s.vertical = 10; }), false, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, true, false, false, {0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
-    ConvertCase{"negative remainder toward zero", with([](WheelSettings& s) { s.vertical = 15; }), false, {-10, -10}, true, false, false, {-1, -2}},
-    ConvertCase{"vertical to horizontal", with([](WheelSettings& s) { s.verticalToHorizontal = true; }), false, {120}, true, true, false, {120}},
-    ConvertCase{"horizontal scaled and inverted", with([](WheelSettings& s) { s.horizontal = 200; s.invertHorizontal = true; }), true, {120}, true, true, false, {-240}},
-    ConvertCase{"pages: one notch up", with([](WheelSettings& s) { s.pages = true; }), false, {120}, true, false, true, {1}},
-    ConvertCase{"pages: partial notches add up", with([](WheelSettings& s) { s.pages = true; }), false, {40, 40, 40, -120}, true, false, true, {0, 0, 1, -1}},
-    ConvertCase{"pages with half speed", with([](WheelSettings& s) { s.pages = true; s.vertical = 50; }), false, {120, 120}, true, false, true, {0, 1}}),
+    ConvertCase{"half speed", with([](core::MotionSettings& s) { s.wheelVertical = 50; }), false, {120, -120}, true, false, false, {60, -60}},
+    ConvertCase{"inverted at 100", with([](core::MotionSettings& s) { s.invertVertical = true; }), false, {120}, true, false, false, {-120}},
+    ConvertCase{"small steps keep hundredths", with([](core::MotionSettings& s) { s.wheelVertical = 10; }), false, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, true, false, false, {0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+    ConvertCase{"negative remainder toward zero", with([](core::MotionSettings& s) { s.wheelVertical = 15; }), false, {-10, -10}, true, false, false, {-1, -2}},
+    ConvertCase{"vertical to horizontal", with([](core::MotionSettings& s) { s.verticalToHorizontal = true; }), false, {120}, true, true, false, {120}},
+    ConvertCase{"horizontal scaled and inverted", with([](core::MotionSettings& s) { s.wheelHorizontal = 200; s.invertHorizontal = true; }), true, {120}, true, true, false, {-240}},
+    ConvertCase{"pages: one notch up", with([](core::MotionSettings& s) { s.pages = true; }), false, {120}, true, false, true, {1}},
+    ConvertCase{"pages: partial notches add up", with([](core::MotionSettings& s) { s.pages = true; }), false, {40, 40, 40, -120}, true, false, true, {0, 0, 1, -1}},
+    ConvertCase{"pages with half speed", with([](core::MotionSettings& s) { s.pages = true; s.wheelVertical = 50; }), false, {120, 120}, true, false, true, {0, 1}}),
     [](const testing::TestParamInfo<ConvertCase>& i) {
         std::string n = i.param.name;
         for (char& ch : n)
@@ -90,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, WheelConvertTable, testing::Values(
 TEST(WheelConvert, AlwaysConvertsNeutralForScrollMode)
 {
     WheelRemainders rem;
-    const WheelConversion r = convertWheel(WheelSettings{}, false, 45, true, rem);
+    const WheelConversion r = convertWheel(core::MotionSettings{}, false, 45, true, rem);
     EXPECT_TRUE(r.convert);
     EXPECT_FALSE(r.horizontal);
     EXPECT_EQ(r.amount, 45);
