@@ -1,24 +1,24 @@
-// GetTickCount64 and the performance counter: CLOCK_MONOTONIC plus the session's test offset.
+// GetTickCount64 and the performance counter: CLOCK_MONOTONIC plus the session's test offset,
+// so that a driver steps every member's clock at once.
+#include "platform/sim/session_api.h"
+#include "platform/sim/wait.h"
 #include "platform/win32.h"
 
-#include <ctime>
-#include <thread>
 #include <chrono>
+#include <thread>
+
+using namespace vorna::sim;
 
 namespace {
-
-std::int64_t monotonicNs()
+std::int64_t sessionNs()
 {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    return monotonicNs() + processSession().page().clockOffsetNs.load(std::memory_order_relaxed);
 }
-
 } // namespace
 
 ULONGLONG WINAPI GetTickCount64()
 {
-    return static_cast<ULONGLONG>(monotonicNs() / 1'000'000);
+    return static_cast<ULONGLONG>(sessionNs() / 1'000'000);
 }
 
 DWORD WINAPI GetTickCount()
@@ -28,7 +28,7 @@ DWORD WINAPI GetTickCount()
 
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount)
 {
-    lpPerformanceCount->QuadPart = monotonicNs() / 100;
+    lpPerformanceCount->QuadPart = sessionNs() / 100;
     return TRUE;
 }
 

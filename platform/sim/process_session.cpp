@@ -1,0 +1,49 @@
+// Which session this process belongs to, and how an in-process session reaches the threads
+// of this process.
+#include "platform/sim/session_api.h"
+#include "platform/sim/session_state.h"
+#include "platform/sim/thread_queue.h"
+
+#include <unistd.h>
+
+namespace vorna::sim {
+namespace {
+
+class LocalDelivery final : public SessionDelivery {
+public:
+    bool deliverHookCall(DWORD processId, const HookCall& call, HookAnswerPort* port) override
+    {
+        const auto queue = processId == DWORD(::getpid()) ? findThreadQueue(call.threadId) : nullptr;
+        if (!queue)
+            return false;
+        queue->deliverHookCall(call, port);
+        return true;
+    }
+    void cancelHookCall(DWORD, DWORD threadId, std::uint64_t callId) override
+    {
+        if (const auto queue = findThreadQueue(threadId))
+            queue->cancelHookCall(callId);
+    }
+    bool deliverWindowMessage(DWORD processId, DWORD threadId, const MSG& message) override
+    {
+        const auto queue = processId == DWORD(::getpid()) ? findThreadQueue(threadId) : nullptr;
+        return queue && queue->post(message);
+    }
+};
+
+SessionApi* chooseSession()
+{
+    // Never destroyed: threads may still use it while the process exits.
+    static auto* delivery = new LocalDelivery;
+    return new SessionState(*delivery);
+}
+
+} // namespace
+
+SessionApi& processSession()
+{
+    static SessionApi* const session = chooseSession();
+    return *session;
+}
+
+} // namespace vorna::sim

@@ -1,0 +1,49 @@
+// Starting the test peer program through CreateProcessW.
+#pragma once
+
+#include "platform/win32.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+
+namespace vorna::test {
+
+// The peer is built next to the test programs.
+inline std::wstring peerPath()
+{
+    char self[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path(self, length > 0 ? std::size_t(length) : 0);
+    path = path.substr(0, path.rfind('/') + 1) + "sim_peer";
+    return std::wstring(path.begin(), path.end());
+}
+
+// Starts "<peer> <arguments>"; returns the process handle (the thread handle is closed).
+inline HANDLE startPeer(const std::wstring& arguments, DWORD* processId = nullptr)
+{
+    std::wstring line = L"\"" + peerPath() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+        ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
+        return nullptr;
+    }
+    CloseHandle(info.hThread);
+    if (processId != nullptr)
+        *processId = info.dwProcessId;
+    return info.hProcess;
+}
+
+inline DWORD waitForExit(HANDLE process, DWORD timeoutMs = 10000)
+{
+    if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0)
+        return 0xFFFFFFFF;
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+} // namespace vorna::test

@@ -1,0 +1,74 @@
+// A second process for the tests: it does one thing named by its first argument, so that tests
+// can check what crosses process boundaries.
+#include "platform/win32.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::wstring wide(const char* text)
+{
+    return std::wstring(text, text + std::strlen(text));
+}
+
+// Writes its arguments, one per line, to the file named first.
+int echoArgs(int argc, char** argv)
+{
+    std::ofstream out(argv[2]);
+    for (int i = 3; i < argc; ++i)
+        out << argv[i] << '\n';
+    return out ? 0 : 1;
+}
+
+// Opens a named mapping and adds the number to its first 32-bit value.
+int addToMapping(const char* name, const char* amount)
+{
+    const HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, wide(name).c_str());
+    if (mapping == nullptr)
+        return 10 + static_cast<int>(GetLastError() % 10);
+    auto* value = static_cast<volatile std::uint32_t*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 4));
+    if (value == nullptr)
+        return 3;
+    *value = *value + static_cast<std::uint32_t>(std::atoi(amount));
+    UnmapViewOfFile(const_cast<std::uint32_t*>(value));
+    CloseHandle(mapping);
+    return 0;
+}
+
+// Creates a named mapping, says so through a file, and waits to be killed.
+int holdMapping(const char* name, const char* readyFile)
+{
+    const HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, wide(name).c_str());
+    if (mapping == nullptr)
+        return 2;
+    std::ofstream(readyFile) << "ready\n";
+    for (;;)
+        pause();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 100;
+    const std::string mode = argv[1];
+    if (mode == "exit" && argc == 3)
+        return std::atoi(argv[2]);
+    if (mode == "echo-args" && argc >= 3)
+        return echoArgs(argc, argv);
+    if (mode == "add-to-mapping" && argc == 4)
+        return addToMapping(argv[2], argv[3]);
+    if (mode == "hold-mapping" && argc == 4)
+        return holdMapping(argv[2], argv[3]);
+    if (mode == "sleep") {
+        for (;;)
+            pause();
+    }
+    return 101;
+}
