@@ -1,21 +1,18 @@
 #include "core/agent_pipe_name.h"
 
+#include "core/test_instance.h"
 #include "platform/win32.h"
 
 #include <QCryptographicHash>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace vorna::core {
 
 QString agentPipeName()
 {
-    static const QRegularExpression testInstance(
-        QRegularExpression::anchoredPattern(QStringLiteral("test-[0-9a-f]{32}")));
-
     QString identity = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     const QString instance = qEnvironmentVariable("VORNA_TEST_INSTANCE");
-    if (testInstance.match(instance).hasMatch())
+    if (isValidTestInstance(instance))
         identity += QLatin1Char('/') + instance;
 
     DWORD session = 0;
