@@ -1,4 +1,5 @@
 #include "app/role_choice.h"
+#include "engine/watchdog.h"
 
 #include <cstdio>
 
@@ -21,7 +22,7 @@ int main(int argc, char** argv)
     case app::ProcessRole::ActionWorker:
         return roleNotBuilt("action worker");
     case app::ProcessRole::Watchdog:
-        return roleNotBuilt("watchdog");
+        return vorna::windows::Watchdog::run(choice.journalName, choice.agentProcessId);
     case app::ProcessRole::Agent:
         return roleNotBuilt("agent");
     case app::ProcessRole::SettingsWindow:

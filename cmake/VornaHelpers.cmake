@@ -11,6 +11,14 @@ function(vorna_test name)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${_labels}"
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VORNA_SOURCE_DIR=${PROJECT_SOURCE_DIR};VORNA_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    PROPERTIES LABELS "${_labels}")
+  # The environment is set after discovery: a list value given to gtest_discover_tests reaches
+  # the discovered tests split into separate properties, and only its first entry survives.
+  set(_env_script "${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake")
+  file(WRITE "${_env_script}"
+    "foreach(_test IN LISTS ${name}_TESTS)\n"
+    "  set_tests_properties(\"\${_test}\" PROPERTIES ENVIRONMENT "
+    "\"QT_QPA_PLATFORM=offscreen;VORNA_SOURCE_DIR=${PROJECT_SOURCE_DIR};VORNA_BINARY_DIR=${PROJECT_BINARY_DIR}\")\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_env_script}")
 endfunction()

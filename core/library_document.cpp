@@ -2,7 +2,6 @@
 
 #include "core/custom_action.h"
 #include "core/json_checks.h"
-#include "core/text_checks.h"
 #include "core/macro.h"
 #include "core/model_id.h"
 #include "core/motion_settings.h"
@@ -10,9 +9,10 @@
 #include "core/rule_inheritance.h"
 #include "core/rule_list.h"
 #include "core/rules_snapshot.h"
+#include "core/text_checks.h"
 
-#include <QJsonArray>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSet>
@@ -20,8 +20,8 @@
 
 #include <array>
 #include <bitset>
-#include <vector>
 #include <memory>
+#include <vector>
 
 namespace vorna::core {
 
@@ -32,7 +32,7 @@ constexpr qsizetype kMaxApplicationUnits = 1024;
 constexpr qsizetype kMaxConditionTextUnits = 256;
 constexpr int kMaxPriority = 1000;
 
-// The document's key rules, all in one place so that the steps below read like the schema.
+// The root keys of schema 3; schema 2 has the same ones but "actions".
 const QStringList& rootKeys()
 {
     static const QStringList keys = {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace vorna::core {
 
@@ -58,6 +59,8 @@ struct Macro {
 
     bool operator==(const Macro&) const = default;
 };
+
+static_assert(std::is_trivially_copyable_v<Macro>, "the backend copies macros as bytes");
 
 // Checks one macro object of the library and compiles it. `macro` is written only on success,
 // `error` only on failure.

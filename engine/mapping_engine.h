@@ -50,6 +50,10 @@ struct HeldInput {
 
 // The operations that emit append to a caller's batch (amount 120 each), so that a macro step
 // or an evaluation collects everything it sends in one batch without copies.
+//
+// Every change to an entry of `active` is followed by refresh(entry): the engine keeps a compact
+// copy of what its scans compare (owners, sources, held outputs), so that a scan of all 128
+// entries is a few vector compares instead of a walk over 8 KB of records.
 struct MappingEngine {
     RulesSnapshot rules;
     std::array<ActiveMapping, kMaxActiveMappings> active{};
@@ -57,7 +61,12 @@ struct MappingEngine {
     std::uint8_t released = 0; // presses are recorded, no rule applies, until resume
     std::uint8_t overflow = 0; // a press found no free entry; only a full reset clears it
 
+    // The only way `rules` changes: it also rebuilds the chains of rules by source that
+    // lookups follow instead of walking all rules.
     void copySnapshot(const RulesSnapshot& snapshot);
+    // Index of the first rule after `after` (or from the start when `after` is rules.count)
+    // whose source is `source`, in match order; rules.count if there is none.
+    std::uint64_t nextRuleWithSource(InputId source, std::uint64_t after) const;
 
     // Output places (primary or extra) equal to `id` over entries whose outputs are down.
     int holdersOfOutput(InputId id) const;
@@ -84,10 +93,47 @@ struct MappingEngine {
 
     // Whether `id` should be pressed (or released) for a mapping: nobody else holds it as an
     // output and the user does not hold it physically.
-    bool outputIsFree(InputId id) const { return holdersOfOutput(id) == 0 && countBySource(id) == 0; }
+    bool outputIsFree(InputId id) const
+    {
+        bool free = true;
+        findFreeOutputs(&id, 1, &free);
+        return free;
+    }
+    // outputIsFree for up to 4 ids at once (a chord's keys).
+    void findFreeOutputs(const InputId* ids, int count, bool* free) const;
 
     ActiveMapping* findEntry(std::uint64_t owner, InputId source);
     ActiveMapping* firstFreeEntry();
+
+    void refresh(const ActiveMapping& entry);
+    void clearEntry(ActiveMapping& entry)
+    {
+        entry = ActiveMapping{};
+        refresh(entry);
+    }
+    // Whether the compact copies agree with the table and the rules (for tests).
+    bool indexMatchesTable() const;
+
+private:
+    static constexpr std::size_t kOutputsPerEntry = 1 + kMaxExtraOutputs;
+    static constexpr std::size_t kCountedInputs = 1024; // keys, buttons and scan-code keys by index
+    void count(InputId id, int delta, std::array<std::uint16_t, kCountedInputs>& counts);
+
+    // By entry: owner (0 while free), source, source while it passes through (else 0), and the
+    // outputs while they are down (else 0). 0 is never a valid input id.
+    std::array<std::uint64_t, kMaxActiveMappings> m_owners{};
+    std::array<InputId, kMaxActiveMappings> m_sources{};
+    std::array<InputId, kMaxActiveMappings> m_passSources{};
+    std::array<InputId, kMaxActiveMappings * kOutputsPerEntry> m_heldOutputs{};
+    // The same as counts per input index, for the inputs that have one.
+    std::array<std::uint16_t, kCountedInputs> m_passCounts{};
+    std::array<std::uint16_t, kCountedInputs> m_holdCounts{};
+    // Rules by source, as rule index + 1 (0 ends a chain): the first rule of each input index,
+    // and for every rule the next one of the same source. Sources without an index are looked
+    // up in m_ruleSources.
+    std::array<InputId, kMaxRules> m_ruleSources{};
+    std::array<std::uint16_t, kCountedInputs> m_firstRule{};
+    std::array<std::uint16_t, kMaxRules> m_nextRule{};
 };
 
 // True if the batch carries an operation other than a cancel, or anything but ups.

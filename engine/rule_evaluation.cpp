@@ -68,6 +68,7 @@ void pressKeyTarget(core::MappingEngine& engine, ActiveMapping& entry, const Com
 {
     entry.toggle = rule.targetKind == TargetKind::Toggle;
     entry.suppress = rule.suppressOriginal;
+    engine.refresh(entry);
     if (core::isWheelInput(rule.output)) {
         batch.append(rule.output, core::kPhaseDown);
         return;
@@ -76,11 +77,14 @@ void pressKeyTarget(core::MappingEngine& engine, ActiveMapping& entry, const Com
                                     ? std::min<std::uint16_t>(rule.chordKeyCount, core::kMaxExtraOutputs)
                                     : 0;
     // Checked while this entry's outputs are not yet down, so only other holders count.
-    if (engine.outputIsFree(rule.output))
-        batch.append(rule.output, core::kPhaseDown);
-    for (std::uint16_t i = 0; i < extra; ++i) {
-        if (engine.outputIsFree(rule.chordKeys[i]))
-            batch.append(rule.chordKeys[i], core::kPhaseDown);
+    core::InputId outputs[1 + core::kMaxExtraOutputs] = {rule.output};
+    for (std::uint16_t i = 0; i < extra; ++i)
+        outputs[1 + i] = rule.chordKeys[i];
+    bool free[1 + core::kMaxExtraOutputs];
+    engine.findFreeOutputs(outputs, 1 + extra, free);
+    for (int k = 0; k < 1 + extra; ++k) {
+        if (free[k])
+            batch.append(outputs[k], core::kPhaseDown);
     }
     entry.output = rule.output;
     for (std::uint16_t i = 0; i < extra; ++i)
@@ -122,6 +126,31 @@ void applyRule(core::MappingEngine& engine, ActiveMapping& entry, const Compiled
         entry.pointerMode = std::uint8_t(rule.pointerMode);
         break;
     }
+    engine.refresh(entry);
+}
+
+bool ruleMatches(const CompiledRule& rule, const std::array<core::HeldInput, core::kMaxHeldInputs>& held,
+                 const InputEvent& event)
+{
+    if (rule.source != event.input)
+        return false;
+    if (rule.device != 0 && rule.device != event.device)
+        return false;
+    if ((rule.modifiers & ~event.modifiers) != 0)
+        return false;
+    return rule.trigger != core::TriggerKind::Chord || chordMatches(rule, held, event);
+}
+
+// The engine's own lookup: the same walk, over the rules of the event's source only.
+const CompiledRule* findEngineRule(const core::MappingEngine& engine, const InputEvent& event)
+{
+    const std::uint64_t end = std::min<std::uint64_t>(engine.rules.count, core::kMaxRules);
+    for (std::uint64_t i = engine.nextRuleWithSource(event.input, end); i < end;
+         i = engine.nextRuleWithSource(event.input, i)) {
+        if (ruleMatches(engine.rules.rules[i], engine.held, event))
+            return &engine.rules.rules[i];
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -130,17 +159,10 @@ const CompiledRule* findRule(const core::RulesSnapshot& rules,
                              const std::array<core::HeldInput, core::kMaxHeldInputs>& held,
                              const InputEvent& event)
 {
-    const std::uint64_t count = rules.count < rules.rules.size() ? rules.count : rules.rules.size();
+    const std::uint64_t count = std::min<std::uint64_t>(rules.count, rules.rules.size());
     for (std::uint64_t i = 0; i < count; ++i) {
-        const CompiledRule& rule = rules.rules[i];
-        if (rule.source != event.input)
-            continue;
-        if (rule.device != 0 && rule.device != event.device)
-            continue;
-        if ((rule.modifiers & ~event.modifiers) != 0)
-            continue;
-        if (rule.trigger != core::TriggerKind::Chord || chordMatches(rule, held, event))
-            return &rule;
+        if (ruleMatches(rules.rules[i], held, event))
+            return &rules.rules[i];
     }
     return nullptr;
 }
@@ -184,18 +206,7 @@ EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& ev
     if (!rule)
         trackHeld(engine, event);
 
-    ActiveMapping* entry = nullptr;
-    ActiveMapping* free = nullptr;
-    for (ActiveMapping& candidate : engine.active) {
-        if (candidate.occupied) {
-            if (candidate.owner == event.device && candidate.source == event.input) {
-                entry = &candidate;
-                break;
-            }
-        } else if (!free) {
-            free = &candidate;
-        }
-    }
+    ActiveMapping* entry = engine.findEntry(event.device, event.input);
 
     if (entry && event.phase == core::kPhaseUp) {
         result.suppress = entry->suppress;
@@ -209,10 +220,11 @@ EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& ev
             shieldHeldOutput(result, engine, event.input);
         } else if (entry->outputsDown) {
             entry->latched = 1;
+            engine.refresh(*entry);
             shieldHeldOutput(result, engine, event.input);
             return result;
         }
-        *entry = ActiveMapping{};
+        engine.clearEntry(*entry);
         return result;
     }
 
@@ -230,6 +242,7 @@ EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& ev
             }
         } else if (event.phase == core::kPhaseDown && entry->latched) {
             entry->latched = 0;
+            engine.refresh(*entry);
             engine.releaseOutputs(*entry, result.batch);
         }
         return result;
@@ -242,6 +255,7 @@ EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& ev
     if (event.phase == core::kPhaseRepeat)
         return result;
 
+    ActiveMapping* free = engine.firstFreeEntry();
     if (!free) {
         engine.releaseAll(result.batch);
         engine.overflow = 1;
@@ -253,10 +267,11 @@ EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& ev
     free->occupied = 1;
     free->owner = event.device;
     free->source = event.input;
+    engine.refresh(*free);
     if (engine.released)
         return result;
     if (!rule)
-        rule = findRule(engine.rules, engine.held, event);
+        rule = findEngineRule(engine, event);
     if (!rule)
         return result;
 

@@ -3,10 +3,14 @@
 // watchdog releases from this record whatever the agent left pressed.
 #pragma once
 
+#include "platform/win32.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <string>
 
 namespace vorna::windows {
 
@@ -170,5 +174,47 @@ static_assert(offsetof(SafetyJournalView, engineHoldsNumpadEnterWord) == 3232);
 static_assert(offsetof(SafetyJournalView, numpadEnterPhysicalWord) == 3236);
 static_assert(offsetof(SafetyJournalView, watchdogPowerPolicyErrorWord) == 3240);
 static_assert(offsetof(SafetyJournalView, paddingWord) == 3244);
+
+// The agent's side of the journal: it creates the block, starts the watchdog on it and owns the
+// mapping, the view and the watchdog's process handle. The view pointer goes to the input
+// backend and the text transfer, which write their marks into it directly.
+class SafetyJournal {
+public:
+    // Fills a GUID and returns a success code, as CoCreateGuid does.
+    using GuidGenerator = std::function<HRESULT(GUID*)>;
+
+    SafetyJournal() = default;
+    ~SafetyJournal();
+    SafetyJournal(const SafetyJournal&) = delete;
+    SafetyJournal& operator=(const SafetyJournal&) = delete;
+
+    // Creates a new journal only the current user (and the system) may open, starts
+    // `executablePath` as its watchdog and waits until the watchdog reports ready. On failure
+    // `error` holds the reason; what was obtained stays until close() or destruction.
+    bool create(const std::wstring& executablePath, std::string& error, const GuidGenerator& generator = CoCreateGuid);
+    // Asks the watchdog to stop, gives it up to 1500 ms, then lets go of everything. Idempotent.
+    void close();
+    void heartbeat();
+    bool isWatchdogAlive() const;
+    // The same, at a given GetTickCount64 time.
+    bool isWatchdogAlive(std::uint64_t nowMs) const;
+    std::uint32_t watchdogProcessId() const;
+
+    SafetyJournalView* view() const { return view_; }
+    const std::wstring& name() const { return name_; }
+
+private:
+    HANDLE mapping_ = nullptr;
+    HANDLE watchdog_ = nullptr;
+    SafetyJournalView* view_ = nullptr;
+    std::wstring name_;
+};
+
+// A heartbeat is older than `limitMs` at `nowMs`. A beat stamped after `nowMs` was read (the
+// writer runs in another process) counts as fresh, not as one from the far past.
+inline bool heartbeatOlderThan(std::uint64_t nowMs, std::uint64_t beatMs, std::uint64_t limitMs)
+{
+    return nowMs > beatMs && nowMs - beatMs > limitMs;
+}
 
 } // namespace vorna::windows

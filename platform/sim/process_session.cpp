@@ -1,9 +1,13 @@
-// Which session this process belongs to, and how an in-process session reaches the threads
-// of this process.
+// Which session this process belongs to (a broker's when VORNA_SIM_SESSION names its socket;
+// children inherit the variable and so join too), and how an in-process session reaches the
+// threads of this process.
+#include "platform/sim/broker_client.h"
 #include "platform/sim/session_api.h"
 #include "platform/sim/session_state.h"
 #include "platform/sim/thread_queue.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace vorna::sim {
@@ -34,6 +38,15 @@ public:
 SessionApi* chooseSession()
 {
     // Never destroyed: threads may still use it while the process exits.
+    const char* socket = std::getenv("VORNA_SIM_SESSION");
+    if (socket != nullptr && *socket != 0) {
+        try {
+            return new BrokerClient(socket, BrokerClient::Role::Member);
+        } catch (const std::exception& error) {
+            // Better a private session than none: the program still runs, alone.
+            std::fprintf(stderr, "vorna-sim: %s; using a private session\n", error.what());
+        }
+    }
     static auto* delivery = new LocalDelivery;
     return new SessionState(*delivery);
 }

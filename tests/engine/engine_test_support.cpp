@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 #include <bit>
@@ -18,6 +20,17 @@ core::InputId id(const char* text)
     core::InputId parsed = 0;
     EXPECT_TRUE(core::parseInputId(QString::fromUtf8(text), parsed)) << text;
     return parsed;
+}
+
+core::Macro macroFrom(const char* mode, int repeat, const char* steps)
+{
+    const std::string json = std::string(R"({"name":"m","mode":")") + mode + R"(","repeat":)" +
+                             std::to_string(repeat) + R"(,"steps":)" + steps + "}";
+    core::Macro macro;
+    QString error;
+    EXPECT_TRUE(core::parseMacro(QJsonDocument::fromJson(QByteArray::fromStdString(json)).object(), macro, error))
+        << json << ": " << error.toStdString();
+    return macro;
 }
 
 CompiledRule rule(const char* source, const char* target, std::uint8_t modifiers, bool keepOriginal)

@@ -4,6 +4,7 @@
 
 #include "core/compiled_rule.h"
 #include "core/input_id.h"
+#include "core/macro.h"
 #include "core/rules_snapshot.h"
 #include "engine/input_event.h"
 #include "engine/output_batch.h"
@@ -39,6 +40,9 @@ core::CompiledRule chordRule(const char* source, const char* target, std::initia
 core::RulesSnapshot snapshot(std::initializer_list<core::CompiledRule> rules);
 
 core::InputId id(const char* text);
+
+// A macro from its library JSON: mode, repeat and the steps as {type, input, ms} objects.
+core::Macro macroFrom(const char* mode, int repeat, const char* steps);
 
 windows::InputEvent event(core::InputId input, std::uint8_t phase, std::uint64_t time = 0,
                           std::uint64_t device = kKeyboard, std::uint8_t modifiers = 0);

@@ -66,6 +66,7 @@ void run(const Scenario& scenario)
         EXPECT_EQ(describe(result.batch), step.batch);
         EXPECT_EQ(result.suppress, step.suppress);
         EXPECT_EQ(result.status, kStatusProcessed);
+        EXPECT_TRUE(engine->indexMatchesTable());
     }
 }
 
@@ -169,6 +170,30 @@ TEST(RuleEvaluation, RuleTablesTurnEventSequencesIntoBatches)
         run(scenario);
 }
 
+TEST(RuleEvaluation, TheEnginesLookupAgreesWithTheSnapshotWalk)
+{
+    auto engine = engineWith({rule("key_65", "key_66"), rule("key_65", "key_67", kCtrl), rule("key_65", "key_68", kCtrl | 1),
+                              rule("wheel_up", "key_69"), rule("wheel_up", "key_70", 1), rule("mouse_back", "blocked"),
+                              chordRule("key_66", "key_71", {"key_160"}, 300), rule("key_66", "key_72")});
+    struct Probe {
+        const char* input;
+        std::uint8_t modifiers;
+        std::uint32_t rule;
+    };
+    const Probe probes[] = {{"key_65", 0, 1}, {"key_65", kCtrl, 2}, {"key_65", kCtrl | 1 | 4, 3}, {"wheel_up", 0, 4},
+                            {"wheel_up", 1, 5}, {"mouse_back", 8, 6}, {"key_66", 0, 8}, {"key_67", 0, 0}};
+    for (const Probe& p : probes) {
+        SCOPED_TRACE(p.input);
+        const InputEvent e = event(id(p.input), 0, ms(10), kKeyboard, p.modifiers);
+        const CompiledRule* walked = findRule(engine->rules, engine->held, e);
+        EXPECT_EQ(walked ? walked->id : 0u, p.rule);
+        const EvaluationResult result = evaluateInput(*engine, e);
+        EXPECT_EQ(result.ruleId, p.rule);
+        evaluateInput(*engine, event(id(p.input), 1, ms(11), kKeyboard, p.modifiers));
+    }
+    EXPECT_TRUE(engine->indexMatchesTable());
+}
+
 TEST(RuleEvaluation, TargetsOtherThanKeysReportWhatToStart)
 {
     auto engine = engineWith({rule("key_65", "macro:3"), rule("key_66", "action:5"), rule("key_67", "layer:timed:2:500"),
@@ -258,6 +283,7 @@ TEST(RuleEvaluation, The129thSimultaneousPressReleasesEverythingAndBlocksResume)
     EXPECT_EQ(release.status, kStatusReleased);
     EXPECT_EQ(describe(release.batch), "");
     EXPECT_EQ(release.suppress, 1) << "the source's press was swallowed, so is its release";
+    EXPECT_TRUE(engine->indexMatchesTable());
 }
 
 TEST(RuleEvaluation, AReleasedEngineLetsNewPressesThroughUntilResumed)
@@ -307,6 +333,7 @@ TEST(MappingEngine, EngineInternalPressesShareOutputsWithMappings)
     EXPECT_EQ(describe(batch), "-key_68") << "key_67 stays down for owner 1001";
     engine->releaseOwner(1001, batch);
     EXPECT_EQ(describe(batch), "-key_68 -key_67");
+    EXPECT_TRUE(engine->indexMatchesTable());
 }
 
 TEST(MappingEngine, MacroOutputsPendingTellsReleasesFromWork)

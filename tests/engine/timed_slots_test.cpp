@@ -138,6 +138,7 @@ TEST(TimedSlots, HoldTapAndDoublePressResolveAtTheirTimes)
             EXPECT_EQ(pipeline.input(event(id(a.input), phase, ms(a.timeMs))), a.expect);
         }
         EXPECT_EQ(nextTimedDeadline(pipeline.table), 0u) << "a slot stayed busy";
+        EXPECT_TRUE(pipeline.engine->indexMatchesTable());
     }
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <unistd.h>
 
+extern char** environ;
+
 namespace vorna::test {
 
 // The peer is built next to the test programs.
@@ -20,14 +22,25 @@ inline std::wstring peerPath()
     return std::wstring(path.begin(), path.end());
 }
 
-// Starts "<peer> <arguments>"; returns the process handle (the thread handle is closed).
-inline HANDLE startPeer(const std::wstring& arguments, DWORD* processId = nullptr)
+// Starts "<peer> <arguments>"; returns the process handle (the thread handle is closed). A
+// session socket makes the peer a member of that broker's session.
+inline HANDLE startPeer(const std::wstring& arguments, DWORD* processId = nullptr, const std::string& sessionSocket = {})
 {
     std::wstring line = L"\"" + peerPath() + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+    std::wstring environment;
+    if (!sessionSocket.empty()) {
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string text(*entry);
+            if (text.rfind("VORNA_SIM_SESSION=", 0) != 0)
+                environment += std::wstring(text.begin(), text.end()) + L'\0';
+        }
+        environment += L"VORNA_SIM_SESSION=" + std::wstring(sessionSocket.begin(), sessionSocket.end()) + L'\0';
+    }
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
+                        environment.empty() ? nullptr : environment.data(), nullptr, &startup, &info)) {
         ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
         return nullptr;
     }

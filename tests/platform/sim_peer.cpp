@@ -51,6 +51,49 @@ int holdMapping(const char* name, const char* readyFile)
         pause();
 }
 
+constexpr ULONG_PTR marker = 0x566F726E61495452ULL; // "RTIanroV"
+
+FILE* hookLog = nullptr;
+
+LRESULT CALLBACK recordingHook(int code, WPARAM message, LPARAM data)
+{
+    const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(data);
+    std::fprintf(hookLog, "%lu %lu %llx\n", static_cast<unsigned long>(key.vkCode), static_cast<unsigned long>(key.flags),
+                 static_cast<unsigned long long>(key.dwExtraInfo));
+    std::fflush(hookLog);
+    return CallNextHookEx(nullptr, code, message, data);
+}
+
+// Hooks the keyboard of the session it belongs to and logs every key it sees, until killed.
+int recordKeys(const char* file)
+{
+    hookLog = std::fopen(file, "w");
+    if (hookLog == nullptr || SetWindowsHookExW(WH_KEYBOARD_LL, recordingHook, GetModuleHandleW(nullptr), 0) == nullptr)
+        return 2;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageW(&msg);
+    return 0;
+}
+
+// Sends presses and releases of one key, marked as the engine marks its output.
+int sendKeys(const char* key, const char* count)
+{
+    const int n = std::atoi(count);
+    for (int i = 0; i < n; ++i) {
+        INPUT inputs[2] = {};
+        for (INPUT& in : inputs) {
+            in.type = INPUT_KEYBOARD;
+            in.ki.wVk = static_cast<WORD>(std::atoi(key));
+            in.ki.dwExtraInfo = marker;
+        }
+        inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        if (SendInput(2, inputs, sizeof(INPUT)) != 2)
+            return 3;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -66,6 +109,10 @@ int main(int argc, char** argv)
         return addToMapping(argv[2], argv[3]);
     if (mode == "hold-mapping" && argc == 4)
         return holdMapping(argv[2], argv[3]);
+    if (mode == "record-keys" && argc == 3)
+        return recordKeys(argv[2]);
+    if (mode == "send-keys" && argc == 4)
+        return sendKeys(argv[2], argv[3]);
     if (mode == "sleep") {
         for (;;)
             pause();

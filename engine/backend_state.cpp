@@ -1,0 +1,15 @@
+#include "engine/backend_state.h"
+
+namespace vorna::windows {
+
+BackendState::BackendState()
+{
+    // Every queued batch starts as an empty one: each event one notch of 120.
+    for (QueuedBatch& entry : output.entries) {
+        for (core::OutputEvent& event : entry.batch.events)
+            event = core::OutputEvent{0, core::kPhaseDown, core::kDefaultOutputAmount};
+    }
+    output.outputFunction = &SendInput;
+}
+
+} // namespace vorna::windows
