@@ -3,12 +3,11 @@
 // off, and the panic chord.
 #pragma once
 
+#include "engine/injection_marker.h"
+
 #include <cstdint>
 
 namespace vorna::windows {
-
-// "RTIanroV" read as one little-endian 64-bit value: the extra info of everything we send.
-constexpr uint64_t kInjectionMarker = 0x566F726E61495452ull;
 
 // Own output needs both: our marker and the system's injected flag. Another program may copy
 // the marker (not injected: physical) or inject without it (foreign injected input).

@@ -53,11 +53,11 @@ void LayerStacks::dropExpired(uint64_t now)
     keepTemporary(*this, now);
 }
 
-bool LayerStacks::apply(uint8_t op, uint8_t layer, uint32_t timerMs, uint64_t device, uint32_t input,
+bool LayerStacks::apply(core::LayerOp op, uint8_t layer, uint32_t timerMs, uint64_t device, uint32_t input,
                         uint64_t eventTime)
 {
     switch (op) {
-    case LayerHold:
+    case core::LayerOp::Hold:
         for (uint8_t i = 0; i < holdCount; ++i) {
             if (hold[i].device == device && hold[i].input == input)
                 return true;
@@ -66,19 +66,19 @@ bool LayerStacks::apply(uint8_t op, uint8_t layer, uint32_t timerMs, uint64_t de
             return false;
         hold[holdCount++] = LayerHoldEntry{device, input, layer};
         return true;
-    case LayerOnce:
-    case LayerTimed:
+    case core::LayerOp::Once:
+    case core::LayerOp::Timed:
         keepTemporary(*this, eventTime);
         if (temporaryCount >= kLayerStackCapacity)
             return false;
-        temporary[temporaryCount++] = op == LayerOnce
+        temporary[temporaryCount++] = op == core::LayerOp::Once
             ? LayerTemporaryEntry{layer, 1, 0}
             : LayerTemporaryEntry{layer, 0, eventTime + uint64_t(timerMs) * 1'000'000};
         return true;
-    case LayerSet:
-    case LayerNext:
-    case LayerPrevious: {
-        base = op == LayerSet ? layer : op == LayerNext ? uint8_t((current + 1) % kLayerCount)
+    case core::LayerOp::Set:
+    case core::LayerOp::Next:
+    case core::LayerOp::Previous: {
+        base = op == core::LayerOp::Set ? layer : op == core::LayerOp::Next ? uint8_t((current + 1) % kLayerCount)
                                                         : uint8_t((current + kLayerCount - 1) % kLayerCount);
         for (uint8_t i = 0; i < temporaryCount; ++i)
             temporary[i] = LayerTemporaryEntry{};

@@ -2,15 +2,14 @@
 // next press or until their timer runs out) and the base layer. Hook thread only; fixed arrays.
 #pragma once
 
+#include "core/compiled_rule.h"
+
 #include <cstdint>
 
 namespace vorna::windows {
 
 constexpr int kLayerCount = 10;
 constexpr int kLayerStackCapacity = 8;
-
-// Layer operations of a layer rule.
-enum LayerOp : uint8_t { LayerHold = 1, LayerSet = 2, LayerNext = 3, LayerPrevious = 4, LayerOnce = 5, LayerTimed = 6 };
 
 struct LayerHoldEntry {
     uint64_t device = 0;
@@ -42,7 +41,7 @@ struct LayerStacks {
     void releaseHold(uint64_t device, uint32_t input);
 
     // Performs a layer operation on a press at `eventTime` (ns). False when a stack is full.
-    bool apply(uint8_t op, uint8_t layer, uint32_t timerMs, uint64_t device, uint32_t input, uint64_t eventTime);
+    bool apply(core::LayerOp op, uint8_t layer, uint32_t timerMs, uint64_t device, uint32_t input, uint64_t eventTime);
 
     // Drops timed entries whose deadline is not later than `now`; once entries stay.
     void dropExpired(uint64_t now);

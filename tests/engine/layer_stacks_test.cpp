@@ -5,6 +5,7 @@
 namespace {
 
 using namespace vorna::windows;
+namespace core = vorna::core;
 
 constexpr uint64_t kMs = 1'000'000;
 
@@ -12,9 +13,9 @@ TEST(LayerStacks, HoldFromTwoDevicesKeepsLayerUntilBothRelease)
 {
     LayerStacks s;
     s.reset(0);
-    ASSERT_TRUE(s.apply(LayerHold, 3, 0, 1, 0x10401, 0));
-    ASSERT_TRUE(s.apply(LayerHold, 3, 0, 2, 0x10401, 0));
-    ASSERT_TRUE(s.apply(LayerHold, 3, 0, 2, 0x10401, 0)); // same device and input: nothing new
+    ASSERT_TRUE(s.apply(core::LayerOp::Hold, 3, 0, 1, 0x10401, 0));
+    ASSERT_TRUE(s.apply(core::LayerOp::Hold, 3, 0, 2, 0x10401, 0));
+    ASSERT_TRUE(s.apply(core::LayerOp::Hold, 3, 0, 2, 0x10401, 0)); // same device and input: nothing new
     EXPECT_EQ(s.holdCount, 2);
     s.releaseHold(1, 0x10401);
     EXPECT_EQ(s.computeCurrent(), 3);
@@ -27,8 +28,8 @@ TEST(LayerStacks, NinthHoldIsRefused)
     LayerStacks s;
     s.reset(0);
     for (uint32_t i = 0; i < 8; ++i)
-        ASSERT_TRUE(s.apply(LayerHold, 1, 0, 1, 0x410000 + (i << 16), 0));
-    EXPECT_FALSE(s.apply(LayerHold, 1, 0, 1, 0x7A0000, 0));
+        ASSERT_TRUE(s.apply(core::LayerOp::Hold, 1, 0, 1, 0x410000 + (i << 16), 0));
+    EXPECT_FALSE(s.apply(core::LayerOp::Hold, 1, 0, 1, 0x7A0000, 0));
 }
 
 TEST(LayerStacks, HoldWinsOverTemporaryOverBase)
@@ -36,9 +37,9 @@ TEST(LayerStacks, HoldWinsOverTemporaryOverBase)
     LayerStacks s;
     s.reset(2);
     EXPECT_EQ(s.computeCurrent(), 2);
-    s.apply(LayerTimed, 5, 1000, 1, 1, 10 * kMs);
+    s.apply(core::LayerOp::Timed, 5, 1000, 1, 1, 10 * kMs);
     EXPECT_EQ(s.computeCurrent(), 5);
-    s.apply(LayerHold, 7, 0, 1, 2, 10 * kMs);
+    s.apply(core::LayerOp::Hold, 7, 0, 1, 2, 10 * kMs);
     EXPECT_EQ(s.computeCurrent(), 7);
     s.consumeOnce(); // no once entry on top, and a hold is active
     EXPECT_EQ(s.computeCurrent(), 7);
@@ -48,8 +49,8 @@ TEST(LayerStacks, OnceIsConsumedOnlyWithoutHold)
 {
     LayerStacks s;
     s.reset(0);
-    s.apply(LayerOnce, 4, 0, 1, 1, 0);
-    s.apply(LayerHold, 6, 0, 1, 2, 0);
+    s.apply(core::LayerOp::Once, 4, 0, 1, 1, 0);
+    s.apply(core::LayerOp::Hold, 6, 0, 1, 2, 0);
     s.consumeOnce();
     EXPECT_EQ(s.temporaryCount, 1);
     s.releaseHold(1, 2);
@@ -62,7 +63,7 @@ TEST(LayerStacks, TimedEntryExpiresAtItsDeadline)
 {
     LayerStacks s;
     s.reset(0);
-    s.apply(LayerTimed, 4, 500, 1, 1, 100 * kMs);
+    s.apply(core::LayerOp::Timed, 4, 500, 1, 1, 100 * kMs);
     EXPECT_EQ(s.nextDeadline(), 600 * kMs);
     s.dropExpired(599 * kMs);
     EXPECT_EQ(s.computeCurrent(), 4);
@@ -75,35 +76,35 @@ TEST(LayerStacks, NewTemporaryDropsDueEntriesAndKeepsOnceEntries)
 {
     LayerStacks s;
     s.reset(0);
-    s.apply(LayerOnce, 1, 0, 1, 1, 0);
-    s.apply(LayerTimed, 2, 100, 1, 2, 0);
-    s.apply(LayerTimed, 3, 1000, 1, 3, 0);
-    ASSERT_TRUE(s.apply(LayerTimed, 4, 100, 1, 4, 100 * kMs)); // layer 2's entry is due: dropped
+    s.apply(core::LayerOp::Once, 1, 0, 1, 1, 0);
+    s.apply(core::LayerOp::Timed, 2, 100, 1, 2, 0);
+    s.apply(core::LayerOp::Timed, 3, 1000, 1, 3, 0);
+    ASSERT_TRUE(s.apply(core::LayerOp::Timed, 4, 100, 1, 4, 100 * kMs)); // layer 2's entry is due: dropped
     ASSERT_EQ(s.temporaryCount, 3);
     EXPECT_EQ(s.temporary[0].layer, 1);
     EXPECT_EQ(s.temporary[1].layer, 3);
     EXPECT_EQ(s.temporary[2].layer, 4);
     for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(s.apply(LayerOnce, 5, 0, 1, 5, 0));
-    EXPECT_FALSE(s.apply(LayerOnce, 5, 0, 1, 5, 0)); // eight entries stay: full
+        ASSERT_TRUE(s.apply(core::LayerOp::Once, 5, 0, 1, 5, 0));
+    EXPECT_FALSE(s.apply(core::LayerOp::Once, 5, 0, 1, 5, 0)); // eight entries stay: full
 }
 
 TEST(LayerStacks, SetNextPreviousMoveTheBaseAndEmptyTemporary)
 {
     struct Case {
         uint8_t current;
-        uint8_t op;
+        core::LayerOp op;
         uint8_t layer;
         uint8_t base;
     };
     const Case cases[] = {
-        {9, LayerNext, 0, 0}, {0, LayerPrevious, 0, 9}, {4, LayerNext, 0, 5},
-        {4, LayerPrevious, 0, 3}, {4, LayerSet, 8, 8},
+        {9, core::LayerOp::Next, 0, 0}, {0, core::LayerOp::Previous, 0, 9}, {4, core::LayerOp::Next, 0, 5},
+        {4, core::LayerOp::Previous, 0, 3}, {4, core::LayerOp::Set, 8, 8},
     };
     for (const Case& c : cases) {
         LayerStacks s;
         s.reset(c.current);
-        s.apply(LayerOnce, 6, 0, 1, 1, 0);
+        s.apply(core::LayerOp::Once, 6, 0, 1, 1, 0);
         s.current = c.current; // the layer the engine holds
         ASSERT_TRUE(s.apply(c.op, c.layer, 0, 1, 2, 0));
         EXPECT_EQ(s.base, c.base);
