@@ -1,7 +1,5 @@
 #include "engine/raw_input_devices.h"
 
-#include "platform/win32.h"
-
 namespace vorna::windows {
 
 namespace {
@@ -10,26 +8,26 @@ constexpr UINT kMaxDevices = 16'384;
 constexpr UINT kMaxNameLength = 32'768;
 constexpr int kListAttempts = 4;
 
-std::wstring deviceName(HANDLE device)
+std::wstring deviceName(const RawInputApi& api, HANDLE device)
 {
     UINT length = 0;
-    if (GetRawInputDeviceInfoW(device, RIDI_DEVICENAME, nullptr, &length) == UINT(-1) || length == 0 ||
+    if (api.deviceInfo(device, RIDI_DEVICENAME, nullptr, &length) == UINT(-1) || length == 0 ||
         length > kMaxNameLength)
         return {};
     std::wstring buffer(size_t(length) + 1, L'\0');
     UINT size = length;
-    if (GetRawInputDeviceInfoW(device, RIDI_DEVICENAME, buffer.data(), &size) == UINT(-1))
+    if (api.deviceInfo(device, RIDI_DEVICENAME, buffer.data(), &size) == UINT(-1))
         return {};
     buffer.resize(buffer.find(L'\0'));
     return buffer;
 }
 
-void readDeviceInfo(HANDLE device, RawInputDevice& out)
+void readDeviceInfo(const RawInputApi& api, HANDLE device, RawInputDevice& out)
 {
     RID_DEVICE_INFO info{};
     info.cbSize = sizeof(RID_DEVICE_INFO);
     UINT size = sizeof(RID_DEVICE_INFO);
-    if (GetRawInputDeviceInfoW(device, RIDI_DEVICEINFO, &info, &size) == UINT(-1))
+    if (api.deviceInfo(device, RIDI_DEVICEINFO, &info, &size) == UINT(-1))
         return;
     if (out.kind == 0) {
         out.buttons = info.mouse.dwNumberOfButtons;
@@ -41,14 +39,14 @@ void readDeviceInfo(HANDLE device, RawInputDevice& out)
 
 } // namespace
 
-RawInputDeviceList RawInputDevices::list()
+RawInputDeviceList RawInputDevices::list(const RawInputApi& api)
 {
     RawInputDeviceList result;
     std::vector<RAWINPUTDEVICELIST> entries;
     UINT returned = 0;
     for (int attempt = 1;; ++attempt) {
         UINT count = 0;
-        if (GetRawInputDeviceList(nullptr, &count, sizeof(RAWINPUTDEVICELIST)) == UINT(-1)) {
+        if (api.deviceList(nullptr, &count, sizeof(RAWINPUTDEVICELIST)) == UINT(-1)) {
             result.error = GetLastError();
             return result;
         }
@@ -57,7 +55,7 @@ RawInputDeviceList RawInputDevices::list()
             return result;
         }
         entries.assign(count, RAWINPUTDEVICELIST{});
-        returned = GetRawInputDeviceList(entries.data(), &count, sizeof(RAWINPUTDEVICELIST));
+        returned = api.deviceList(entries.data(), &count, sizeof(RAWINPUTDEVICELIST));
         if (returned != UINT(-1))
             break;
         const DWORD error = GetLastError();
@@ -71,8 +69,8 @@ RawInputDeviceList RawInputDevices::list()
         RawInputDevice device;
         device.handle = uint64_t(reinterpret_cast<uintptr_t>(entries[i].hDevice));
         device.kind = entries[i].dwType == RIM_TYPEMOUSE ? 0 : entries[i].dwType == RIM_TYPEKEYBOARD ? 1 : 2;
-        device.name = deviceName(entries[i].hDevice);
-        readDeviceInfo(entries[i].hDevice, device);
+        device.name = deviceName(api, entries[i].hDevice);
+        readDeviceInfo(api, entries[i].hDevice, device);
         result.devices.push_back(std::move(device));
     }
     return result;

@@ -2,6 +2,8 @@
 // the agent's device list and diagnostics. A plain query on the calling thread.
 #pragma once
 
+#include "platform/win32.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,10 +24,16 @@ struct RawInputDeviceList {
     uint32_t error = 0; // Win32 error that ended the enumeration (devices then empty)
 };
 
+// The two system calls the inventory makes (the system's own unless a test replaces them).
+struct RawInputApi {
+    UINT(WINAPI* deviceList)(PRAWINPUTDEVICELIST, PUINT, UINT) = &GetRawInputDeviceList;
+    UINT(WINAPI* deviceInfo)(HANDLE, UINT, LPVOID, PUINT) = &GetRawInputDeviceInfoW;
+};
+
 struct RawInputDevices {
     // Never throws for Win32 failures: they are reported in `error`. Per-device failures keep
     // the device with what could be read.
-    static RawInputDeviceList list();
+    static RawInputDeviceList list(const RawInputApi& api = RawInputApi{});
 };
 
 } // namespace vorna::windows

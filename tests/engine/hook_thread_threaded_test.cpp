@@ -103,6 +103,74 @@ TEST_F(LiveSession, HoldTapTapsFallbackAndHoldsTargetWithoutFurtherInput)
     EXPECT_EQ(sink(1), (Strings{"-66i"}));
 }
 
+TEST_F(LiveSession, HoldTapOpenedInOneWindowIsReleasedWhenTheForegroundMoves)
+{
+    addForegroundWindow(L"First");
+    ASSERT_TRUE(start(snapshot({timedRule("key_65", "key_66", TriggerKind::HoldTap, "key_67", 150)})));
+    EXPECT_TRUE(type({keyDown(65)}).empty());
+    addForegroundWindow(L"Second");
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_TRUE(type({keyUp(65)}).empty()); // neither target nor fallback went to the new window
+}
+
+TEST_F(LiveSession, KeyReleasedWhileAMappingHoldsItStaysDownForTheSystem)
+{
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+    EXPECT_EQ(type({keyDown(65), keyDown(66)}), (Strings{"+66i", "+66"}));
+    EXPECT_TRUE(type({keyUp(66)}).empty()); // the mapping still holds it
+    EXPECT_EQ(journal->engineHeldKey(66), 1u);
+    EXPECT_EQ(journal->physicalKey(66), 0u);
+    EXPECT_EQ(type({keyUp(65)}), (Strings{"-66i"}));
+    EXPECT_EQ(journal->engineHeldKey(66), 0u);
+}
+
+TEST_F(LiveSession, ActionRequestsArriveWithObservationOffAndAFullRingResets)
+{
+    layers->actionCount = 1;
+    ASSERT_TRUE(start(snapshot({rule("key_65", "action:1")})));
+    type({keyDown(65), keyUp(65)});
+    std::vector<windows::ObservationRecord> actions = backend.drainEngineEvents();
+    ASSERT_EQ(actions.size(), 2u);
+    for (uint8_t phase : {0, 1}) {
+        EXPECT_EQ(actions[phase].kind, windows::kRecordAction);
+        EXPECT_EQ(actions[phase].result, windows::kResultActionRequested);
+        EXPECT_EQ(actions[phase].command, 1);
+        EXPECT_EQ(actions[phase].phase, phase);
+    }
+    EXPECT_EQ(actions[0].execution, actions[1].execution); // press and release share one execution
+    EXPECT_TRUE(backend.drainObservations().empty());
+
+    std::vector<Physical> taps;
+    for (int i = 0; i < 256; ++i) {
+        taps.push_back(keyDown(65));
+        taps.push_back(keyUp(65));
+    }
+    inject(taps); // 512 requests, nobody drains: the ring holds 511
+    ASSERT_TRUE(eventually([&] { return backend.status().stopReason == windows::ResetCapacity; }));
+    EXPECT_FALSE(backend.status().active);
+    EXPECT_EQ(backend.drainEngineEvents().size(), 511u);
+}
+
+TEST_F(LiveSession, NinthHeldLayerKeyResetsForCapacity)
+{
+    layers->enabled = 1;
+    std::vector<core::CompiledRule> holds;
+    for (int i = 0; i < 9; ++i)
+        holds.push_back(rule(("key_" + std::to_string(112 + i)).c_str(), "layer:hold:1")); // held on layer 0
+    std::vector<core::CompiledRule> numbered = holds;
+    for (size_t i = 0; i < numbered.size(); ++i)
+        numbered[i].id = uint32_t(i + 1);
+    ASSERT_EQ(core::compileRules(numbered.data(), numbered.size(), layers->layers[0]), core::kCompileOk);
+    ASSERT_TRUE(start(layers->layers[0]));
+    for (unsigned vk = 112; vk < 120; ++vk)
+        type({keyDown(vk)});
+    EXPECT_EQ(backend.status().stopReason, 0);
+    EXPECT_TRUE(backend.status().active);
+    type({keyDown(120)});
+    EXPECT_EQ(backend.status().stopReason, windows::ResetCapacity);
+    EXPECT_FALSE(backend.status().active);
+}
+
 TEST_F(LiveSession, TimedLayerExpiresWithoutFurtherInput)
 {
     layers->enabled = 1;
