@@ -294,6 +294,31 @@ TEST_F(OutputSinkTest, OutsideAHookABatchIsSentAtOnceInsideItWaitsForTheFlushMes
     EXPECT_EQ(host.resets.size(), 0u);
 }
 
+TEST_F(OutputSinkTest, TheFirstQueuedBatchWakesTheHookThreadOnce)
+{
+    MSG message;
+    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // this thread gets a queue
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    state->threadId = GetCurrentThreadId();
+    state->output.inHook = 1;
+    EXPECT_TRUE(state->output.enqueue(batch({{"key_65", '+'}})));
+    EXPECT_TRUE(state->output.enqueue(batch({{"key_65", '-'}})));
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, kFlushMessage);
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) << "one message for the whole queue";
+
+    // A hook thread that cannot be reached: the batch is refused, not left waiting for nobody.
+    auto other = std::make_unique<BackendState>();
+    other->output.outputFunction = &recordingSendInput;
+    other->threadId = GetCurrentThreadId() + 7919;
+    other->output.inHook = 1;
+    EXPECT_FALSE(other->output.enqueue(batch({{"key_66", '+'}})));
+    EXPECT_EQ(other->win32Error.load(), 1444u);
+    EXPECT_EQ(other->outputFailures.load(), 1u);
+    EXPECT_EQ(other->output.queued(), 0u);
+}
+
 TEST_F(OutputSinkTest, The65thQueuedBatchIsRefused)
 {
     state->output.inHook = 1;
