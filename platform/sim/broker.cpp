@@ -4,6 +4,7 @@
 #include "platform/sim/wire.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
@@ -33,6 +34,14 @@ struct Connection {
     std::mutex writeMutex;
     std::uint8_t role = 0; // 1 member, 2 driver
     DWORD processId = 0;
+};
+
+// A member thread's direct line for hook calls. Only the input stream's thread uses it: it
+// writes a call and reads the answer itself, with no reader thread in between.
+struct Channel {
+    explicit Channel(int fd) : fd(fd) {}
+    ~Channel() { ::close(fd); }
+    const int fd;
 };
 
 sockaddr_un addressOf(const std::string& path)
@@ -83,6 +92,8 @@ public:
             std::lock_guard lock(mutex_);
             for (auto& c : connections_)
                 ::shutdown(c->fd, SHUT_RDWR);
+            for (auto& [owner, channel] : channels_)
+                ::shutdown(channel->fd, SHUT_RDWR);
             readers.swap(readers_);
         }
         for (std::thread& t : readers)
@@ -126,12 +137,15 @@ public:
     SessionState& session() { return session_; }
     const std::string& path() const { return path_; }
 
-    bool deliverHookCall(DWORD processId, const HookCall& call, HookAnswerPort*) override
+    Delivery deliverHookCall(DWORD processId, const HookCall& call, HookAnswerPort*, std::chrono::steady_clock::time_point deadline,
+                             LRESULT& result, bool& calledNext) override
     {
+        callFrame_.clear();
+        callFrame_.put(call);
+        if (const auto channel = channelFor(processId, call.threadId))
+            return exchange(*channel, processId, call, deadline, result, calledNext);
         const auto member = memberFor(processId);
-        wire::Writer w;
-        w.put(call);
-        return member && member->send(Op::HookCall, 0, w);
+        return member && member->send(Op::HookCall, 0, callFrame_) ? Delivery::Later : Delivery::Gone;
     }
 
     void cancelHookCall(DWORD processId, DWORD threadId, std::uint64_t callId) override
@@ -152,6 +166,56 @@ public:
     }
 
 private:
+    std::shared_ptr<Channel> channelFor(DWORD processId, DWORD threadId)
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = channels_.find({processId, threadId});
+        return it == channels_.end() ? nullptr : it->second;
+    }
+
+    void dropChannel(DWORD processId, DWORD threadId)
+    {
+        std::lock_guard lock(mutex_);
+        channels_.erase({processId, threadId});
+    }
+
+    // Writes the call and waits on the channel for its answer; answers to calls given up on
+    // earlier are passed over.
+    Delivery exchange(Channel& channel, DWORD processId, const HookCall& call, std::chrono::steady_clock::time_point deadline,
+                      LRESULT& result, bool& calledNext)
+    {
+        if (!wire::sendFrame(channel.fd, Op::HookCall, 0, callFrame_)) {
+            dropChannel(processId, call.threadId);
+            return Delivery::Gone;
+        }
+        wire::Header header{};
+        for (;;) {
+            const auto left = deadline - std::chrono::steady_clock::now();
+            const auto ns = std::max<std::int64_t>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(left).count());
+            timespec timeout{ns / 1'000'000'000, ns % 1'000'000'000};
+            pollfd fd{channel.fd, POLLIN, 0};
+            const int ready = ::ppoll(&fd, 1, &timeout, nullptr);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0) {
+                wire::Writer cancel;
+                cancel.put(call.threadId).put(call.callId);
+                wire::sendFrame(channel.fd, Op::CancelHookCall, 0, cancel);
+                return Delivery::TimedOut;
+            }
+            if (ready < 0 || !wire::readFrame(channel.fd, header, answerFrame_)) {
+                dropChannel(processId, call.threadId);
+                return Delivery::Gone;
+            }
+            wire::Reader in(answerFrame_.data(), answerFrame_.size());
+            if (static_cast<Op>(header.op) != Op::HookAnswer || in.get<std::uint64_t>() != call.callId)
+                continue;
+            result = in.get<LRESULT>();
+            calledNext = in.get<bool>();
+            return Delivery::Answered;
+        }
+    }
+
     std::shared_ptr<Connection> memberFor(DWORD processId)
     {
         std::lock_guard lock(mutex_);
@@ -160,18 +224,29 @@ private:
     }
 
     // Answers one request; false when it was malformed.
-    bool handle(const std::shared_ptr<Connection>& c, Op op, std::uint64_t id, wire::Reader& in, wire::Writer& out, bool& reply)
+    bool handle(const std::shared_ptr<Connection>& c, Op op, std::uint64_t id, wire::Reader& in, wire::Writer& out, bool& reply,
+                bool& handedOver)
     {
         SessionState& s = session_;
         switch (op) {
         case Op::Hello:
             c->role = in.get<std::uint8_t>();
             c->processId = in.get<DWORD>();
+            reply = false;
+            if (c->role == 3) {
+                // A hook channel: the socket passes to the input stream and this reader ends.
+                const auto threadId = in.get<DWORD>();
+                if (!in.ok() || !c->send(Op::Reply, id, out))
+                    return false;
+                std::lock_guard lock(mutex_);
+                channels_[{c->processId, threadId}] = std::make_shared<Channel>(::dup(c->fd));
+                handedOver = true;
+                return true;
+            }
             if (c->role == 1) {
                 std::lock_guard lock(mutex_);
                 members_[c->processId] = c;
             }
-            reply = false;
             return in.ok() && c->send(Op::Reply, id, out, s.pageDescriptor());
         case Op::SendInput: {
             const auto inputs = in.getVector<INPUT>();
@@ -335,8 +410,14 @@ private:
             wire::Reader in(payload.data(), payload.size());
             out.clear();
             bool reply = true;
-            if (!handle(c, static_cast<Op>(header.op), header.id, in, out, reply))
+            bool handedOver = false;
+            if (!handle(c, static_cast<Op>(header.op), header.id, in, out, reply, handedOver))
                 break; // a peer that breaks the protocol is dropped
+            if (handedOver) {
+                std::lock_guard lock(mutex_);
+                std::erase(connections_, c);
+                return;
+            }
             if (reply && !c->send(Op::Reply, header.id, out))
                 break;
         }
@@ -347,6 +428,10 @@ private:
                 const auto it = members_.find(c->processId);
                 if (it != members_.end() && it->second.lock() == c)
                     members_.erase(it);
+            }
+            {
+                std::lock_guard lock(mutex_);
+                std::erase_if(channels_, [&](const auto& entry) { return entry.first.first == c->processId; });
             }
             session_.processGone(c->processId);
         }
@@ -360,6 +445,9 @@ private:
     std::mutex mutex_;
     std::vector<std::shared_ptr<Connection>> connections_;
     std::map<DWORD, std::weak_ptr<Connection>> members_;
+    std::map<std::pair<DWORD, DWORD>, std::shared_ptr<Channel>> channels_; // by process and thread
+    wire::Writer callFrame_;                 // the input stream's thread only
+    std::vector<std::uint8_t> answerFrame_; // likewise
     std::vector<std::thread> readers_;
     std::thread acceptThread_;
     SessionState session_; // last: it goes first, while the delivery it calls still stands

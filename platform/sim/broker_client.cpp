@@ -3,6 +3,7 @@
 #include "platform/sim/record_codec.h"
 #include "platform/sim/thread_queue.h"
 #include "platform/sim/win32_errors.h"
+#include "platform/sim/win32_thread.h"
 #include "platform/sim/wire.h"
 
 #include <algorithm>
@@ -21,19 +22,11 @@ using wire::Op;
 
 class BrokerClient::Connection {
 public:
-    Connection(const std::string& path, Role role, HookAnswerPort& port) : port_(port)
+    Connection(const std::string& path, Role role, HookAnswerPort& port) : port_(port), path_(path)
     {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (path.empty() || path.size() >= sizeof address.sun_path)
-            throw std::runtime_error("socket path is empty or too long: " + path);
-        path.copy(address.sun_path, path.size());
-        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd_ < 0 || ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            if (fd_ >= 0)
-                ::close(fd_);
+        fd_ = connectTo(path);
+        if (fd_ < 0)
             throw std::runtime_error("no broker answers at " + path);
-        }
         wire::Writer hello;
         hello.put(static_cast<std::uint8_t>(role)).put(static_cast<DWORD>(::getpid()));
         wire::Header header{};
@@ -45,22 +38,57 @@ public:
             throw std::runtime_error("the broker at " + path + " did not greet");
         }
         ::close(pageDescriptor);
+        // Only a member is sent frames it did not ask for; a driver reads its replies itself,
+        // which saves a thread hand-off on every call.
+        inlineReplies_ = role == Role::Driver;
         waiters_.reserve(64);
-        receiver_ = std::thread([this] { receive(); });
+        if (!inlineReplies_)
+            receiver_ = std::thread([this] { receive(); });
     }
 
     ~Connection()
     {
         ::shutdown(fd_, SHUT_RDWR);
-        receiver_.join();
+        if (receiver_.joinable())
+            receiver_.join();
         ::close(fd_);
     }
 
     const SessionPage& page() const { return *page_; }
 
+    // Gives the calling thread its own line for hook calls (see ThreadQueue::attachChannel).
+    void openChannel()
+    {
+        ThreadQueue* queue = currentThreadQueue(true);
+        if (queue->hasChannel())
+            return;
+        const int fd = connectTo(path_);
+        if (fd < 0)
+            return; // calls keep coming through the process's connection
+        wire::Writer hello;
+        hello.put(static_cast<std::uint8_t>(3)).put(static_cast<DWORD>(::getpid())).put(GetCurrentThreadId());
+        wire::Header header{};
+        std::vector<std::uint8_t> payload;
+        if (!wire::sendFrame(fd, Op::Hello, 1, hello) || !wire::readFrame(fd, header, payload)) {
+            ::close(fd);
+            return;
+        }
+        queue->attachChannel(fd);
+    }
+
     // Sends a request and waits for its reply; false (with an empty reply) once the broker is gone.
     bool call(Op op, const wire::Writer& request, std::vector<std::uint8_t>& reply)
     {
+        if (inlineReplies_) {
+            std::lock_guard lock(writeMutex_);
+            wire::Header header{};
+            const std::uint64_t id = nextId_++;
+            if (!wire::sendFrame(fd_, op, id, request) || !wire::readFrame(fd_, header, reply) || header.id != id) {
+                reply.clear();
+                return false;
+            }
+            return true;
+        }
         Waiter waiter{nextId_++, &reply, false};
         {
             std::lock_guard lock(mutex_);
@@ -140,7 +168,23 @@ private:
         replied_.notify_all();
     }
 
+    static int connectTo(const std::string& path)
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path.empty() || path.size() >= sizeof address.sun_path)
+            return -1;
+        path.copy(address.sun_path, path.size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
     HookAnswerPort& port_;
+    const std::string path_;
     int fd_ = -1;
     const SessionPage* page_ = nullptr;
     std::mutex writeMutex_;
@@ -148,6 +192,7 @@ private:
     std::condition_variable replied_;
     std::vector<Waiter*> waiters_;
     bool closed_ = false;
+    bool inlineReplies_ = false;
     std::atomic<std::uint64_t> nextId_{2};
     std::thread receiver_;
 };
@@ -208,6 +253,8 @@ HHOOK BrokerClient::installHook(HookKind kind, DWORD processId, DWORD threadId, 
     wire::Reader in(b.reply.data(), b.reply.size());
     const auto hook = in.get<HHOOK>();
     error = in.get<DWORD>();
+    if (hook != nullptr && threadId == GetCurrentThreadId())
+        connection_->openChannel();
     return hook;
 }
 

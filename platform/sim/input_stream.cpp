@@ -435,14 +435,22 @@ bool SessionState::callHook(const Hook& hook, const HookCall& templateCall, LRES
         awaitedCall_ = call.callId;
         answerReady_ = false;
     }
-    if (!delivery_.deliverHookCall(hook.processId, call, this)) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(page_->hookTimeoutMs.load());
+    LRESULT directResult = 0;
+    bool directNext = false;
+    const auto delivery = delivery_.deliverHookCall(hook.processId, call, this, deadline, directResult, directNext);
+    if (delivery != SessionDelivery::Delivery::Later) {
         std::lock_guard lock(mutex_);
         awaitedCall_ = 0;
-        removeHookLocked(hook.hook); // the owner is gone
+        if (delivery == SessionDelivery::Delivery::Answered) {
+            result = directResult;
+            calledNext = directNext;
+            return true;
+        }
+        removeHookLocked(hook.hook); // gone, or too slow: dropped silently, as Windows does
         return false;
     }
     std::unique_lock lock(mutex_);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(page_->hookTimeoutMs.load());
     const bool ended = answered_.wait_until(lock, deadline, [&] { return answerReady_ || !present() || stopping_; });
     awaitedCall_ = 0;
     if (answerReady_) {

@@ -15,13 +15,14 @@ namespace {
 
 class LocalDelivery final : public SessionDelivery {
 public:
-    bool deliverHookCall(DWORD processId, const HookCall& call, HookAnswerPort* port) override
+    Delivery deliverHookCall(DWORD processId, const HookCall& call, HookAnswerPort* port, std::chrono::steady_clock::time_point,
+                             LRESULT&, bool&) override
     {
         const auto queue = processId == DWORD(::getpid()) ? findThreadQueue(call.threadId) : nullptr;
         if (!queue)
-            return false;
+            return Delivery::Gone;
         queue->deliverHookCall(call, port);
-        return true;
+        return Delivery::Later;
     }
     void cancelHookCall(DWORD, DWORD threadId, std::uint64_t callId) override
     {

@@ -66,6 +66,8 @@ DWORD SessionState::tick() const
 
 bool SessionState::consumeFailureLocked(FailPoint point, Failure& failure)
 {
+    if (point >= FailPoint::Count)
+        return false; // a plain query that cannot be made to fail
     Failure& slot = failures_[static_cast<std::size_t>(point)];
     if (slot.remaining == 0)
         return false;

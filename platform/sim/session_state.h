@@ -8,6 +8,7 @@
 #include "platform/sim/win32_message.h"
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -17,9 +18,15 @@ namespace vorna::sim {
 
 class SessionDelivery {
 public:
+    enum class Delivery : std::uint8_t {
+        Later,    // the answer comes through the port's answerHook
+        Answered, // the delivery waited for the answer itself
+        TimedOut, // no answer by the deadline
+        Gone,     // the owner has gone: its hook is dropped at once
+    };
     virtual ~SessionDelivery() = default;
-    // False when the owner is gone: its hook is dropped at once.
-    virtual bool deliverHookCall(DWORD processId, const HookCall& call, HookAnswerPort* port) = 0;
+    virtual Delivery deliverHookCall(DWORD processId, const HookCall& call, HookAnswerPort* port,
+                                     std::chrono::steady_clock::time_point deadline, LRESULT& result, bool& calledNext) = 0;
     virtual void cancelHookCall(DWORD processId, DWORD threadId, std::uint64_t callId) = 0;
     virtual bool deliverWindowMessage(DWORD processId, DWORD threadId, const MSG& message) = 0;
 };

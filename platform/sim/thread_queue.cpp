@@ -1,12 +1,19 @@
 #include "platform/sim/thread_queue.h"
 
+#include <cstring>
+
 #include "platform/sim/win32_errors.h"
 #include "platform/sim/win32_screen.h"
 #include "platform/sim/win32_thread.h"
 #include "platform/sim/win32_time.h"
 
+#include "platform/sim/wire.h"
+
+#include <cerrno>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -58,12 +65,88 @@ bool matches(const MSG& message, HWND window, UINT first, UINT last)
 
 } // namespace
 
-ThreadQueue::ThreadQueue(DWORD threadId) : threadId_(threadId), wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+ThreadQueue::ThreadQueue(DWORD threadId)
+    : threadId_(threadId), wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), pollFd_(epoll_create1(EPOLL_CLOEXEC))
+{
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = wakeFd_;
+    epoll_ctl(pollFd_, EPOLL_CTL_ADD, wakeFd_, &event);
+}
 
 ThreadQueue::~ThreadQueue()
 {
-    if (wakeFd_ >= 0)
-        ::close(wakeFd_);
+    if (channel_.fd >= 0)
+        ::close(channel_.fd);
+    ::close(pollFd_);
+    ::close(wakeFd_);
+}
+
+void ThreadQueue::attachChannel(int socket)
+{
+    if (channel_.fd >= 0)
+        ::close(channel_.fd);
+    channel_.fd = socket;
+    channel_.pending.clear();
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = socket;
+    epoll_ctl(pollFd_, EPOLL_CTL_ADD, socket, &event);
+}
+
+void ThreadQueue::Channel::answerHook(std::uint64_t callId, LRESULT result, bool calledNext)
+{
+    wire::Writer answer;
+    answer.put(callId).put(result).put(calledNext);
+    if (fd >= 0)
+        wire::sendFrame(fd, wire::Op::HookAnswer, 0, answer);
+}
+
+// Takes what the channel has without blocking: the newest hook call becomes the pending one (an
+// older one still here was given up on), and a cancel removes the call it names.
+void ThreadQueue::pullChannel()
+{
+    if (channel_.fd < 0)
+        return;
+    std::uint8_t buffer[4096];
+    for (;;) {
+        const ssize_t got = ::recv(channel_.fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got > 0) {
+            channel_.pending.insert(channel_.pending.end(), buffer, buffer + got);
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+            // The broker is gone: no more calls come this way.
+            epoll_ctl(pollFd_, EPOLL_CTL_DEL, channel_.fd, nullptr);
+            ::close(channel_.fd);
+            channel_.fd = -1;
+            channel_.pending.clear();
+            return;
+        }
+        break;
+    }
+    std::size_t at = 0;
+    while (channel_.pending.size() - at >= sizeof(wire::Header)) {
+        wire::Header header;
+        std::memcpy(&header, channel_.pending.data() + at, sizeof header);
+        if (channel_.pending.size() - at - sizeof header < header.size)
+            break;
+        wire::Reader in(channel_.pending.data() + at + sizeof header, header.size);
+        if (static_cast<wire::Op>(header.op) == wire::Op::HookCall) {
+            const HookCall call = in.get<HookCall>();
+            std::lock_guard lock(mutex_);
+            call_ = call;
+            callPort_ = &channel_;
+            callPending_ = true;
+        } else if (static_cast<wire::Op>(header.op) == wire::Op::CancelHookCall) {
+            in.get<DWORD>();
+            cancelHookCall(in.get<std::uint64_t>());
+        }
+        at += sizeof header + header.size;
+    }
+    channel_.pending.erase(channel_.pending.begin(), channel_.pending.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 void ThreadQueue::wake()
@@ -124,6 +207,7 @@ void ThreadQueue::cancelHookCall(std::uint64_t callId)
 
 void ThreadQueue::serveHookCalls()
 {
+    pullChannel();
     for (;;) {
         HookCall call;
         HookAnswerPort* port;
@@ -174,7 +258,7 @@ BOOL ThreadQueue::get(MSG* message, HWND window, UINT first, UINT last)
         serveHookCalls();
         if (take(message, window, first, last, true))
             return message->message == WM_QUIT ? FALSE : TRUE;
-        pollfd fd{wakeFd_, POLLIN, 0};
+        pollfd fd{pollFd_, POLLIN, 0};
         ::poll(&fd, 1, -1);
         drainWake();
     }
@@ -182,6 +266,7 @@ BOOL ThreadQueue::get(MSG* message, HWND window, UINT first, UINT last)
 
 bool ThreadQueue::wakeReady(DWORD wakeMask, DWORD flags)
 {
+    pullChannel();
     std::lock_guard lock(mutex_);
     // A pending hook call is input the thread must come back for.
     if (callPending_ && (wakeMask & (QS_INPUT | QS_SENDMESSAGE)) != 0)

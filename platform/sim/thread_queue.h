@@ -22,7 +22,11 @@ public:
 
     DWORD threadId() const { return threadId_; }
     // Polls readable when something may have arrived; the owner re-checks under the lock.
-    int wakeDescriptor() const { return wakeFd_; }
+    int wakeDescriptor() const { return pollFd_; }
+    // A broker's direct line to this thread: hook calls arrive on it and answers leave on it,
+    // with no other thread in between. The owning thread only.
+    void attachChannel(int socket);
+    bool hasChannel() const { return channel_.fd >= 0; }
 
     // Any thread.
     bool post(const MSG& message); // false with ERROR_NOT_ENOUGH_QUOTA when full
@@ -36,12 +40,22 @@ public:
     void drainWake();
 
 private:
+    // Answers hook calls that came over the channel.
+    struct Channel final : HookAnswerPort {
+        int fd = -1;
+        std::vector<std::uint8_t> pending; // bytes of a frame not yet complete
+        void answerHook(std::uint64_t callId, LRESULT result, bool calledNext) override;
+    };
+
     void wake();
+    void pullChannel();
     void serveHookCalls();
     bool take(MSG* message, HWND window, UINT first, UINT last, bool remove);
 
     const DWORD threadId_;
     const int wakeFd_;
+    const int pollFd_; // epoll over wakeFd_ and the channel
+    Channel channel_;
     std::mutex mutex_;
     std::vector<MSG> ring_; // grows to the quota, then reused without allocation
     std::size_t head_ = 0;

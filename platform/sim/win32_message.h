@@ -77,12 +77,14 @@ static_assert(sizeof(MSG) == 48 && offsetof(MSG, wParam) == 16 && offsetof(MSG, 
 #define MWMO_ALERTABLE 0x0002
 #define MWMO_INPUTAVAILABLE 0x0004
 
-// Fails with ERROR_INVALID_THREAD_ID (1444) until the target thread has a message queue,
-// which its first message call creates; ERROR_NOT_ENOUGH_QUOTA when the queue is full.
+// Fails with ERROR_INVALID_THREAD_ID (1444) until the target thread has a message queue, which
+// its first message call (or its first window or hook) creates, and for threads of other
+// processes; ERROR_NOT_ENOUGH_QUOTA when 10,000 messages wait.
 BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Low-level hook calls for this thread's hooks run inside these two, and only there.
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
 BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+// No character messages are made: nothing reads WM_CHAR.
 BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg);
 // Returns WAIT_OBJECT_0 + nCount when the queue has what the wake mask asks for; a pending

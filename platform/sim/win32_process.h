@@ -83,7 +83,8 @@ DWORD WINAPI GetCurrentProcessId();
 BOOL WINAPI ProcessIdToSessionId(DWORD dwProcessId, DWORD* pSessionId);
 // The command line is split by the Windows rules into the new program's arguments; without an
 // application name its first argument names the program (a bare name is looked up in PATH).
-// Handles are never inherited; the environment and VORNA_SIM_SESSION are.
+// Handles are never inherited (bInheritHandles and STARTF_USESTDHANDLES are ignored); the
+// environment, and with it VORNA_SIM_SESSION, is. CREATE_SUSPENDED is not supported.
 BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
                            LPSECURITY_ATTRIBUTES lpProcessAttributes, LPSECURITY_ATTRIBUTES lpThreadAttributes,
                            BOOL bInheritHandles, DWORD dwCreationFlags, LPVOID lpEnvironment,
@@ -91,7 +92,7 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
                            LPPROCESS_INFORMATION lpProcessInformation);
 HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId);
 // Linux cannot choose another process's exit code: the process is killed with SIGKILL and
-// uExitCode is not delivered.
+// uExitCode is not delivered; GetExitCodeProcess then reads 128 + 9, the shell's convention.
 BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode);
 DWORD WINAPI GetProcessId(HANDLE Process);
 BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);

@@ -42,10 +42,10 @@ protected:
     }
 
     // Starts a peer that hooks the keyboard and waits until its hook is in the chain.
-    HANDLE startRecorder()
+    HANDLE startRecorder(const std::wstring& mode = L"record-keys")
     {
         DWORD pid = 0;
-        const HANDLE recorder = startPeer(L"record-keys " + std::wstring(hookLog.begin(), hookLog.end()), &pid, socket);
+        const HANDLE recorder = startPeer(mode + L" " + std::wstring(hookLog.begin(), hookLog.end()), &pid, socket);
         for (int i = 0; i < 1000; ++i) {
             for (const auto& hook : driver->session().hooks()) {
                 if (hook.processId == pid)
@@ -111,6 +111,22 @@ TEST_F(BrokeredSession, AKilledHookOwnerIsDroppedWithoutStallingInput)
     EXPECT_TRUE(driver->session().hooks().empty());
     EXPECT_EQ(loggedKeys().size(), 2u);
     CloseHandle(recorder);
+}
+
+TEST_F(BrokeredSession, AHungHookOwnerIsSkippedAfterTheTimeOutAndRemoved)
+{
+    driver->session().setHookTimeout(100);
+    const HANDLE hung = startRecorder(L"hook-and-hang");
+    const auto start = Clock::now();
+    EXPECT_TRUE(driver->keyDown('H'));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_TRUE(driver->session().hooks().empty());
+    const auto again = Clock::now();
+    EXPECT_TRUE(driver->keyUp('H'));
+    EXPECT_LT(Clock::now() - again, std::chrono::milliseconds(100));
+    TerminateProcess(hung, 1);
+    waitForExit(hung);
+    CloseHandle(hung);
 }
 
 TEST_F(BrokeredSession, DriversShareTheSessionStateAndClock)

@@ -76,6 +76,15 @@ int recordKeys(const char* file)
     return 0;
 }
 
+// Hooks the keyboard and then never retrieves a message, as a hung program would.
+int hookAndHang()
+{
+    if (SetWindowsHookExW(WH_KEYBOARD_LL, recordingHook, GetModuleHandleW(nullptr), 0) == nullptr)
+        return 2;
+    for (;;)
+        pause();
+}
+
 // Sends presses and releases of one key, marked as the engine marks its output.
 int sendKeys(const char* key, const char* count)
 {
@@ -111,6 +120,8 @@ int main(int argc, char** argv)
         return holdMapping(argv[2], argv[3]);
     if (mode == "record-keys" && argc == 3)
         return recordKeys(argv[2]);
+    if (mode == "hook-and-hang")
+        return hookAndHang();
     if (mode == "send-keys" && argc == 4)
         return sendKeys(argv[2], argv[3]);
     if (mode == "sleep") {

@@ -1,0 +1,495 @@
+// vorna-sim: serves a simulated Windows session to the processes that share it, and drives it
+// as a person at the machine would.
+#include "platform/sim/broker.h"
+#include "platform/sim/driver.h"
+#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/text.h"
+#include "platform/sim/win32_api.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vorna::sim;
+
+constexpr const char* helpText = R"(vorna-sim - the simulated Windows session of Vorna Input Trellan on Linux
+
+Usage:
+  vorna-sim serve SOCKET            Hold a session and serve it on SOCKET until interrupted.
+                                    Programs started with VORNA_SIM_SESSION=SOCKET join it,
+                                    and so do the programs they start.
+  vorna-sim [--socket SOCKET] COMMAND [ARGUMENTS]
+                                    Drive the session served on SOCKET (default: the socket
+                                    named by VORNA_SIM_SESSION).
+
+Physical input (each waits until the hooks have decided and prints "passed" or "swallowed"):
+  press KEY...                      press keys and keep them down (again: auto-repeat)
+  release KEY...                    release keys
+  tap KEY...                        press and release each key in turn
+  chord KEY...                      press the keys in order, release them in reverse
+  type TEXT                         type text on the US keyboard layout
+  click [BUTTON]                    press and release a mouse button (default left)
+  button-down BUTTON | button-up BUTTON
+  move DX DY                        move the mouse by DX, DY pixels
+  move-to X Y                       move the mouse to a point
+  scroll DELTA | hscroll DELTA      turn the wheel (120 is one notch; up and right positive)
+
+Reading the session:
+  sink [--keep]                     what reached the system since the last read, oldest first
+  keys                              keys and buttons that are down, and toggled lock keys
+  cursor                            cursor position, clip rectangle and monitors
+  hooks                             low-level hooks in chain order (the first runs first)
+  windows                           top-level windows; "*" marks the foreground window
+  devices                           raw-input devices
+
+Changing the session:
+  monitors L,T,R,B [L,T,R,B...] [--primary N]   replace the monitors (negative origins allowed)
+  clip L,T,R,B | clip none          clip the cursor, or free it
+  toggle KEY on|off                 set a lock key's state (capslock, numlock, scrolllock)
+  add-window PID TID TITLE [CLASS]  add a window of another program; prints its handle
+  remove-window HWND
+  foreground HWND|none              make a window the foreground window
+  add-process PID IMAGE [--denied]  describe a process of another program
+  notice session CODE               lock, unlock, logon, logoff, console-connect,
+                                    console-disconnect, remote-connect, remote-disconnect
+  notice power CODE                 suspend, resume, resume-automatic
+  notice end-session                ask every top-level window whether the session may end
+  add-device mouse|keyboard|hid NAME [BUTTONS | VENDOR PRODUCT]
+  remove-device HANDLE              (both tell windows registered for device notices)
+  hook-timeout MS                   how long a hook may take before it is skipped and removed
+  clock MS                          step the session clock (GetTickCount64, the performance
+                                    counter) forward by MS milliseconds
+  fail POINT ERROR [COUNT [ACCEPT]] make the next COUNT calls fail with ERROR (COUNT -1: until
+                                    cleared with "fail POINT 0 0"); ACCEPT: events SendInput takes
+                                    first. POINT: send-input, set-hook, register-raw-input,
+                                    device-list, device-name, device-info, session-notification
+  wait                              wait until the input stream is idle
+  reset                             back to a fresh session (hooks of live programs stay)
+
+Keys: letters and digits, f1-f24, esc, tab, enter, numpad-enter, space, backspace, shift,
+lshift, rshift, ctrl, lctrl, rctrl, alt, lalt, ralt, lwin, rwin, apps, capslock, numlock,
+scrolllock, pause, printscreen, insert, delete, home, end, pageup, pagedown, left, right, up,
+down, numpad0-numpad9, multiply, add, subtract, decimal, divide, or a virtual-key code as vk:NN.
+Keypad keys follow Num Lock as on Windows. Buttons: left, right, middle, x1, x2.
+)";
+
+std::optional<UINT> keyByName(std::string name)
+{
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
+        return static_cast<UINT>(std::toupper(static_cast<unsigned char>(name[0])));
+    if (name.rfind("vk:", 0) == 0)
+        return static_cast<UINT>(std::strtoul(name.c_str() + 3, nullptr, 0));
+    if (name.size() >= 2 && name[0] == 'f' && std::isdigit(static_cast<unsigned char>(name[1]))) {
+        const int n = std::atoi(name.c_str() + 1);
+        if (n >= 1 && n <= 24)
+            return static_cast<UINT>(VK_F1 + n - 1);
+    }
+    if (name.rfind("numpad", 0) == 0 && name.size() == 7 && std::isdigit(static_cast<unsigned char>(name[6])))
+        return static_cast<UINT>(VK_NUMPAD0 + (name[6] - '0'));
+    static const std::map<std::string, UINT> names = {
+        {"esc", VK_ESCAPE},       {"escape", VK_ESCAPE},   {"tab", VK_TAB},          {"enter", VK_RETURN},
+        {"numpad-enter", kNumpadEnter}, {"space", VK_SPACE}, {"backspace", VK_BACK},  {"shift", VK_LSHIFT},
+        {"lshift", VK_LSHIFT},    {"rshift", VK_RSHIFT},   {"ctrl", VK_LCONTROL},    {"lctrl", VK_LCONTROL},
+        {"rctrl", VK_RCONTROL},   {"alt", VK_LMENU},       {"lalt", VK_LMENU},       {"ralt", VK_RMENU},
+        {"win", VK_LWIN},         {"lwin", VK_LWIN},       {"rwin", VK_RWIN},        {"apps", VK_APPS},
+        {"capslock", VK_CAPITAL}, {"numlock", VK_NUMLOCK}, {"scrolllock", VK_SCROLL}, {"pause", VK_PAUSE},
+        {"printscreen", VK_SNAPSHOT}, {"insert", VK_INSERT}, {"delete", VK_DELETE},  {"home", VK_HOME},
+        {"end", VK_END},          {"pageup", VK_PRIOR},    {"pagedown", VK_NEXT},    {"left", VK_LEFT},
+        {"right", VK_RIGHT},      {"up", VK_UP},           {"down", VK_DOWN},        {"multiply", VK_MULTIPLY},
+        {"add", VK_ADD},          {"subtract", VK_SUBTRACT}, {"decimal", VK_DECIMAL}, {"divide", VK_DIVIDE},
+    };
+    const auto it = names.find(name);
+    if (it == names.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::optional<UINT> buttonByName(const std::string& name)
+{
+    static const std::map<std::string, UINT> names = {{"left", 1}, {"right", 2}, {"middle", 3}, {"x1", 4}, {"x2", 5}};
+    const auto it = names.find(name);
+    if (it == names.end())
+        return std::nullopt;
+    return it->second;
+}
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+long number(const std::string& text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 0);
+    if (text.empty() || *end != 0 || errno != 0)
+        throw UsageError("not a number: " + text);
+    return value;
+}
+
+RECT rectangle(const std::string& text)
+{
+    RECT r{};
+    char extra = 0;
+    if (std::sscanf(text.c_str(), "%d,%d,%d,%d%c", &r.left, &r.top, &r.right, &r.bottom, &extra) != 4 || r.right <= r.left ||
+        r.bottom <= r.top)
+        throw UsageError("not a rectangle L,T,R,B: " + text);
+    return r;
+}
+
+std::string hex(std::uint64_t value)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+const char* messageName(WPARAM message)
+{
+    switch (message) {
+    case WM_KEYDOWN: return "WM_KEYDOWN";
+    case WM_KEYUP: return "WM_KEYUP";
+    case WM_SYSKEYDOWN: return "WM_SYSKEYDOWN";
+    case WM_SYSKEYUP: return "WM_SYSKEYUP";
+    case WM_MOUSEMOVE: return "WM_MOUSEMOVE";
+    case WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
+    case WM_LBUTTONUP: return "WM_LBUTTONUP";
+    case WM_RBUTTONDOWN: return "WM_RBUTTONDOWN";
+    case WM_RBUTTONUP: return "WM_RBUTTONUP";
+    case WM_MBUTTONDOWN: return "WM_MBUTTONDOWN";
+    case WM_MBUTTONUP: return "WM_MBUTTONUP";
+    case WM_XBUTTONDOWN: return "WM_XBUTTONDOWN";
+    case WM_XBUTTONUP: return "WM_XBUTTONUP";
+    case WM_MOUSEWHEEL: return "WM_MOUSEWHEEL";
+    case WM_MOUSEHWHEEL: return "WM_MOUSEHWHEEL";
+    default: return "?";
+    }
+}
+
+void printOutcomes(const std::vector<bool>& outcomes)
+{
+    for (bool passed : outcomes)
+        std::cout << (passed ? "passed" : "swallowed") << '\n';
+}
+
+std::vector<PhysicalEvent> keyEvents(const std::vector<std::string>& names, PhysicalEvent::Type type)
+{
+    std::vector<PhysicalEvent> events;
+    for (const std::string& name : names) {
+        const auto key = keyByName(name);
+        if (!key)
+            throw UsageError("unknown key: " + name);
+        PhysicalEvent e;
+        e.type = type;
+        e.key = *key;
+        events.push_back(e);
+    }
+    if (events.empty())
+        throw UsageError("name at least one key");
+    return events;
+}
+
+FailPoint failPoint(const std::string& name)
+{
+    static const std::map<std::string, FailPoint> names = {
+        {"send-input", FailPoint::SendInput},
+        {"set-hook", FailPoint::SetWindowsHook},
+        {"register-raw-input", FailPoint::RegisterRawInput},
+        {"device-list", FailPoint::RawInputDeviceList},
+        {"device-name", FailPoint::RawInputDeviceName},
+        {"device-info", FailPoint::RawInputDeviceInfo},
+        {"session-notification", FailPoint::SessionNotification},
+    };
+    const auto it = names.find(name);
+    if (it == names.end())
+        throw UsageError("unknown failure point: " + name);
+    return it->second;
+}
+
+WPARAM noticeCode(const std::string& kind, const std::string& name)
+{
+    static const std::map<std::string, WPARAM> session = {
+        {"console-connect", WTS_CONSOLE_CONNECT}, {"console-disconnect", WTS_CONSOLE_DISCONNECT},
+        {"remote-connect", WTS_REMOTE_CONNECT},   {"remote-disconnect", WTS_REMOTE_DISCONNECT},
+        {"logon", WTS_SESSION_LOGON},             {"logoff", WTS_SESSION_LOGOFF},
+        {"lock", WTS_SESSION_LOCK},               {"unlock", WTS_SESSION_UNLOCK}};
+    static const std::map<std::string, WPARAM> power = {
+        {"suspend", PBT_APMSUSPEND}, {"resume", PBT_APMRESUMESUSPEND}, {"resume-automatic", PBT_APMRESUMEAUTOMATIC}};
+    const auto& table = kind == "session" ? session : power;
+    const auto it = table.find(name);
+    if (it == table.end())
+        throw UsageError("unknown " + kind + " notice: " + name);
+    return it->second;
+}
+
+int drive(Driver& driver, const std::string& command, const std::vector<std::string>& args)
+{
+    SessionApi& s = driver.session();
+    const auto need = [&](std::size_t count) {
+        if (args.size() < count)
+            throw UsageError(command + " needs " + std::to_string(count) + " argument(s)");
+    };
+    const auto mouse = [&](PhysicalEvent::Type type, LONG x, LONG y, UINT button = 0) {
+        PhysicalEvent e;
+        e.type = type;
+        e.key = button;
+        e.x = x;
+        e.y = y;
+        return e;
+    };
+    if (command == "press" || command == "release" || command == "tap" || command == "chord") {
+        std::vector<PhysicalEvent> events;
+        if (command == "press" || command == "release") {
+            events = keyEvents(args, command == "press" ? PhysicalEvent::Type::KeyDown : PhysicalEvent::Type::KeyUp);
+        } else {
+            const auto downs = keyEvents(args, PhysicalEvent::Type::KeyDown);
+            const auto ups = keyEvents(args, PhysicalEvent::Type::KeyUp);
+            if (command == "tap") {
+                for (std::size_t i = 0; i < downs.size(); ++i) {
+                    events.push_back(downs[i]);
+                    events.push_back(ups[i]);
+                }
+            } else {
+                events = downs;
+                events.insert(events.end(), ups.rbegin(), ups.rend());
+            }
+        }
+        printOutcomes(driver.send(events));
+    } else if (command == "type") {
+        need(1);
+        if (!driver.type(fromUtf8(args[0])))
+            throw UsageError("the text has a character the US layout cannot type");
+    } else if (command == "click" || command == "button-down" || command == "button-up") {
+        const auto button = buttonByName(args.empty() ? "left" : args[0]);
+        if (!button)
+            throw UsageError("unknown button: " + args[0]);
+        std::vector<PhysicalEvent> events;
+        if (command != "button-up")
+            events.push_back(mouse(PhysicalEvent::Type::ButtonDown, 0, 0, *button));
+        if (command != "button-down")
+            events.push_back(mouse(PhysicalEvent::Type::ButtonUp, 0, 0, *button));
+        printOutcomes(driver.send(events));
+    } else if (command == "move" || command == "move-to") {
+        need(2);
+        printOutcomes(driver.send({mouse(command == "move" ? PhysicalEvent::Type::MoveBy : PhysicalEvent::Type::MoveTo,
+                                         number(args[0]), number(args[1]))}));
+    } else if (command == "scroll" || command == "hscroll") {
+        need(1);
+        printOutcomes(driver.send({mouse(command == "scroll" ? PhysicalEvent::Type::Wheel : PhysicalEvent::Type::HWheel,
+                                         number(args[0]), 0)}));
+    } else if (command == "sink") {
+        const bool keep = !args.empty() && args[0] == "--keep";
+        for (const SinkEvent& e : s.readSink(!keep)) {
+            if (e.kind == HookKind::Keyboard)
+                std::cout << messageName(e.message) << " vk=" << e.key.vkCode << " scan=" << hex(e.key.scanCode)
+                          << " flags=" << hex(e.key.flags) << " extra=" << hex(e.key.dwExtraInfo) << '\n';
+            else
+                std::cout << messageName(e.message) << " x=" << e.mouse.pt.x << " y=" << e.mouse.pt.y
+                          << " data=" << hex(e.mouse.mouseData) << " flags=" << hex(e.mouse.flags)
+                          << " extra=" << hex(e.mouse.dwExtraInfo) << '\n';
+        }
+    } else if (command == "keys") {
+        for (UINT vk = 1; vk < 256; ++vk) {
+            const std::uint8_t state = s.page().keys[vk].load();
+            const bool lock = vk == VK_CAPITAL || vk == VK_NUMLOCK || vk == VK_SCROLL;
+            if ((state & 0x80) || (lock && (state & 1)))
+                std::cout << "vk " << vk << ((state & 0x80) ? " down" : "") << ((lock && (state & 1)) ? " toggled" : "") << '\n';
+        }
+    } else if (command == "cursor") {
+        const POINT p = s.page().readCursor();
+        const ScreenState screen = s.page().readScreen();
+        const RECT clip = screen.effectiveClip();
+        std::cout << "cursor " << p.x << "," << p.y << "\nclip " << clip.left << "," << clip.top << "," << clip.right << ","
+                  << clip.bottom << (screen.clipped ? "" : " (whole virtual screen)") << '\n';
+        for (int i = 0; i < screen.monitorCount; ++i) {
+            const RECT& m = screen.monitors[i];
+            std::cout << "monitor " << m.left << "," << m.top << "," << m.right << "," << m.bottom
+                      << (i == screen.primary ? " primary" : "") << '\n';
+        }
+    } else if (command == "hooks") {
+        for (const HookInfo& h : s.hooks())
+            std::cout << hex(reinterpret_cast<std::uintptr_t>(h.hook)) << (h.kind == HookKind::Keyboard ? " keyboard" : " mouse")
+                      << " pid " << h.processId << " thread " << h.threadId << '\n';
+    } else if (command == "windows") {
+        const auto foreground = s.page().foreground.load();
+        for (const WindowRecord& w : s.windows())
+            std::cout << (reinterpret_cast<std::uintptr_t>(w.hwnd) == foreground ? "* " : "  ")
+                      << hex(reinterpret_cast<std::uintptr_t>(w.hwnd)) << " pid " << w.processId << " thread " << w.threadId
+                      << " class \"" << toUtf8(w.className) << "\" title \"" << toUtf8(w.title) << "\""
+                      << (w.visible ? "" : " hidden") << '\n';
+    } else if (command == "devices") {
+        std::vector<RawDevice> devices;
+        s.rawInputDevices(FailPoint::Count, devices);
+        static const char* kinds[] = {"mouse", "keyboard", "hid"};
+        for (const RawDevice& d : devices)
+            std::cout << hex(d.handle) << ' ' << kinds[d.type < 2 ? d.type : 2] << ' ' << toUtf8(d.name) << '\n';
+    } else if (command == "monitors") {
+        ScreenState screen = s.page().readScreen();
+        screen.monitorCount = 0;
+        screen.primary = 0;
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (args[i] == "--primary" && i + 1 < args.size()) {
+                screen.primary = static_cast<std::int32_t>(number(args[++i]));
+            } else if (screen.monitorCount < ScreenState::maxMonitors) {
+                screen.monitors[screen.monitorCount++] = rectangle(args[i]);
+            }
+        }
+        if (screen.monitorCount == 0 || screen.primary < 0 || screen.primary >= screen.monitorCount)
+            throw UsageError("monitors needs at least one rectangle and a primary among them");
+        s.setScreen(screen);
+    } else if (command == "clip") {
+        need(1);
+        ScreenState screen = s.page().readScreen();
+        screen.clipped = args[0] != "none";
+        if (screen.clipped)
+            screen.clip = rectangle(args[0]);
+        s.setScreen(screen);
+    } else if (command == "toggle") {
+        need(2);
+        const auto key = keyByName(args[0]);
+        if (!key || (args[1] != "on" && args[1] != "off"))
+            throw UsageError("toggle KEY on|off");
+        s.setToggle(*key, args[1] == "on");
+    } else if (command == "add-window") {
+        need(3);
+        WindowRecord w;
+        w.processId = static_cast<DWORD>(number(args[0]));
+        w.threadId = static_cast<DWORD>(number(args[1]));
+        w.title = fromUtf8(args[2]);
+        w.className = args.size() > 3 ? fromUtf8(args[3]) : L"";
+        w.visible = true;
+        std::cout << hex(reinterpret_cast<std::uintptr_t>(s.addWindow(w))) << '\n';
+    } else if (command == "remove-window") {
+        need(1);
+        s.removeWindow(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(number(args[0]))));
+    } else if (command == "foreground") {
+        need(1);
+        const HWND window = args[0] == "none" ? nullptr : reinterpret_cast<HWND>(static_cast<std::uintptr_t>(number(args[0])));
+        if (!s.setForeground(window))
+            throw UsageError("no such window: " + args[0]);
+    } else if (command == "add-process") {
+        need(2);
+        ProcessRecord p;
+        p.processId = static_cast<DWORD>(number(args[0]));
+        p.imagePath = fromUtf8(args[1]);
+        p.accessDenied = args.size() > 2 && args[2] == "--denied";
+        s.addProcess(p);
+    } else if (command == "notice") {
+        need(1);
+        if (args[0] == "end-session") {
+            std::cout << s.notify(Notice::QueryEndSession, 0) << " window(s)\n";
+        } else if (args[0] == "session" || args[0] == "power") {
+            need(2);
+            std::cout << s.notify(args[0] == "session" ? Notice::Session : Notice::Power, noticeCode(args[0], args[1]))
+                      << " window(s)\n";
+        } else {
+            throw UsageError("notice session|power|end-session");
+        }
+    } else if (command == "add-device") {
+        need(2);
+        RawDevice d;
+        d.type = args[0] == "mouse" ? RIM_TYPEMOUSE : args[0] == "keyboard" ? RIM_TYPEKEYBOARD : RIM_TYPEHID;
+        d.name = fromUtf8(args[1]);
+        if (d.type == RIM_TYPEMOUSE)
+            d.buttons = args.size() > 2 ? static_cast<DWORD>(number(args[2])) : 5;
+        if (d.type == RIM_TYPEHID && args.size() > 3) {
+            d.vendorId = static_cast<DWORD>(number(args[2]));
+            d.productId = static_cast<DWORD>(number(args[3]));
+        }
+        std::cout << hex(s.addRawDevice(d)) << '\n';
+    } else if (command == "remove-device") {
+        need(1);
+        if (!s.removeRawDevice(static_cast<std::uint64_t>(number(args[0]))))
+            throw UsageError("no such device: " + args[0]);
+    } else if (command == "hook-timeout") {
+        need(1);
+        s.setHookTimeout(static_cast<DWORD>(number(args[0])));
+    } else if (command == "clock") {
+        need(1);
+        s.stepClock(number(args[0]));
+    } else if (command == "fail") {
+        need(2);
+        Failure f;
+        f.error = static_cast<DWORD>(number(args[1]));
+        f.remaining = args.size() > 2 ? static_cast<std::int32_t>(number(args[2])) : 1;
+        f.accept = args.size() > 3 ? static_cast<std::uint32_t>(number(args[3])) : 0;
+        if (f.error == 0)
+            f.remaining = 0;
+        s.setFailure(failPoint(args[0]), f);
+    } else if (command == "wait") {
+        s.waitIdle();
+    } else if (command == "reset") {
+        s.reset();
+    } else {
+        throw UsageError("unknown command: " + command);
+    }
+    return 0;
+}
+
+int serve(const std::string& socket)
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr); // the broker's threads inherit the mask
+    Broker broker(socket);
+    broker.start();
+    std::cerr << "vorna-sim: serving a session on " << socket << " (start programs with VORNA_SIM_SESSION=" << socket << ")\n";
+    int received = 0;
+    sigwait(&signals, &received);
+    std::cerr << "vorna-sim: stopped\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+            std::cout << helpText;
+            return args.empty() ? 2 : 0;
+        }
+        if (args[0] == "serve") {
+            if (args.size() != 2)
+                throw UsageError("serve needs exactly one socket path");
+            return serve(args[1]);
+        }
+        std::string socket;
+        if (args[0] == "--socket") {
+            if (args.size() < 3)
+                throw UsageError("--socket needs a path and a command");
+            socket = args[1];
+            args.erase(args.begin(), args.begin() + 2);
+        } else if (const char* fromEnvironment = std::getenv("VORNA_SIM_SESSION")) {
+            socket = fromEnvironment;
+        }
+        if (socket.empty())
+            throw UsageError("no session: pass --socket SOCKET or set VORNA_SIM_SESSION");
+        Driver driver(socket);
+        const std::string command = args[0];
+        args.erase(args.begin());
+        return drive(driver, command, args);
+    } catch (const UsageError& error) {
+        std::cerr << "vorna-sim: " << error.what() << "\n(see vorna-sim --help)\n";
+        return 2;
+    } catch (const std::exception& error) {
+        std::cerr << "vorna-sim: " << error.what() << '\n';
+        return 1;
+    }
+}
