@@ -1,5 +1,7 @@
 #include "engine/watchdog.h"
 
+#include "engine/injection_marker.h"
+
 #include <atomic>
 #include <initializer_list>
 #include <utility>
@@ -16,16 +18,6 @@ constexpr DWORD kWakeMask = 0x1CFF; // every kind of input and message, raw inpu
 constexpr int kMessagesPerPump = 128;
 constexpr DWORD kTerminationWaitMs = 1500;
 constexpr DWORD kPathChars = 32768;
-
-// What this program puts in dwExtraInfo of everything it sends: the bytes "RTIanroV" read as
-// one little-endian 64-bit value.
-constexpr ULONG_PTR kInjectionMarker = [] {
-    const char bytes[] = "RTIanroV";
-    std::uint64_t value = 0;
-    for (int i = 7; i >= 0; --i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
-    return static_cast<ULONG_PTR>(value);
-}();
 
 using KeyTable = std::array<bool, kSafetyJournalKeyCount>;
 
@@ -81,7 +73,7 @@ INPUT keyboardInput(WORD vk, WORD scan, DWORD flags)
     input.ki.wVk = vk;
     input.ki.wScan = scan;
     input.ki.dwFlags = flags;
-    input.ki.dwExtraInfo = kInjectionMarker;
+    input.ki.dwExtraInfo = ULONG_PTR(kInjectionMarker);
     return input;
 }
 
@@ -91,7 +83,7 @@ INPUT mouseInput(DWORD flags, DWORD mouseData)
     input.type = INPUT_MOUSE;
     input.mi.mouseData = mouseData;
     input.mi.dwFlags = flags;
-    input.mi.dwExtraInfo = kInjectionMarker;
+    input.mi.dwExtraInfo = ULONG_PTR(kInjectionMarker);
     return input;
 }
 

@@ -9,6 +9,7 @@
 // HOLD is key:VK, text:VK, button:N, numpad-enter or unicode:UNIT. The agent prints
 // "ready WATCHDOG_PID JOURNAL_NAME", then "holding"; on the line "stop" it clears its marks and closes the
 // journal, on "stop-keep" it closes with its marks in place; then it prints "closed" and exits.
+#include "engine/injection_marker.h"
 #include "engine/safety_journal.h"
 #include "engine/watchdog.h"
 
@@ -25,8 +26,6 @@
 using namespace vorna::windows;
 
 namespace {
-
-constexpr ULONG_PTR kMarker = 0x566F726E61495452ull; // "RTIanroV"
 
 void sleepMs(int ms)
 {
@@ -106,7 +105,7 @@ bool sendKey(WORD vk, WORD scan, DWORD flags)
     input.ki.wVk = vk;
     input.ki.wScan = scan;
     input.ki.dwFlags = flags;
-    input.ki.dwExtraInfo = kMarker;
+    input.ki.dwExtraInfo = ULONG_PTR(kInjectionMarker);
     return SendInput(1, &input, sizeof(INPUT)) == 1;
 }
 
@@ -118,7 +117,7 @@ bool sendButtonDown(std::uint32_t button)
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = kDownFlags[button];
     input.mi.mouseData = button == 4 ? XBUTTON1 : button == 5 ? XBUTTON2 : 0;
-    input.mi.dwExtraInfo = kMarker;
+    input.mi.dwExtraInfo = ULONG_PTR(kInjectionMarker);
     return SendInput(1, &input, sizeof(INPUT)) == 1;
 }
 

@@ -100,6 +100,12 @@ TEST(WatchdogExitCodes, EachReasonNotToBeginHasItsCode)
         {"process id not decimal", [&](auto&) { return std::vector<std::string>{validName, "12a"}; }, 20},
         {"process id beyond 32 bits", [&](auto&) { return std::vector<std::string>{validName, "4294967296"}; }, 20},
         {"no journal of that name", [&](auto&) { return std::vector<std::string>{validName, self}; }, 21},
+        {"journal too small to map",
+         [&](auto& journals) {
+             journals.push_back(std::make_unique<HandMadeJournal>(6, ::getpid(), 64));
+             return std::vector<std::string>{journals.back()->name(), self};
+         },
+         22},
         {"journal of version 5",
          [&](auto& journals) {
              journals.push_back(std::make_unique<HandMadeJournal>(5, ::getpid()));
