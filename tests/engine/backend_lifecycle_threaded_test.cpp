@@ -127,18 +127,56 @@ struct ResetCase {
     // Returns what reached the system while the cause was typed (nothing for a notice).
     Strings (*cause)(Resets&, sim::SessionApi&);
     Strings physical; // what of the cause itself reaches the system
+    bool running = true;
+    bool active = false;
+    Strings sourceReleases = {};            // when the held sources are let go afterwards
+    Strings laterTap = {"+65", "-65"};      // a later tap of the remapped key
 };
+
+core::RulesSnapshot heldOutputRules()
+{
+    return snapshot({rule("key_65", "key_66"), rule("key_112", "chord:key_160+key_67"), rule("key_113", "toggle:key_69"),
+                     rule("key_114", "key_70")});
+}
 
 class Resets : public LiveSession, public testing::WithParamInterface<ResetCase> {
 public:
     using LiveSession::type;
+
+    Strings applyAgain()
+    {
+        std::string error;
+        EXPECT_TRUE(backend.applyRules(heldOutputRules(), 2, error, macros, *layers)) << error;
+        EXPECT_TRUE(eventually([&] { return backend.status().appliedGeneration == 2; }));
+        return {};
+    }
+    Strings stopBackend()
+    {
+        backend.stop();
+        return {};
+    }
+    // The system dropped the hooks and installing them again fails: the thread gives up.
+    Strings failReinstall()
+    {
+        for (const sim::HookInfo& hook : session.hooks()) {
+            if (hook.processId == DWORD(::getpid()))
+                session.removeHook(hook.hook);
+        }
+        session.setFailure(sim::FailPoint::SetWindowsHook, sim::Failure{5, 1, 0});
+        LASTINPUTINFO last{sizeof(LASTINPUTINFO), 0};
+        EXPECT_TRUE(GetLastInputInfo(&last));
+        session.stepClock(2'500);
+        EXPECT_TRUE(backend.checkHookHealth(last.dwTime, false));
+        EXPECT_TRUE(eventually([&] { return !backend.status().running; }));
+        EXPECT_EQ(backend.status().hookRecoveryError, 5u);
+        return {};
+    }
 };
 
 TEST_P(Resets, ReleaseEveryHeldOutputOnceAndClearTheJournal)
 {
     const ResetCase& c = GetParam();
-    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66"), rule("key_112", "chord:key_160+key_67"),
-                                rule("key_113", "toggle:key_69")})));
+    ASSERT_TRUE(start(heldOutputRules()));
     EXPECT_EQ(type({keyDown(65), keyDown(112), keyDown(113), keyUp(113)}), (Strings{"+66i", "+160i", "+67i", "+69i"}));
     for (unsigned vk : {66u, 67u, 69u, 160u})
         EXPECT_EQ(journal->engineHeldKey(vk), 1u) << vk;
@@ -153,15 +191,16 @@ TEST_P(Resets, ReleaseEveryHeldOutputOnceAndClearTheJournal)
 
     const windows::BackendStatus status = backend.status();
     EXPECT_EQ(status.stopReason, c.reason);
-    EXPECT_FALSE(status.active);
-    EXPECT_TRUE(status.running);
+    EXPECT_EQ(status.active, c.active);
+    EXPECT_EQ(status.running, c.running);
+    EXPECT_EQ(journal->hooksArmed(), c.running);
     for (unsigned vk = 0; vk < 256; ++vk)
         EXPECT_EQ(journal->engineHeldKey(vk), 0u) << vk;
     EXPECT_EQ(journal->engineHoldsNumpadEnter(), 0u);
 
-    // The sources' own releases send nothing more, and a later key passes untouched.
-    EXPECT_TRUE(type({keyUp(65), keyUp(112)}).empty());
-    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+65", "-65"}));
+    // The sources' own releases send nothing more.
+    EXPECT_EQ(type({keyUp(65), keyUp(112)}), c.sourceReleases);
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), c.laterTap);
 }
 
 Strings panic(Resets& test, unsigned ctrl, unsigned alt, unsigned key)
@@ -176,6 +215,18 @@ Strings notice(sim::SessionApi& s, sim::Notice notice, WPARAM code)
 }
 
 INSTANTIATE_TEST_SUITE_P(Reasons, Resets, testing::Values(
+    ResetCase{"new_rules", windows::ResetNewRules, [](Resets& t, sim::SessionApi&) { return t.applyAgain(); }, {},
+              true, true, {}, {"+66i", "-66i"}},
+    ResetCase{"output_failed", windows::ResetOutputFailed,
+              [](Resets& t, sim::SessionApi& s) {
+                  s.setFailure(sim::FailPoint::SendInput, sim::Failure{5, 1, 0});
+                  return t.type({keyDown(114), keyUp(114)});
+              },
+              {}},
+    ResetCase{"hooks_lost_for_good", windows::ResetWin32Failure,
+              [](Resets& t, sim::SessionApi&) { return t.failReinstall(); }, {}, false, false, {"-65", "-112"}},
+    ResetCase{"stop", windows::ResetStop, [](Resets& t, sim::SessionApi&) { return t.stopBackend(); }, {}, false,
+              false, {"-65", "-112"}},
     ResetCase{"device_removed", windows::ResetDeviceRemoved,
               [](Resets&, sim::SessionApi& s) {
                   const windows::RawInputDeviceList list = windows::RawInputDevices::list();
