@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -45,6 +46,15 @@ void pumpWithHook(const std::atomic<bool>& stop)
     UnhookWindowsHookEx(hook);
 }
 
+void reportPercentiles(benchmark::State& state, std::vector<double>& micros)
+{
+    if (micros.empty())
+        return;
+    std::sort(micros.begin(), micros.end());
+    state.counters["median_us"] = micros[micros.size() / 2];
+    state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+}
+
 void measureRoundTrips(benchmark::State& state, Driver& driver)
 {
     std::vector<double> micros;
@@ -62,11 +72,37 @@ void measureRoundTrips(benchmark::State& state, Driver& driver)
         down = !down;
         driver.session().readSink(true);
     }
-    if (micros.empty())
-        return;
-    std::sort(micros.begin(), micros.end());
-    state.counters["median_us"] = micros[micros.size() / 2];
-    state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+    reportPercentiles(state, micros);
+}
+
+// What the machine itself costs: two threads waking each other once each over eventfds. A key's
+// round trip needs at least two such hand-offs in-process (to the hook thread and back) plus the
+// input stream's own, so this bounds what the session can reach here.
+void ThreadWakeFloor(benchmark::State& state)
+{
+    const int there = eventfd(0, EFD_CLOEXEC), back = eventfd(0, EFD_CLOEXEC);
+    std::atomic<bool> stop{false};
+    std::thread echo([&] {
+        std::uint64_t value;
+        while (::read(there, &value, sizeof value) == sizeof value && !stop.load())
+            [[maybe_unused]] const ssize_t written = ::write(back, &value, sizeof value);
+    });
+    std::vector<double> micros;
+    micros.reserve(1 << 16);
+    for (auto _ : state) {
+        std::uint64_t value = 1;
+        const auto start = std::chrono::steady_clock::now();
+        [[maybe_unused]] const ssize_t written = ::write(there, &value, sizeof value);
+        [[maybe_unused]] const ssize_t read = ::read(back, &value, sizeof value);
+        micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+    }
+    stop.store(true);
+    std::uint64_t value = 1;
+    [[maybe_unused]] const ssize_t written = ::write(there, &value, sizeof value);
+    echo.join();
+    ::close(there);
+    ::close(back);
+    reportPercentiles(state, micros);
 }
 
 void InProcessSession(benchmark::State& state)
@@ -116,6 +152,7 @@ void ThroughBroker(benchmark::State& state)
     CloseHandle(peer.hThread);
 }
 
+BENCHMARK(ThreadWakeFloor)->MinTime(2.0)->UseRealTime();
 BENCHMARK(InProcessSession)->MinTime(2.0)->UseRealTime();
 BENCHMARK(ThroughBroker)->MinTime(2.0)->UseRealTime();
 
