@@ -6,21 +6,58 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
+
+#include <pthread.h>
 
 namespace vorna::bench {
 
 inline std::atomic<std::size_t> g_heapAllocations{0};
+// Allocations made by one chosen thread (for example a hook thread the benchmark does not run),
+// and those it made while a byte of its own state was non-zero (for example inside a callback).
+inline std::atomic<pthread_t> g_watchedThread{};
+inline std::atomic<const std::uint8_t*> g_watchedFlag{nullptr};
+inline std::atomic<std::size_t> g_watchedAllocations{0};
+inline std::atomic<std::size_t> g_flaggedAllocations{0};
 
 inline std::size_t heapAllocations()
 {
     return g_heapAllocations.load(std::memory_order_relaxed);
 }
 
-inline void* countedAllocation(std::size_t size)
+// `flag` is read only by the watched thread itself.
+inline void watchThread(pthread_t thread, const std::uint8_t* flag = nullptr)
+{
+    g_watchedFlag.store(flag, std::memory_order_relaxed);
+    g_watchedThread.store(thread, std::memory_order_relaxed);
+}
+
+inline std::size_t watchedAllocations()
+{
+    return g_watchedAllocations.load(std::memory_order_relaxed);
+}
+
+inline std::size_t flaggedAllocations()
+{
+    return g_flaggedAllocations.load(std::memory_order_relaxed);
+}
+
+inline void countAllocation()
 {
     g_heapAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (!pthread_equal(pthread_self(), g_watchedThread.load(std::memory_order_relaxed)))
+        return;
+    g_watchedAllocations.fetch_add(1, std::memory_order_relaxed);
+    const std::uint8_t* flag = g_watchedFlag.load(std::memory_order_relaxed);
+    if (flag && *flag)
+        g_flaggedAllocations.fetch_add(1, std::memory_order_relaxed);
+}
+
+inline void* countedAllocation(std::size_t size)
+{
+    countAllocation();
     if (void* p = std::malloc(size == 0 ? 1 : size))
         return p;
     throw std::bad_alloc();
@@ -28,7 +65,7 @@ inline void* countedAllocation(std::size_t size)
 
 inline void* countedAlignedAllocation(std::size_t size, std::align_val_t alignment)
 {
-    g_heapAllocations.fetch_add(1, std::memory_order_relaxed);
+    countAllocation();
     const std::size_t align = static_cast<std::size_t>(alignment);
     if (void* p = std::aligned_alloc(align, (std::max<std::size_t>(size, 1) + align - 1) / align * align))
         return p;

@@ -1,0 +1,236 @@
+// The low-level keyboard and mouse hook procedures, the panic chord and shortcut capture. Each
+// procedure recognises the program's own output before touching anything, and decides within
+// the call whether the event passes on or is swallowed.
+#include "engine/input_thread.h"
+
+#include "engine/hook_keys.h"
+#include "engine/supported_input.h"
+
+namespace vorna::windows {
+
+namespace {
+
+// The hook saves what an interrupted step of the loop was building and restores it on exit.
+class HookScope {
+public:
+    explicit HookScope(BackendState& state)
+        : m_state(state), m_inHook(state.output.inHook), m_scratch(state.contexts.current)
+    {
+        m_state.output.inHook = 1;
+    }
+    ~HookScope()
+    {
+        m_state.contexts.current = m_scratch;
+        m_state.output.inHook = m_inHook;
+    }
+    HookScope(const HookScope&) = delete;
+    HookScope& operator=(const HookScope&) = delete;
+
+private:
+    BackendState& m_state;
+    uint8_t m_inHook;
+    ObservationRecord m_scratch;
+};
+
+// Button messages of the mouse hook; button 0: an X button, told apart by the high word.
+struct ButtonMessage {
+    WPARAM message;
+    uint16_t button;
+    uint8_t phase;
+};
+
+constexpr ButtonMessage kButtonMessages[] = {
+    {WM_LBUTTONDOWN, 1, core::kPhaseDown}, {WM_LBUTTONUP, 1, core::kPhaseUp},
+    {WM_RBUTTONDOWN, 2, core::kPhaseDown}, {WM_RBUTTONUP, 2, core::kPhaseUp},
+    {WM_MBUTTONDOWN, 3, core::kPhaseDown}, {WM_MBUTTONUP, 3, core::kPhaseUp},
+    {WM_XBUTTONDOWN, 0, core::kPhaseDown}, {WM_XBUTTONUP, 0, core::kPhaseUp},
+};
+
+InputEvent hookEvent(uint64_t device, core::InputId input, uint8_t phase, uint8_t origin, uint64_t time)
+{
+    InputEvent event;
+    event.device = device;
+    event.input = input;
+    event.phase = phase;
+    event.origin = origin;
+    event.time = time;
+    event.provider = 1;
+    event.channel = 1;
+    return event;
+}
+
+} // namespace
+
+LRESULT CALLBACK InputThread::keyboardHookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    InputThread* self = current;
+    if (code != HC_ACTION || !self)
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    self->keyboardHookTick.store(GetTickCount64(), std::memory_order_release);
+    const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (isOwnInjection(uint64_t(key.dwExtraInfo), (key.flags & LLKHF_INJECTED) != 0))
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    bool swallow;
+    {
+        HookScope scope(self->state);
+        swallow = self->keyboardEvent(key, wParam);
+    }
+    return swallow ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool InputThread::keyboardEvent(const KBDLLHOOKSTRUCT& key, WPARAM message)
+{
+    if (key.vkCode > 255)
+        return false;
+    const bool extended = (key.flags & LLKHF_EXTENDED) != 0;
+    uint32_t vk = key.vkCode;
+    const uint32_t keypad = keypadKeyFor(key.scanCode, vk, extended);
+    if (keypad != 0)
+        vk = keypad;
+    const bool release = message == WM_KEYUP || message == WM_SYSKEYUP;
+    const bool numpadEnter = extended && vk == 13;
+    const core::InputId input =
+        numpadEnter ? core::makeInputId(core::kClassKeyboard, core::kKindExtendedScanCode, core::kNumpadEnterCode)
+                    : core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, uint16_t(vk));
+
+    if ((key.flags & LLKHF_INJECTED) != 0) {
+        InputEvent event = hookEvent(kKeyboardHookDevice, input, release ? core::kPhaseUp : core::kPhaseDown,
+                                     kOriginInjected, nowNs());
+        event.scanCode = uint16_t(key.scanCode);
+        event.extended = extended ? 1 : 0;
+        return processEvent(event, true, nullptr);
+    }
+
+    const int slot = numpadEnter ? kNumpadEnterSlot : int(vk);
+    const uint8_t phase = release ? core::kPhaseUp : physicalDown[slot] ? core::kPhaseRepeat : core::kPhaseDown;
+    physicalDown[slot] = !release;
+
+    // Tested before anything can swallow or map the key, so it works whatever the engine does.
+    if (keypad == 0 && isPanicChord(vk, release, physicalDown)) {
+        if (phase == core::kPhaseDown)
+            panicSwallowed[vk] = true;
+        resetAll(ResetPanic);
+        return true;
+    }
+    InputEvent event = hookEvent(kKeyboardHookDevice, input, phase, kOriginPhysical, nowNs());
+    event.scanCode = uint16_t(key.scanCode);
+    event.extended = extended ? 1 : 0;
+    if (release && panicSwallowed[vk]) {
+        panicSwallowed[vk] = false;
+        processEvent(event, true, nullptr);
+        return true;
+    }
+
+    updateCapture();
+    if (takenByCapture(event))
+        return true;
+    return processEvent(event, true, nullptr);
+}
+
+bool InputThread::takenByCapture(const InputEvent& event)
+{
+    const bool numpadEnter = core::inputKind(event.input) == core::kKindExtendedScanCode;
+    const uint16_t code = numpadEnter ? kCaptureNumpadEnter : core::inputCode(event.input);
+    if (code < 1 || code > kCaptureNumpadEnter)
+        return false;
+    if (!capture.onKey(code, event.phase, core::isSupportedInputId(event.input)))
+        return false;
+
+    HeldStateWrite write(state.heldState);
+    state.heldState.setPhysical(inputIndex(event.input), event.phase == core::kPhaseUp ? 0 : 1);
+    inputEvents.fetch_add(1, std::memory_order_acq_rel);
+    suppressed.fetch_add(1, std::memory_order_acq_rel);
+    if (state.observing) {
+        beginContext(event, 0);
+        recordInput(event, true);
+        observeResult(kResultPending);
+    }
+    return true;
+}
+
+void InputThread::updateCapture()
+{
+    if (!capture.running())
+        return;
+    capture.checkTimeAndFocus(GetForegroundWindow() == static_cast<HWND>(capture.window), GetTickCount64());
+}
+
+void InputThread::onCaptureMessage(HWND forWindow)
+{
+    if (forWindow)
+        beginCapture(forWindow);
+    else
+        capture.cancel();
+}
+
+void InputThread::beginCapture(HWND forWindow)
+{
+    if (active.load(std::memory_order_acquire) || GetForegroundWindow() != forWindow)
+        return;
+    bool held[256] = {};
+    for (int vk = 8; vk < 256; ++vk)
+        held[vk] = (GetAsyncKeyState(vk) & 0x8000) != 0;
+    capture.begin(held, forWindow, GetTickCount64());
+}
+
+LRESULT CALLBACK InputThread::mouseHookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    InputThread* self = current;
+    if (code != HC_ACTION || !self)
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    self->mouseHookTick.store(GetTickCount64(), std::memory_order_release);
+    const auto& mouse = *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+    if (isOwnInjection(uint64_t(mouse.dwExtraInfo), (mouse.flags & LLMHF_INJECTED) != 0)) {
+        if (wParam == WM_MOUSEMOVE) {
+            self->lastInjectedCursor = mouse.pt;
+            self->lastInjectedValid = true;
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    bool swallow;
+    {
+        HookScope scope(self->state);
+        swallow = self->mouseEvent(mouse, wParam);
+    }
+    return swallow ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool InputThread::mouseEvent(const MSLLHOOKSTRUCT& mouse, WPARAM message)
+{
+    const uint8_t origin = (mouse.flags & LLMHF_INJECTED) != 0 ? kOriginInjected : kOriginPhysical;
+    const uint16_t high = uint16_t(mouse.mouseData >> 16);
+    if (message == WM_MOUSEMOVE)
+        return processMouseMove(mouse.pt, mouse.flags);
+
+    if (message == WM_MOUSEWHEEL || message == WM_MOUSEHWHEEL) {
+        const int32_t delta = int16_t(high);
+        if (delta == 0)
+            return false;
+        const bool vertical = message == WM_MOUSEWHEEL;
+        const uint8_t direction = vertical ? (delta > 0 ? WheelUp : WheelDown) : (delta > 0 ? WheelRight : WheelLeft);
+        InputEvent event = hookEvent(kMouseHookDevice, core::makeInputId(core::kClassWheel, core::kKindWheel, direction),
+                                     core::kPhaseDown, origin, nowNs());
+        event.x = mouse.pt.x;
+        event.y = mouse.pt.y;
+        return processWheel(event, delta);
+    }
+
+    uint16_t button = 0;
+    uint8_t phase = core::kPhaseDown;
+    for (const ButtonMessage& entry : kButtonMessages) {
+        if (entry.message != message)
+            continue;
+        button = entry.button != 0 ? entry.button : high == XBUTTON1 ? 4 : high == XBUTTON2 ? 5 : 0;
+        phase = entry.phase;
+    }
+    if (button == 0)
+        return false;
+    InputEvent event = hookEvent(kMouseHookDevice,
+                                 core::makeInputId(core::kClassMouseButton, core::kKindMouseButton, button), phase,
+                                 origin, nowNs());
+    event.x = mouse.pt.x;
+    event.y = mouse.pt.y;
+    return processEvent(event, true, nullptr);
+}
+
+} // namespace vorna::windows

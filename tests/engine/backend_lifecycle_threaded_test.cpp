@@ -1,0 +1,358 @@
+// The backend's life on the simulated session: starting, handing over configurations, the
+// resets that session, power and device notices and the panic chord cause, and hook recovery.
+#include "engine_test_support.h"
+#include "live_session.h"
+
+#include "engine/raw_input_devices.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace vorna::enginetest {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+Strings injectedOnly(const Strings& events)
+{
+    Strings out;
+    std::copy_if(events.begin(), events.end(), std::back_inserter(out),
+                 [](const std::string& e) { return e.back() == 'i'; });
+    return out;
+}
+
+TEST_F(LiveSession, SecondBackendInTheProcessIsRefusedAndTheFirstKeepsRunning)
+{
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+    windows::WindowsInputBackend other;
+    std::string error;
+    EXPECT_FALSE(other.start(core::RulesSnapshot{}, error, macros, *layers, 1));
+    EXPECT_EQ(error, "Another Windows input backend is already active in this process.");
+    EXPECT_FALSE(other.status().running);
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+66i", "-66i"}));
+
+    backend.stop();
+    EXPECT_TRUE(other.start(core::RulesSnapshot{}, error, macros, *layers, 1)) << error;
+    other.stop();
+}
+
+TEST_F(LiveSession, StartTwiceReplacesTheThreadAndKeepsObservation)
+{
+    ASSERT_TRUE(start(core::RulesSnapshot{}));
+    backend.setObservation(true);
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")}), 2));
+    EXPECT_EQ(backend.status().appliedGeneration, 2u);
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+66i", "-66i"}));
+    const std::vector<windows::ObservationRecord> seen = backend.drainObservations();
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const windows::ObservationRecord& r) {
+        return r.kind == windows::kRecordInput && r.id == key(65) && r.suppressed == 1;
+    }));
+    backend.setObservation(false);
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}).size(), 2u);
+    EXPECT_TRUE(backend.drainObservations().empty());
+}
+
+TEST_F(LiveSession, HookThatCannotBeInstalledFailsTheStartWithItsError)
+{
+    session.setFailure(sim::FailPoint::SetWindowsHook, sim::Failure{5, 1, 0});
+    EXPECT_EQ(startError(core::RulesSnapshot{}), "Windows input backend could not start. Win32 error 5");
+    const windows::BackendStatus status = backend.status();
+    EXPECT_FALSE(status.running);
+    EXPECT_EQ(status.stopReason, windows::ResetWin32Failure);
+    EXPECT_EQ(status.win32Error, 5u);
+    EXPECT_TRUE(start(core::RulesSnapshot{})); // the failure was a single one
+}
+
+TEST_F(LiveSession, TwoAppliesInARowLeaveTheSecondInForce)
+{
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+    std::string error;
+    ASSERT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_67")}), 2, error, macros, *layers)) << error;
+    ASSERT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_68")}), 3, error, macros, *layers)) << error;
+    ASSERT_TRUE(eventually([&] { return backend.status().appliedGeneration == 3; }));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+68i", "-68i"}));
+}
+
+TEST_F(LiveSession, ApplyIsRefusedWhileACaptureRunsOrItsKeysAreDown)
+{
+    ASSERT_TRUE(start(core::RulesSnapshot{}));
+    const HWND window = addForegroundWindow();
+    ASSERT_TRUE(backend.beginCapture(window));
+    ASSERT_TRUE(eventually([&] { return backend.captureState().state == windows::CaptureCapturing; }));
+    std::string error;
+    EXPECT_FALSE(backend.applyRules(snapshot({rule("key_65", "key_66")}), 2, error, macros, *layers));
+    EXPECT_EQ(error, "Finish shortcut capture and release its keys before applying mappings.");
+
+    EXPECT_TRUE(type({keyDown(65)}).empty());
+    EXPECT_EQ(backend.captureState().state, windows::CaptureCapturing);
+    EXPECT_TRUE(type({keyUp(65)}).empty());
+    EXPECT_EQ(backend.captureState().state, windows::CaptureComplete);
+    EXPECT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_66")}), 2, error, macros, *layers)) << error;
+    ASSERT_TRUE(eventually([&] { return backend.status().appliedGeneration == 2; }));
+}
+
+TEST_F(LiveSession, LockedSessionDropsTheConfigurationUntilUnlocked)
+{
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+    EXPECT_EQ(type({keyDown(65)}), (Strings{"+66i"}));
+    session.notify(sim::Notice::Session, WTS_SESSION_LOCK);
+    EXPECT_EQ(sink(1), (Strings{"-66i"}));
+    EXPECT_EQ(backend.status().stopReason, windows::ResetSession);
+
+    std::string error;
+    ASSERT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_67")}), 2, error, macros, *layers)) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(backend.status().appliedGeneration, 1u);
+
+    session.notify(sim::Notice::Session, WTS_SESSION_LOGON); // changes nothing
+    ASSERT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_67")}), 3, error, macros, *layers)) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(backend.status().appliedGeneration, 1u);
+
+    session.notify(sim::Notice::Session, WTS_SESSION_UNLOCK);
+    ASSERT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_67")}), 4, error, macros, *layers)) << error;
+    ASSERT_TRUE(eventually([&] { return backend.status().appliedGeneration == 4; }));
+    type({keyUp(65)});
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+67i", "-67i"}));
+}
+
+// Every reset releases each held output exactly once and leaves nothing marked in the journal.
+class Resets;
+
+struct ResetCase {
+    const char* name;
+    uint8_t reason;
+    // Returns what reached the system while the cause was typed (nothing for a notice).
+    Strings (*cause)(Resets&, sim::SessionApi&);
+    Strings physical; // what of the cause itself reaches the system
+    bool running = true;
+    bool active = false;
+    Strings sourceReleases = {};            // when the held sources are let go afterwards
+    Strings laterTap = {"+65", "-65"};      // a later tap of the remapped key
+};
+
+core::RulesSnapshot heldOutputRules()
+{
+    return snapshot({rule("key_65", "key_66"), rule("key_112", "chord:key_160+key_67"), rule("key_113", "toggle:key_69"),
+                     rule("key_114", "key_70")});
+}
+
+class Resets : public LiveSession, public testing::WithParamInterface<ResetCase> {
+public:
+    using LiveSession::type;
+
+    Strings applyAgain()
+    {
+        std::string error;
+        EXPECT_TRUE(backend.applyRules(heldOutputRules(), 2, error, macros, *layers)) << error;
+        EXPECT_TRUE(eventually([&] { return backend.status().appliedGeneration == 2; }));
+        return {};
+    }
+    Strings stopBackend()
+    {
+        backend.stop();
+        return {};
+    }
+    // The system dropped the hooks and installing them again fails: the thread gives up.
+    Strings failReinstall()
+    {
+        for (const sim::HookInfo& hook : session.hooks()) {
+            if (hook.processId == DWORD(::getpid()))
+                session.removeHook(hook.hook);
+        }
+        session.setFailure(sim::FailPoint::SetWindowsHook, sim::Failure{5, 1, 0});
+        LASTINPUTINFO last{sizeof(LASTINPUTINFO), 0};
+        EXPECT_TRUE(GetLastInputInfo(&last));
+        session.stepClock(2'500);
+        EXPECT_TRUE(backend.checkHookHealth(last.dwTime, false));
+        EXPECT_TRUE(eventually([&] { return !backend.status().running; }));
+        EXPECT_EQ(backend.status().hookRecoveryError, 5u);
+        return {};
+    }
+};
+
+TEST_P(Resets, ReleaseEveryHeldOutputOnceAndClearTheJournal)
+{
+    const ResetCase& c = GetParam();
+    ASSERT_TRUE(start(heldOutputRules()));
+    EXPECT_EQ(type({keyDown(65), keyDown(112), keyDown(113), keyUp(113)}), (Strings{"+66i", "+160i", "+67i", "+69i"}));
+    for (unsigned vk : {66u, 67u, 69u, 160u})
+        EXPECT_EQ(journal->engineHeldKey(vk), 1u) << vk;
+    EXPECT_TRUE(backend.status().active);
+
+    Strings seen = c.cause(*this, session);
+    for (std::string& e : sink(4 - std::min<size_t>(4, injectedOnly(seen).size())))
+        seen.push_back(std::move(e));
+    EXPECT_EQ(injectedOnly(seen), (Strings{"-66i", "-67i", "-69i", "-160i"}));
+    seen.erase(std::remove_if(seen.begin(), seen.end(), [](const std::string& e) { return e.back() == 'i'; }), seen.end());
+    EXPECT_EQ(seen, c.physical);
+
+    const windows::BackendStatus status = backend.status();
+    EXPECT_EQ(status.stopReason, c.reason);
+    EXPECT_EQ(status.active, c.active);
+    EXPECT_EQ(status.running, c.running);
+    EXPECT_EQ(journal->hooksArmed(), c.running);
+    for (unsigned vk = 0; vk < 256; ++vk)
+        EXPECT_EQ(journal->engineHeldKey(vk), 0u) << vk;
+    EXPECT_EQ(journal->engineHoldsNumpadEnter(), 0u);
+
+    // The sources' own releases send nothing more.
+    EXPECT_EQ(type({keyUp(65), keyUp(112)}), c.sourceReleases);
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), c.laterTap);
+}
+
+Strings panic(Resets& test, unsigned ctrl, unsigned alt, unsigned key)
+{
+    return test.type({keyDown(ctrl), keyDown(alt), keyDown(key), keyDown(key), keyUp(key), keyUp(alt), keyUp(ctrl)});
+}
+
+Strings notice(sim::SessionApi& s, sim::Notice notice, WPARAM code)
+{
+    s.notify(notice, code);
+    return {};
+}
+
+INSTANTIATE_TEST_SUITE_P(Reasons, Resets, testing::Values(
+    ResetCase{"new_rules", windows::ResetNewRules, [](Resets& t, sim::SessionApi&) { return t.applyAgain(); }, {},
+              true, true, {}, {"+66i", "-66i"}},
+    ResetCase{"output_failed", windows::ResetOutputFailed,
+              [](Resets& t, sim::SessionApi& s) {
+                  s.setFailure(sim::FailPoint::SendInput, sim::Failure{5, 1, 0});
+                  return t.type({keyDown(114), keyUp(114)});
+              },
+              {}},
+    ResetCase{"hooks_lost_for_good", windows::ResetWin32Failure,
+              [](Resets& t, sim::SessionApi&) { return t.failReinstall(); }, {}, false, false, {"-65", "-112"}},
+    ResetCase{"stop", windows::ResetStop, [](Resets& t, sim::SessionApi&) { return t.stopBackend(); }, {}, false,
+              false, {"-65", "-112"}},
+    ResetCase{"device_removed", windows::ResetDeviceRemoved,
+              [](Resets&, sim::SessionApi& s) {
+                  const windows::RawInputDeviceList list = windows::RawInputDevices::list();
+                  EXPECT_FALSE(list.devices.empty());
+                  if (!list.devices.empty())
+                      s.removeRawDevice(list.devices.front().handle);
+                  return Strings{};
+              },
+              {}},
+    ResetCase{"session_locked", windows::ResetSession,
+              [](Resets&, sim::SessionApi& s) { return notice(s, sim::Notice::Session, WTS_SESSION_LOCK); }, {}},
+    ResetCase{"logoff", windows::ResetSession,
+              [](Resets&, sim::SessionApi& s) { return notice(s, sim::Notice::Session, WTS_SESSION_LOGOFF); }, {}},
+    ResetCase{"end_of_session", windows::ResetSession,
+              [](Resets&, sim::SessionApi& s) { return notice(s, sim::Notice::QueryEndSession, 0); }, {}},
+    ResetCase{"suspend", windows::ResetSuspend,
+              [](Resets&, sim::SessionApi& s) { return notice(s, sim::Notice::Power, PBT_APMSUSPEND); }, {}},
+    ResetCase{"panic_left_ctrl_alt_pause", windows::ResetPanic,
+              [](Resets& t, sim::SessionApi&) { return panic(t, 162, 164, 19); }, {"+162", "+164", "-164", "-162"}},
+    ResetCase{"panic_right_ctrl_alt_f12", windows::ResetPanic,
+              [](Resets& t, sim::SessionApi&) { return panic(t, 163, 165, 123); }, {"+163x", "+165x", "-165x", "-163x"}},
+    ResetCase{"panic_mixed_sides_f12", windows::ResetPanic,
+              [](Resets& t, sim::SessionApi&) { return panic(t, 162, 165, 123); }, {"+162", "+165x", "-165x", "-162"}}),
+    [](const testing::TestParamInfo<ResetCase>& i) { return std::string(i.param.name); });
+
+TEST_F(LiveSession, ResumeAfterSuspendAcceptsNewRules)
+{
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+    session.notify(sim::Notice::Power, PBT_APMSUSPEND);
+    ASSERT_TRUE(eventually([&] { return backend.status().stopReason == windows::ResetSuspend; }));
+    session.notify(sim::Notice::Power, PBT_APMRESUMEAUTOMATIC);
+    std::string error;
+    ASSERT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_67")}), 2, error, macros, *layers)) << error;
+    ASSERT_TRUE(eventually([&] { return backend.status().appliedGeneration == 2; }));
+    EXPECT_EQ(backend.status().stopReason, 0);
+    EXPECT_TRUE(backend.status().active);
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+67i", "-67i"}));
+}
+
+TEST_F(LiveSession, SoftResetReleasesTogglesAndEndsTheMacroButKeepsMappings)
+{
+    core::Macro slow;
+    slow.steps[0].kind = core::MacroStepKind::Down;
+    slow.steps[0].input = key(70);
+    slow.steps[1].kind = core::MacroStepKind::Wait;
+    slow.steps[1].time = 10'000;
+    slow.steps[2].kind = core::MacroStepKind::Up;
+    slow.steps[2].input = key(70);
+    slow.stepCount = 3;
+    macros[0] = slow;
+    ASSERT_TRUE(start(snapshot({rule("key_113", "toggle:key_69"), rule("key_114", "macro:1"), rule("key_65", "key_66")})));
+    EXPECT_EQ(type({keyDown(113), keyUp(113), keyDown(114), keyUp(114)}), (Strings{"+69i", "+70i"}));
+    EXPECT_TRUE(backend.status().macroActive);
+    backend.resetState();
+    Strings released = sink(2);
+    std::sort(released.begin(), released.end());
+    EXPECT_EQ(released, (Strings{"-69i", "-70i"}));
+    EXPECT_FALSE(backend.status().macroActive);
+    EXPECT_TRUE(backend.status().active);
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+66i", "-66i"}));
+}
+
+bool ownKeyboardHookInstalled(sim::SessionApi& session)
+{
+    const std::vector<sim::HookInfo> hooks = session.hooks();
+    return std::any_of(hooks.begin(), hooks.end(), [](const sim::HookInfo& h) {
+        return h.processId == DWORD(::getpid()) && h.kind == sim::HookKind::Keyboard;
+    });
+}
+
+TEST_F(LiveSession, TimedOutHookIsReinstalledByTheHealthCheck)
+{
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+    // A hook that answers too late is skipped and silently removed by the system.
+    session.setHookTimeout(0);
+    for (int attempt = 0; attempt < 50 && ownKeyboardHookInstalled(session); ++attempt)
+        type({keyDown(90), keyUp(90)});
+    session.setHookTimeout(300);
+    ASSERT_FALSE(ownKeyboardHookInstalled(session));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+65", "-65"})); // nobody maps it any more
+
+    LASTINPUTINFO last{sizeof(LASTINPUTINFO), 0};
+    ASSERT_TRUE(GetLastInputInfo(&last));
+    EXPECT_FALSE(backend.checkHookHealth(last.dwTime, false)); // input too recent to judge
+    session.stepClock(2'500);
+    EXPECT_FALSE(backend.checkHookHealth(last.dwTime, true)); // an elevated window has the focus
+    EXPECT_TRUE(backend.checkHookHealth(last.dwTime, false));
+    ASSERT_TRUE(eventually([&] { return backend.status().hookRecoveries == 1; }));
+    EXPECT_EQ(backend.status().hookRecoveryError, 0u);
+    EXPECT_TRUE(ownKeyboardHookInstalled(session));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+66i", "-66i"}));
+    EXPECT_FALSE(backend.checkHookHealth(last.dwTime, false)); // within the back-off
+}
+
+TEST_F(LiveSession, StatusPercentilesFollowTheHistogram)
+{
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+    windows::BackendStatus status = backend.status();
+    EXPECT_EQ(status.timedEvents, 0u);
+    EXPECT_EQ(status.p50Ns, 0u);
+    EXPECT_EQ(status.p99Ns, 0u);
+    type({keyDown(65), keyUp(65), keyDown(67), keyUp(67)});
+    status = backend.status();
+    EXPECT_EQ(status.timedEvents, 2u); // only events a rule applied to
+    EXPECT_EQ(status.inputEvents, 4u);
+    EXPECT_EQ(status.suppressed, 2u);
+    EXPECT_EQ(status.outputEvents, 2u);
+    EXPECT_GE(status.p99Ns, status.p50Ns);
+    EXPECT_GT(status.p50Ns, 0u);
+    EXPECT_LE(status.maxNs, status.p99Ns);
+}
+
+TEST_F(LiveSession, SafeStateSnapshotShowsPhysicalAndOutputState)
+{
+    EXPECT_FALSE(backend.safeStateSnapshot().valid); // nothing runs yet
+    inject({keyDown(90)});                           // held before the thread begins
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+    type({keyDown(65)});
+    const windows::HeldStateSnapshot held = backend.safeStateSnapshot();
+    ASSERT_TRUE(held.valid);
+    EXPECT_EQ(held.physical[90], 2);
+    EXPECT_EQ(held.physical[65], 1);
+    EXPECT_EQ(held.output[66], 1);
+    EXPECT_EQ(held.output[65], 0);
+    EXPECT_EQ(type({keyUp(90)}), (Strings{"-90"})); // the user's own key stays the user's
+}
+
+} // namespace
+} // namespace vorna::enginetest

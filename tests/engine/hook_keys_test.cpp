@@ -1,0 +1,65 @@
+#include "engine/hook_keys.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+using namespace vorna::windows;
+
+TEST(OwnInjection, NeedsMarkerAndInjectedFlag)
+{
+    uint64_t marker = 0;
+    std::memcpy(&marker, "RTIanroV", 8);
+    EXPECT_EQ(marker, kInjectionMarker);
+    EXPECT_TRUE(isOwnInjection(marker, true));
+    EXPECT_FALSE(isOwnInjection(marker, false)); // another program copying the marker: physical
+    EXPECT_FALSE(isOwnInjection(marker + 1, true));
+    EXPECT_FALSE(isOwnInjection(0, true));
+}
+
+TEST(KeypadRenaming, NavigationCodesWithKeypadScanCodes)
+{
+    struct Case {
+        uint32_t scan, vk;
+        bool extended;
+        uint32_t keypad;
+    };
+    const Case cases[] = {
+        {0x47, 0x24, false, 0x67}, {0x48, 0x26, false, 0x68}, {0x49, 0x21, false, 0x69},
+        {0x4B, 0x25, false, 0x64}, {0x4C, 0x0C, false, 0x65}, {0x4D, 0x27, false, 0x66},
+        {0x4F, 0x23, false, 0x61}, {0x50, 0x28, false, 0x62}, {0x51, 0x22, false, 0x63},
+        {0x52, 0x2D, false, 0x60}, {0x53, 0x2E, false, 0x6E},
+        {0x47, 0x24, true, 0},  // Home of the navigation block stays Home
+        {0x53, 0x2E, true, 0},
+        {0x47, 0x26, false, 0}, // scan code and key must both match
+        {0x1E, 0x41, false, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(keypadKeyFor(c.scan, c.vk, c.extended), c.keypad) << std::hex << c.scan << " " << c.vk;
+}
+
+TEST(PanicChord, CtrlAltWithPauseOrF12)
+{
+    struct Case {
+        uint32_t ctrl, alt, vk;
+        bool release;
+        bool panic;
+    };
+    const Case cases[] = {
+        {0xA2, 0xA4, 0x13, false, true}, {0xA3, 0xA5, 0x13, false, true}, {0xA2, 0xA5, 0x7B, false, true},
+        {0xA3, 0xA4, 0x7B, false, true}, {0x11, 0x12, 0x7B, false, true}, {0xA2, 0xA4, 0x7B, true, false},
+        {0xA2, 0, 0x7B, false, false},   {0, 0xA4, 0x13, false, false},   {0xA2, 0xA4, 0x7A, false, false},
+    };
+    for (const Case& c : cases) {
+        bool down[257] = {};
+        if (c.ctrl)
+            down[c.ctrl] = true;
+        if (c.alt)
+            down[c.alt] = true;
+        EXPECT_EQ(isPanicChord(c.vk, c.release, down), c.panic) << std::hex << c.ctrl << " " << c.alt << " " << c.vk;
+    }
+}
+
+} // namespace
