@@ -1,5 +1,6 @@
 // Rule-list parsing and snapshot compilation. compileRules runs where no allocation is allowed,
 // so a counting global allocator reports every heap allocation made inside it.
+#include "bench/counting_allocator.h"
 #include "core/rule_list.h"
 #include "core/rules_snapshot.h"
 
@@ -13,41 +14,6 @@
 #include <memory>
 #include <new>
 
-namespace {
-
-std::atomic<std::size_t> g_allocations{0};
-
-void* countedAllocation(std::size_t size)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-
-void* countedAlignedAllocation(std::size_t size, std::align_val_t alignment)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    const std::size_t align = static_cast<std::size_t>(alignment);
-    if (void* p = std::aligned_alloc(align, (std::max<std::size_t>(size, 1) + align - 1) / align * align))
-        return p;
-    throw std::bad_alloc();
-}
-
-} // namespace
-
-void* operator new(std::size_t size) { return countedAllocation(size); }
-void* operator new[](std::size_t size) { return countedAllocation(size); }
-void* operator new(std::size_t size, std::align_val_t alignment) { return countedAlignedAllocation(size, alignment); }
-void* operator new[](std::size_t size, std::align_val_t alignment) { return countedAlignedAllocation(size, alignment); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -99,7 +65,7 @@ void BM_ParseRules256(benchmark::State& state)
     const QJsonArray rules = fullRuleList();
     auto snapshot = std::make_unique<RulesSnapshot>();
     QString error;
-    const std::size_t before = g_allocations.load(std::memory_order_relaxed);
+    const std::size_t before = vorna::bench::heapAllocations();
     for (auto _ : state) {
         if (!parseRules(rules, *snapshot, error)) {
             state.SkipWithError(qPrintable(error));
@@ -107,7 +73,7 @@ void BM_ParseRules256(benchmark::State& state)
         }
         benchmark::DoNotOptimize(snapshot->count);
     }
-    const std::size_t allocations = g_allocations.load(std::memory_order_relaxed) - before;
+    const std::size_t allocations = vorna::bench::heapAllocations() - before;
     setPerRuleCounter(state);
     // Text and JSON work allocates here; shown beside the compiler's zero as a check on the counter.
     state.counters["heap_allocations"] = benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
@@ -128,13 +94,13 @@ void BM_CompileRulesFullSnapshot(benchmark::State& state)
               [](const CompiledRule& a, const CompiledRule& b) { return a.id > b.id; });
     auto output = std::make_unique<RulesSnapshot>();
 
-    const std::size_t before = g_allocations.load(std::memory_order_relaxed);
+    const std::size_t before = vorna::bench::heapAllocations();
     for (auto _ : state) {
         const int result = compileRules(input->rules.data(), kMaxRules, *output);
         benchmark::DoNotOptimize(result);
         benchmark::ClobberMemory();
     }
-    const std::size_t allocations = g_allocations.load(std::memory_order_relaxed) - before;
+    const std::size_t allocations = vorna::bench::heapAllocations() - before;
     setPerRuleCounter(state);
     state.counters["heap_allocations"] = benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
 }

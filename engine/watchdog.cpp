@@ -1,5 +1,6 @@
 #include "engine/watchdog.h"
 
+#include "engine/hook_keys.h"
 #include "engine/injection_marker.h"
 
 #include <atomic>
@@ -37,19 +38,6 @@ constexpr KeyTable kReleasable = keyTable({{8, 9}, {12, 13}, {16, 20}, {27, 27},
 // Keys whose release carries KEYEVENTF_EXTENDEDKEY: the navigation block, Print Screen, the
 // Windows and Applications keys, numpad Divide, NumLock, Right Ctrl and Right Alt.
 constexpr KeyTable kExtended = keyTable({{33, 40}, {44, 46}, {91, 93}, {111, 111}, {144, 144}, {163, 163}, {165, 165}});
-
-// Keypad keys with NumLock off arrive without the extended flag as navigation keys; their
-// scan code tells them apart. They are recorded under the numpad code.
-struct KeypadKey {
-    DWORD scanCode;
-    DWORD seen;
-    DWORD numpad;
-};
-constexpr KeypadKey kKeypadKeys[] = {
-    {0x47, 0x24, 0x67}, {0x48, 0x26, 0x68}, {0x49, 0x21, 0x69}, {0x4B, 0x25, 0x64},
-    {0x4C, 0x0C, 0x65}, {0x4D, 0x27, 0x66}, {0x4F, 0x23, 0x61}, {0x50, 0x28, 0x62},
-    {0x51, 0x22, 0x63}, {0x52, 0x2D, 0x60}, {0x53, 0x2E, 0x6E},
-};
 
 struct ButtonUp {
     DWORD flags;
@@ -201,14 +189,9 @@ void Watchdog::recordKey(SafetyJournalView& journal, WPARAM message, const KBDLL
         journal.exchangeNumpadEnterPhysical(down);
         return;
     }
-    DWORD slot = event.vkCode;
-    if (!extended) {
-        for (const KeypadKey& key : kKeypadKeys) {
-            if (key.scanCode == event.scanCode && key.seen == event.vkCode)
-                slot = key.numpad;
-        }
-    }
-    journal.exchangePhysicalKey(slot, down);
+    // Keypad keys with NumLock off are recorded under their numpad code.
+    const DWORD keypad = keypadKeyFor(event.scanCode, event.vkCode, extended);
+    journal.exchangePhysicalKey(keypad != 0 ? keypad : event.vkCode, down);
 }
 
 void Watchdog::recordButton(SafetyJournalView& journal, WPARAM message, const MSLLHOOKSTRUCT& event)

@@ -33,7 +33,7 @@ public:
     }
     bool set(std::int64_t dueTime, LONG periodMs)
     {
-        itimerspec spec{};
+        itimerspec timerValue{};
         std::int64_t relative100ns;
         if (dueTime < 0) {
             relative100ns = -dueTime;
@@ -45,9 +45,9 @@ public:
         }
         // A zero it_value would disarm the timer; a due time in the past fires at once.
         const std::int64_t ns = relative100ns > 0 ? relative100ns * 100 : 1;
-        spec.it_value = {ns / 1'000'000'000, ns % 1'000'000'000};
-        spec.it_interval = {periodMs / 1000, (periodMs % 1000) * 1'000'000L};
-        return timerfd_settime(fd_, 0, &spec, nullptr) == 0;
+        timerValue.it_value = {ns / 1'000'000'000, ns % 1'000'000'000};
+        timerValue.it_interval = {periodMs / 1000, (periodMs % 1000) * 1'000'000L};
+        return timerfd_settime(fd_, 0, &timerValue, nullptr) == 0;
     }
     bool cancel()
     {

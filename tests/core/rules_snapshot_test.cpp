@@ -314,14 +314,14 @@ TEST(CompileRules, DuplicateIdsAfterRecordChecks)
 
 TEST(CompileRules, SortsIntoMatchOrder)
 {
-    struct Spec {
+    struct RuleShape {
         std::uint32_t id;
         std::int16_t modifierCount;
         std::uint64_t device;
     };
-    const Spec specs[] = {{1, 0, 0}, {2, 2, 0}, {3, 1, 0}, {4, 1, 0}, {5, 1, 0x99}, {6, 0, 0x42}, {7, -1, 0}};
+    const RuleShape shapes[] = {{1, 0, 0}, {2, 2, 0}, {3, 1, 0}, {4, 1, 0}, {5, 1, 0x99}, {6, 0, 0x42}, {7, -1, 0}};
     std::vector<CompiledRule> rules;
-    for (const Spec& s : specs) {
+    for (const RuleShape& s : shapes) {
         CompiledRule r = baseRule();
         r.id = s.id;
         r.modifierCount = s.modifierCount;
