@@ -51,7 +51,14 @@ uint8_t clampIntoRect(int32_t& x, int32_t& y, const PixelRect& rect)
 
 int32_t absoluteCoordinate(int32_t pixel, int32_t origin, int32_t extent)
 {
-    return int32_t(((int64_t(pixel) - origin) * 65'536 + 32'768) / extent);
+    // Windows maps a value back to origin + value x extent / 65,536, rounded down. The pixel's
+    // centre lands on its pixel only while one step of the value spans at most half a pixel
+    // (extent up to 32,768); on wider screens the centre can round down into the pixel before,
+    // so the value is raised to the first one that reaches the pixel.
+    const int64_t offset = int64_t(pixel) - origin;
+    const int64_t centre = (offset * 65'536 + 32'768) / extent;
+    const int64_t first = (offset * 65'536 + extent - 1) / extent;
+    return int32_t(std::max(centre, first));
 }
 
 } // namespace vorna::windows

@@ -351,9 +351,10 @@ SessionState::Prepared SessionState::prepareLocked(const StreamEvent& e)
         } else if (e.action == Action::MovePixel) {
             target = {e.x, e.y};
         } else {
-            // 0..65535 spread over the virtual screen (or the primary monitor): pixel =
-            // origin + value * size / 65536, which lands every value Windows' own normalisation
-            // ((x - origin) * 65536 + 32768) / size produces on the pixel it came from.
+            // 0..65535 spread over the virtual screen (or the primary monitor) as Windows does
+            // it: pixel = origin + value * size / 65536, rounded down. A sender aiming at pixel
+            // centres is exact only up to 32768 pixels; past that it must aim at the pixel's
+            // first value, and only this rounding tells the two apart.
             const RECT r = e.virtualDesk ? screen.virtualScreen() : screen.monitors[screen.primary];
             const std::int64_t nx = std::clamp<std::int64_t>(e.x, 0, 65535);
             const std::int64_t ny = std::clamp<std::int64_t>(e.y, 0, 65535);

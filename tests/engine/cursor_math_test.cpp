@@ -91,4 +91,26 @@ TEST(AbsoluteCoordinate, PixelCentresOverTheVirtualScreen)
     EXPECT_EQ(absoluteCoordinate(0, 0, 1), 32768);
 }
 
+// Windows turns the value back into origin + value x extent / 65,536 rounded down; every pixel
+// of every screen width the engine accepts must come back as itself.
+TEST(AbsoluteCoordinate, EveryPixelComesBackOnScreensUpTo65536Wide)
+{
+    struct Case {
+        int32_t origin;
+        int32_t extent;
+    } cases[] = {{0, 1}, {-1920, 4480}, {0, 32'768}, {-7, 32'769}, {-15'000, 40'000}, {0, 65'535}, {-32'768, 65'536}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "origin " << c.origin << " extent " << c.extent);
+        for (int32_t pixel = c.origin; pixel < c.origin + c.extent; ++pixel) {
+            const int32_t value = absoluteCoordinate(pixel, c.origin, c.extent);
+            ASSERT_GE(value, 0) << pixel;
+            ASSERT_LE(value, 65'535) << pixel;
+            ASSERT_EQ(c.origin + int64_t(value) * c.extent / 65'536, pixel) << "value " << value;
+        }
+    }
+    // Where the centre is exact it is what is sent; past 32,768 pixels it may give way.
+    EXPECT_EQ(absoluteCoordinate(1, 0, 65'535), 2);   // the centre, 1, would land on pixel 0
+    EXPECT_EQ(absoluteCoordinate(100, 0, 40'000), 164); // the centre
+}
+
 } // namespace

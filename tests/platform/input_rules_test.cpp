@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -374,6 +375,70 @@ TEST_F(InputRules, AbsoluteMovesLandOnEveryPixelOfTwoMonitorsWithANegativeLeftEd
             ++wrong;
     }
     EXPECT_EQ(wrong, 0);
+}
+
+// Rule 8, the value-to-pixel step itself, on screens wider than half the value range too:
+// Windows lands a value on origin + value * size / 65536 rounded down, so the first value of
+// each pixel reaches it and the value before reaches the pixel before.
+TEST_F(InputRules, AbsoluteValuesMapOntoPixelsAsWindowsDoes)
+{
+    struct Case {
+        const char* name;
+        RECT left;
+        RECT primary;
+        bool virtualDesk;
+    } cases[] = {
+        {"4,480 pixels", {-1920, 120, 0, 1200}, {0, 0, 2560, 1440}, true},
+        {"40,000 pixels", {-15000, 0, 0, 1080}, {0, 0, 25000, 1440}, true},
+        {"65,536 pixels", {-32768, 0, 0, 1080}, {0, 0, 32768, 1440}, true},
+        {"the primary monitor alone", {-15000, 0, 0, 1080}, {0, 0, 25000, 1440}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        vorna::sim::ScreenState screen;
+        screen.monitorCount = 2;
+        screen.monitors[0] = c.left;
+        screen.monitors[1] = c.primary;
+        screen.primary = 1;
+        driver.session().setScreen(screen);
+        const RECT area = c.virtualDesk ? RECT{c.left.left, 0, c.primary.right, 1440} : c.primary;
+        const std::int64_t width = area.right - area.left;
+        const std::int64_t height = area.bottom - area.top;
+        const LONG y = 700;
+        const auto firstValue = [](std::int64_t offset, std::int64_t size) {
+            return static_cast<LONG>((offset * 65536 + size - 1) / size);
+        };
+        std::vector<INPUT> inputs;
+        std::vector<LONG> expected;
+        for (LONG x = area.left; x < area.right; ++x) {
+            const LONG value = firstValue(x - area.left, width);
+            for (const LONG v : {value - 1, value}) {
+                if (v < 0)
+                    continue;
+                INPUT in{};
+                in.type = INPUT_MOUSE;
+                in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | (c.virtualDesk ? MOUSEEVENTF_VIRTUALDESK : 0);
+                in.mi.dx = v;
+                in.mi.dy = firstValue(y - area.top, height);
+                inputs.push_back(in);
+                expected.push_back(v == value ? x : x - 1);
+            }
+        }
+        std::vector<POINT> landed;
+        constexpr std::size_t batch = 8000; // within the stream's capacity
+        for (std::size_t at = 0; at < inputs.size(); at += batch) {
+            const UINT count = static_cast<UINT>(std::min(batch, inputs.size() - at));
+            ASSERT_EQ(SendInput(count, inputs.data() + at, sizeof(INPUT)), count);
+            driver.session().waitIdle();
+            for (const SinkEvent& e : driver.takeSink())
+                landed.push_back(e.mouse.pt);
+        }
+        ASSERT_EQ(landed.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(landed[i].x, expected[i]) << "value " << inputs[i].mi.dx;
+            ASSERT_EQ(landed[i].y, y);
+        }
+    }
 }
 
 TEST_F(InputRules, ClipAndMonitorsBoundTheCursor)
