@@ -33,8 +33,17 @@ QByteArray compactJson(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// Reads an open file without ever taking more than the limit into memory; empty when there is
-// more (the size reported on open may be stale, or the file may be no regular file).
+// Opens a file for readBounded; false when it cannot be opened or says it is over the limit.
+// Unbuffered, because a buffered QFile would fetch a whole read-ahead chunk for the one byte
+// that detects excess.
+bool openBounded(QFile& file)
+{
+    return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && file.size() <= kMaxLibraryFileBytes;
+}
+
+// Reads a file opened by openBounded without ever taking more than the limit and one byte
+// into memory; empty when there is more (the size reported on open may be stale, or the file
+// may be no regular file).
 std::optional<QByteArray> readBounded(QFile& file)
 {
     QByteArray bytes = file.read(kMaxLibraryFileBytes);
@@ -49,7 +58,7 @@ std::optional<QByteArray> readBounded(QFile& file)
 bool copyFile(const QString& from, const QString& to, const QString& readFailure, QString& error)
 {
     QFile file(from);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxLibraryFileBytes)
+    if (!openBounded(file))
         return fail(error, readFailure);
     const std::optional<QByteArray> bytes = readBounded(file);
     file.close();
@@ -135,7 +144,7 @@ QJsonObject defaultLibrary()
 bool loadLibrary(const QString& path, QJsonObject& library, QString& error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxLibraryFileBytes)
+    if (!openBounded(file))
         return fail(error, QStringLiteral("Cannot read library or file too large"));
     const std::optional<QByteArray> bytes = readBounded(file);
     if (!bytes)
