@@ -405,9 +405,11 @@ bool OutputSink::dropForeignWindowRun(const OutputBatch& batch)
         return false;
     purgeQueue(m_state.contexts.current.execution);
     const OutputBatch releases = core::MacroPlayer::mergeReleases(m_state.player, batch);
-    observe(m_state.contexts.record(kRecordEngine, kResultMacroStopped));
+    // The stop is reported after its releases, which may already have been sent.
+    const ObservationRecord stopped = m_state.contexts.record(kRecordEngine, kResultMacroStopped);
     if (!enqueue(releases))
         m_state.host->resetAll(kResetOutputFailed);
+    observe(stopped);
     return true;
 }
 

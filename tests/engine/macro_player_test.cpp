@@ -323,6 +323,16 @@ TEST(MacroPlayer, MergedReleasesCoverOnlyKeysDownBeforeThePendingBatch)
     EXPECT_EQ(describe(merged), "-key_68 -key_65") << "once each, and not the key the pending batch pressed";
     EXPECT_EQ(merged.mode, 0);
     EXPECT_FALSE(f.player->running());
+
+    // Dropped while its action is awaited: the releases carry the cancel of that action.
+    PlayerFixture waiting;
+    const OutputBatch operation = MacroPlayer::trigger(*waiting.player, valid, kSlot, 0, kStart, kKeyboard, key(120), 77);
+    ASSERT_EQ(operation.mode, vorna::core::kBatchModeCommand);
+    const OutputBatch cancelled = MacroPlayer::mergeReleases(*waiting.player, operation);
+    EXPECT_EQ(describe(cancelled), "");
+    EXPECT_EQ(cancelled.mode, vorna::core::kBatchModeCancel);
+    EXPECT_EQ(cancelled.owner, operation.owner);
+    EXPECT_EQ(cancelled.command, 0);
 }
 
 } // namespace

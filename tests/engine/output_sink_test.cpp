@@ -655,7 +655,12 @@ TEST_F(MacroFixture, AMacroBatchIsNotSentIntoAnotherWindow)
     const auto stopped = std::find_if(records.begin(), records.end(), [](const ObservationRecord& r) {
         return r.kind == kRecordEngine && r.result == kResultMacroStopped;
     });
-    EXPECT_NE(stopped, records.end());
+    const auto released = std::find_if(records.begin(), records.end(), [](const ObservationRecord& r) {
+        return r.kind == kRecordOutput && r.id == key(65) && r.phase == 1;
+    });
+    ASSERT_NE(stopped, records.end());
+    ASSERT_NE(released, records.end());
+    EXPECT_LT(released - records.begin(), stopped - records.begin()) << "the stop is reported after its releases";
 }
 
 TEST_F(OutputSinkTest, AResetWhileSendingResetsAgainAndStops)

@@ -336,6 +336,53 @@ TEST(MappingEngine, EngineInternalPressesShareOutputsWithMappings)
     EXPECT_TRUE(engine->indexMatchesTable());
 }
 
+TEST(MappingEngine, AnEngineInternalPressWithoutAFreeEntryReleasesEverything)
+{
+    auto engine = engineWith({rule("key_65", "chord:key_162+key_67")});
+    vorna::core::OutputBatch batch;
+    EXPECT_EQ(describe(evaluateInput(*engine, event(key(65), 0)).batch), "+key_162 +key_67");
+    for (std::uint64_t owner = 1000; owner < 1127; ++owner)
+        engine->press(owner, key(68), batch);
+    EXPECT_EQ(describe(batch), "+key_68");
+
+    batch.count = 0;
+    engine->press(2000, key(69), batch);
+    EXPECT_EQ(describe(batch), "-key_67 -key_162 -key_68") << "the 129th entry: every output goes up once";
+    EXPECT_EQ(engine->overflow, 1);
+    EXPECT_EQ(engine->released, 1);
+    EXPECT_FALSE(engine->resume());
+    batch.count = 0;
+    engine->press(2001, key(70), batch);
+    EXPECT_EQ(describe(batch), "") << "a released engine presses nothing";
+    EXPECT_TRUE(engine->indexMatchesTable());
+}
+
+TEST(MappingEngine, ReleasingHeldTogglesLeavesOtherMappingsAlone)
+{
+    auto engine = engineWith({rule("key_65", "toggle:key_68"), rule("key_66", "toggle:key_69"), rule("key_67", "key_70")});
+    evaluateInput(*engine, event(key(65), 0));
+    evaluateInput(*engine, event(key(65), 1)); // latched
+    evaluateInput(*engine, event(key(66), 0)); // its source still down
+    evaluateInput(*engine, event(key(67), 0));
+
+    vorna::core::OutputBatch batch;
+    engine->releaseHeld(batch);
+    EXPECT_EQ(describe(batch), "-key_68 -key_69");
+    EXPECT_EQ(engine->findEntry(kKeyboard, key(65)), nullptr) << "a latched toggle is cleared";
+    ASSERT_NE(engine->findEntry(kKeyboard, key(66)), nullptr) << "a held toggle still waits for its release";
+    EXPECT_EQ(engine->holdersOfOutput(key(70)), 1) << "a plain mapping keeps its output";
+
+    batch.count = 0;
+    engine->releaseHeld(batch);
+    EXPECT_EQ(describe(batch), "") << "nothing goes up twice";
+    const EvaluationResult release = evaluateInput(*engine, event(key(66), 1));
+    EXPECT_EQ(describe(release.batch), "");
+    EXPECT_EQ(release.suppress, 1);
+    EXPECT_EQ(engine->findEntry(kKeyboard, key(66)), nullptr);
+    EXPECT_EQ(describe(evaluateInput(*engine, event(key(67), 1)).batch), "-key_70");
+    EXPECT_TRUE(engine->indexMatchesTable());
+}
+
 TEST(MappingEngine, MacroOutputsPendingTellsReleasesFromWork)
 {
     vorna::core::OutputBatch batch;
