@@ -402,13 +402,21 @@ void InputThread::handleMessage(const MSG& message)
 void InputThread::stepMacro(uint64_t now)
 {
     const bool wasRunning = state.player.running();
+    const uint16_t slotBefore = state.player.slot;
     const uint16_t stepBefore = state.player.stepIndex;
     queue(core::MacroPlayer::step(state.player, now));
     const bool runs = state.player.running();
+    // The record names the macro and the step it reached, so the live view can follow the run.
+    const auto observeStep = [&](uint8_t result) {
+        ObservationRecord record = state.contexts.record(kRecordEngine, result);
+        record.macro = slotBefore;
+        record.step = runs ? state.player.stepIndex : stepBefore;
+        observe(record);
+    };
     if (wasRunning && runs && state.player.stepIndex != stepBefore)
-        observeResult(kResultMacroRunning);
+        observeStep(kResultMacroRunning);
     else if (wasRunning && !runs)
-        observeResult(kResultResolved);
+        observeStep(kResultResolved);
     state.macroActive.store(runs, std::memory_order_release);
 }
 

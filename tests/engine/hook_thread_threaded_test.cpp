@@ -211,6 +211,26 @@ TEST_F(LiveSession, MacroPressesWaitsAndReleases)
     EXPECT_FALSE(backend.status().macroActive);
 }
 
+TEST_F(LiveSession, MacroStepRecordsNameTheMacroAndItsStep)
+{
+    macros[2] = pressWaitRelease(key(66), 30);
+    ASSERT_TRUE(start(snapshot({rule("key_65", "macro:3")})));
+    backend.setObservation(true);
+    ASSERT_TRUE(start(snapshot({rule("key_65", "macro:3")}), 2)); // the hook thread has taken the flag
+    inject({keyDown(65), keyUp(65)});
+    EXPECT_EQ(sink(2), (Strings{"+66i", "-66i"}));
+    std::vector<std::pair<int, int>> stepped; // (result, step) of the loop's engine records
+    for (const windows::ObservationRecord& r : backend.drainObservations()) {
+        if (r.kind == windows::kRecordEngine && r.macro != 0) {
+            EXPECT_EQ(r.macro, 3);
+            stepped.emplace_back(r.result, r.step);
+        }
+    }
+    ASSERT_FALSE(stepped.empty());
+    EXPECT_EQ(stepped.back().first, windows::kResultResolved);
+    EXPECT_EQ(stepped.back().second, 2); // the last step run was the release
+}
+
 struct WheelCase {
     const char* name;
     void (*motion)(core::MotionSettings&);
