@@ -11,6 +11,7 @@ function(vorna_test name)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
+    NO_PRETTY_VALUES
     PROPERTIES LABELS "${_labels}")
   # The environment is set after discovery: a list value given to gtest_discover_tests reaches
   # the discovered tests split into separate properties, and only its first entry survives.
