@@ -33,6 +33,8 @@ uint32_t keyStateCodeFor(uint32_t slot)
 {
     if (slot == kNumpadEnterSlot)
         return 13;
+    if (slot < 0x60 || (slot > 0x69 && slot != 0x6E)) // not a keypad key: every fresh press asks
+        return 0;
     for (const KeypadKey& k : kKeypadKeys) {
         if (k.keypadVk == slot)
             return k.navigationVk;
