@@ -29,9 +29,33 @@ uint32_t keypadKeyFor(uint32_t scanCode, uint32_t vk, bool extended)
     return 0;
 }
 
+uint32_t keyStateCodeFor(uint32_t slot)
+{
+    if (slot == kNumpadEnterSlot)
+        return 13;
+    if (slot < 0x60 || (slot > 0x69 && slot != 0x6E)) // not a keypad key: every fresh press asks
+        return 0;
+    for (const KeypadKey& k : kKeypadKeys) {
+        if (k.keypadVk == slot)
+            return k.navigationVk;
+    }
+    return 0;
+}
+
+uint32_t renamedSlotFor(uint32_t code)
+{
+    if (code == 13)
+        return kNumpadEnterSlot;
+    for (const KeypadKey& k : kKeypadKeys) {
+        if (k.navigationVk == code)
+            return k.keypadVk;
+    }
+    return 0;
+}
+
 bool isPanicChord(uint32_t vk, bool release, const bool (&physicalDown)[257])
 {
-    if (release || (vk != 0x13 && vk != 0x7B))
+    if (release || (vk != 0x13 && vk != 0x03 && vk != 0x7B))
         return false;
     const bool ctrl = physicalDown[0xA2] || physicalDown[0xA3] || physicalDown[0x11];
     const bool alt = physicalDown[0xA4] || physicalDown[0xA5] || physicalDown[0x12];

@@ -22,7 +22,17 @@ uint32_t keypadKeyFor(uint32_t scanCode, uint32_t vk, bool extended);
 
 constexpr uint16_t kNumpadEnterSlot = 256; // physical-down slot of the extended Enter key
 
-// Ctrl+Alt+Pause or Ctrl+Alt+F12, left or right modifiers alike, on a press or repeat.
+// The system's key state has one entry for both Enter keys and, with NumLock off, one for a
+// keypad key and its navigation key. For a hook slot (a virtual key, or 256 for numpad Enter)
+// whose key the key state reports under another code, returns that code (13 for numpad Enter,
+// the navigation key for a keypad key); 0 for every other slot.
+uint32_t keyStateCodeFor(uint32_t slot);
+// The reverse: the other hook slot a key-state code may stand for (256 for Enter, the keypad
+// key for a navigation key); 0 for every other code.
+uint32_t renamedSlotFor(uint32_t code);
+
+// Ctrl+Alt+Pause or Ctrl+Alt+F12, left or right modifiers alike, on a press or repeat. With a
+// Ctrl key down a keyboard sends Pause as Break, which the hook sees as VK_CANCEL (3).
 // `physicalDown` holds what the keyboard hook last saw of each key (256: numpad Enter).
 bool isPanicChord(uint32_t vk, bool release, const bool (&physicalDown)[257]);
 

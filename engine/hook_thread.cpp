@@ -2,6 +2,7 @@
 // window's notices, configuration takeover and teardown.
 #include "engine/input_thread.h"
 
+#include "engine/hook_keys.h"
 #include "engine/macro_player.h"
 
 #include <cstring>
@@ -133,32 +134,81 @@ void InputThread::run(const core::RulesSnapshot& snapshot)
     }
 }
 
-void InputThread::seedHeldInputs(uint64_t now)
+bool InputThread::heldByAgent(core::InputId input) const
 {
-    // Keys already down when the thread begins: the engine must treat them as the user's own
-    // (pass-through) so that it neither presses nor releases them on the user's behalf.
-    HeldStateWrite write(state.heldState);
-    for (int vk = 8; vk <= 254; ++vk) {
-        if (vk == 16 || vk == 17 || vk == 18 || (GetAsyncKeyState(vk) & 0x8000) == 0)
+    if (state.output.held(input))
+        return true;
+    const SafetyJournalView* journal = state.journal;
+    if (!journal || core::inputClass(input) != core::kClassKeyboard || core::inputKind(input) != core::kKindVirtualKey)
+        return false;
+    return journal->textHeldKey(core::inputCode(input)) == 1; // the text transfer's keys
+}
+
+uint32_t InputThread::slotInEvents(uint32_t code) const
+{
+    const uint32_t renamed = renamedSlotFor(code);
+    return renamed != 0 && physicalDown[renamed] && !physicalDown[code] ? renamed : code;
+}
+
+void InputThread::readHeldInputs(HeldInputs& held) const
+{
+    // The key state counts the keys this program holds down as down too; they are never the
+    // user's. Generic Shift, Ctrl and Alt follow their sided keys.
+    const core::InputId numpadEnter =
+        core::makeInputId(core::kClassKeyboard, core::kKindExtendedScanCode, core::kNumpadEnterCode);
+    held = HeldInputs{};
+    for (uint32_t vk = 3; vk <= 254; ++vk) {
+        // Keys from 8 on, and VK_CANCEL: the Break key, which the panic chord takes too.
+        if ((vk > 3 && vk < 8) || vk == 16 || vk == 17 || vk == 18 || (GetAsyncKeyState(int(vk)) & 0x8000) == 0)
             continue;
-        state.heldState.setPhysical(vk, 2);
-        physicalDown[vk] = true;
-        InputEvent press;
-        press.device = kKeyboardHookDevice;
-        press.input = core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, uint16_t(vk));
-        press.time = now;
-        engine::evaluateInput(state.engine, press);
+        if (heldByAgent(core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, uint16_t(vk))) ||
+            (vk == 13 && heldByAgent(numpadEnter)))
+            continue;
+        held.keys[slotInEvents(vk)] = true;
     }
     const int buttons[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2};
-    for (int b = 0; b < 5; ++b) {
-        if ((GetAsyncKeyState(buttons[b]) & 0x8000) == 0)
-            continue;
-        state.heldState.setPhysical(kButtonIndexBase + b + 1, 2);
+    for (uint16_t b = 1; b <= 5; ++b) {
+        held.buttons[b] = (GetAsyncKeyState(buttons[b - 1]) & 0x8000) != 0 &&
+                          !heldByAgent(core::makeInputId(core::kClassMouseButton, core::kKindMouseButton, b));
+    }
+}
+
+void InputThread::seedHeldInputs(const HeldInputs& held, uint64_t now)
+{
+    // Inputs already down are the user's own: the engine takes them as pass-through sources, so
+    // that it neither presses nor releases them on the user's behalf.
+    HeldStateWrite write(state.heldState);
+    SafetyJournalView* journal = state.journal;
+    const auto seed = [&](uint64_t device, core::InputId input, bool down) {
+        state.heldState.setPhysical(inputIndex(input), down ? kPhysicalSeeded : 0);
+        if (!down)
+            return;
         InputEvent press;
-        press.device = kMouseHookDevice;
-        press.input = core::makeInputId(core::kClassMouseButton, core::kKindMouseButton, uint16_t(b + 1));
+        press.device = device;
+        press.input = input;
         press.time = now;
         engine::evaluateInput(state.engine, press);
+    };
+    for (int slot = 0; slot <= kNumpadEnterSlot; ++slot) {
+        const bool down = held.keys[slot];
+        physicalDown[slot] = down;
+        seededDown[slot] = down;
+        if (slot == kNumpadEnterSlot) {
+            seed(kKeyboardHookDevice,
+                 core::makeInputId(core::kClassKeyboard, core::kKindExtendedScanCode, core::kNumpadEnterCode), down);
+            if (journal)
+                journal->exchangeNumpadEnterPhysical(down ? 1 : 0);
+            continue;
+        }
+        panicSwallowed[slot] = false;
+        seed(kKeyboardHookDevice, core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, uint16_t(slot)), down);
+        if (journal)
+            journal->exchangePhysicalKey(uint32_t(slot), down ? 1 : 0);
+    }
+    for (uint16_t b = 1; b <= 5; ++b) {
+        seed(kMouseHookDevice, core::makeInputId(core::kClassMouseButton, core::kKindMouseButton, b), held.buttons[b]);
+        if (journal)
+            journal->exchangePhysicalButton(b, held.buttons[b] ? 1 : 0);
     }
 }
 
@@ -217,7 +267,9 @@ bool InputThread::startUp(const core::RulesSnapshot& snapshot)
     }
     sessionNotifyRegistered = true;
 
-    seedHeldInputs(nowNs());
+    HeldInputs held;
+    readHeldInputs(held);
+    seedHeldInputs(held, nowNs());
 
     state.engine.copySnapshot(snapshot);
     if (!state.engine.resume()) {
@@ -501,6 +553,7 @@ void InputThread::reinstallHooks()
         lastHookRecoveryMs.store(tick, std::memory_order_release);
         hookRecoveryError.store(0, std::memory_order_release);
         hookRecoveries.fetch_add(1, std::memory_order_acq_rel);
+        resynchronise();
         return;
     }
     const DWORD error = GetLastError();
@@ -509,6 +562,35 @@ void InputThread::reinstallHooks()
     resetAll(ResetWin32Failure);
     hooksFailed = true;
     stopRequested.store(true, std::memory_order_release);
+}
+
+void InputThread::resynchronise()
+{
+    HeldStateWrite write(state.heldState);
+    // Read before the reset: until its releases have passed the hooks, the key state still
+    // shows the keys this program held.
+    HeldInputs held;
+    readHeldInputs(held);
+    // The reset keeps the reason the backend reports: a recovered loss is no stop, and the agent
+    // must not read one even for a moment.
+    const uint8_t reason = stopReason.load(std::memory_order_acquire);
+    const bool wasReleased = state.engine.released != 0;
+    resetAll(reason);
+    state.engine.forgetInputs();
+    seedHeldInputs(held, nowNs());
+
+    for (int i = int(layerStacks.holdCount) - 1; i >= 0; --i) {
+        const LayerHoldEntry& hold = layerStacks.hold[i];
+        if (state.heldState.physical(inputIndex(hold.input)) == 0)
+            layerStacks.releaseHold(hold.device, hold.input);
+    }
+    capture.forgetReleased(held.keys);
+
+    if (!wasReleased && stopReason.load(std::memory_order_acquire) == reason && !state.engine.resume())
+        stopReason.store(ResetCapacity, std::memory_order_release);
+    applyLayer();
+    resetPointer();
+    updateActive();
 }
 
 LRESULT CALLBACK InputThread::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

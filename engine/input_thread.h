@@ -41,6 +41,8 @@ inline constexpr uint64_t kMouseHookDevice = 1;
 inline constexpr uint64_t kPageOwnerToken = 1002; // presses of Page Up/Down for the wheel
 
 inline constexpr int kPointerHoldCapacity = 8;
+// Physical state of an input found held by a key-state scan and not seen by the hooks since.
+inline constexpr uint8_t kPhysicalSeeded = 2;
 inline constexpr int kWheelRuleBank = 256;
 inline constexpr int kModifierStates = 16;
 
@@ -50,6 +52,13 @@ struct PendingConfiguration {
     uint64_t generation = 0;
     std::array<core::Macro, core::kMaxMacros> macros{};
     LayerProgram layers;
+};
+
+// What a key-state scan found held by the user: keys by keyboard hook slot (virtual key, 256
+// numpad Enter), mouse buttons by number 1-5.
+struct HeldInputs {
+    bool keys[257] = {};
+    bool buttons[6] = {};
 };
 
 struct PointerHold {
@@ -131,6 +140,7 @@ public:
     bool hooksFailed = false;
     int64_t qpcFrequency = 0;
     bool physicalDown[257] = {};   // what the keyboard hook last saw (256: numpad Enter)
+    bool seededDown[257] = {};     // found held by a key-state scan, not released since
     bool panicSwallowed[256] = {};
     POINT lastInjectedCursor{};
     bool lastInjectedValid = false;
@@ -157,6 +167,9 @@ public:
     void pumpScheduler(uint64_t now);
     void flushTimedSlots();
     void reinstallHooks();
+    // After the hooks came back: what happened meanwhile was never seen, so every output the
+    // engine holds is released and the held-input state is read again as at start-up.
+    void resynchronise();
     void updateActive();
     void applyLayer();
     uint8_t modifierMask() const;
@@ -182,6 +195,10 @@ public:
     static LRESULT CALLBACK mouseHookProc(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void onCaptureMessage(HWND forWindow);
+    // The keyboard hook slot under which a key the key state reports as `code` was last seen:
+    // the key state has one code for both Enter keys and, with NumLock off, for a keypad key
+    // and its navigation key.
+    uint32_t slotInEvents(uint32_t code) const;
     void beginCapture(HWND forWindow);
     void updateCapture();
 
@@ -201,7 +218,9 @@ private:
     void softReset();
     void stepMacro(uint64_t now);
     void teardown();
-    void seedHeldInputs(uint64_t now);
+    void readHeldInputs(HeldInputs& held) const;
+    void seedHeldInputs(const HeldInputs& held, uint64_t now);
+    bool heldByAgent(core::InputId input) const;
     void loadConfiguration(const core::RulesSnapshot& snapshot);
     void setFailure(uint8_t reason, uint32_t error);
     void signalStart(bool succeeded);

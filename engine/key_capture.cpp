@@ -20,7 +20,7 @@ void setFlag(bool (&flags)[257], uint16_t& counter, uint16_t code, bool value)
 
 } // namespace
 
-void KeyCapture::begin(const bool (&held)[256], void* forWindow, uint64_t nowMs)
+void KeyCapture::begin(const bool (&held)[kCaptureNumpadEnter + 1], void* forWindow, uint64_t nowMs)
 {
     if (downCount == 0 && !running()) {
         state = CaptureIdle;
@@ -30,16 +30,25 @@ void KeyCapture::begin(const bool (&held)[256], void* forWindow, uint64_t nowMs)
         for (bool& h : heldAtStart)
             h = false;
         heldCount = 0;
-        for (int vk = 8; vk < 256; ++vk) {
-            if (vk == 16 || vk == 17 || vk == 18 || !held[vk])
+        for (int code = 8; code <= kCaptureNumpadEnter; ++code) {
+            if (code == 16 || code == 17 || code == 18 || !held[code])
                 continue;
-            heldAtStart[vk] = true;
+            heldAtStart[code] = true;
             ++heldCount;
         }
         window = forWindow;
         deadline = nowMs + kCaptureTimeoutMs;
         anyReleased = false;
         state = heldCount > 0 ? CaptureWaiting : CaptureCapturing;
+    }
+    publish();
+}
+
+void KeyCapture::forgetReleased(const bool (&down)[kCaptureNumpadEnter + 1])
+{
+    for (uint16_t code = 0; code <= kCaptureNumpadEnter; ++code) {
+        if (!down[code])
+            setFlag(capturedDown, downCount, code, false);
     }
     publish();
 }

@@ -47,8 +47,10 @@ struct KeyCapture {
     bool running() const { return state == CaptureWaiting || state == CaptureCapturing; }
 
     // Starts a capture unless captured keys are still down or one is running; `held` tells which
-    // virtual keys are down now (8-255, generic Shift, Ctrl and Alt ignored). Republishes.
-    void begin(const bool (&held)[256], void* forWindow, uint64_t nowMs);
+    // keys are down now by capture code (8-256, generic Shift, Ctrl and Alt ignored). Republishes.
+    void begin(const bool (&held)[kCaptureNumpadEnter + 1], void* forWindow, uint64_t nowMs);
+    // Forgets captured keys that `down` (by capture code) says are up: their releases were not seen.
+    void forgetReleased(const bool (&down)[kCaptureNumpadEnter + 1]);
     // A running capture ends as cancelled (also what every reset does). Republishes.
     void cancel();
 

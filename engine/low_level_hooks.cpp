@@ -46,6 +46,14 @@ constexpr ButtonMessage kButtonMessages[] = {
     {WM_XBUTTONDOWN, 0, core::kPhaseDown}, {WM_XBUTTONUP, 0, core::kPhaseUp},
 };
 
+// The input of a keyboard hook slot: a virtual key, or numpad Enter.
+core::InputId slotInput(int slot)
+{
+    return slot == kNumpadEnterSlot
+               ? core::makeInputId(core::kClassKeyboard, core::kKindExtendedScanCode, core::kNumpadEnterCode)
+               : core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, uint16_t(slot));
+}
+
 InputEvent hookEvent(uint64_t device, core::InputId input, uint8_t phase, uint8_t origin, uint64_t time)
 {
     InputEvent event;
@@ -88,20 +96,28 @@ bool InputThread::keyboardEvent(const KBDLLHOOKSTRUCT& key, WPARAM message)
     if (keypad != 0)
         vk = keypad;
     const bool release = message == WM_KEYUP || message == WM_SYSKEYUP;
-    const bool numpadEnter = extended && vk == 13;
-    const core::InputId input =
-        numpadEnter ? core::makeInputId(core::kClassKeyboard, core::kKindExtendedScanCode, core::kNumpadEnterCode)
-                    : core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, uint16_t(vk));
+    int slot = extended && vk == 13 ? kNumpadEnterSlot : int(vk);
 
     if ((key.flags & LLKHF_INJECTED) != 0) {
-        InputEvent event = hookEvent(kKeyboardHookDevice, input, release ? core::kPhaseUp : core::kPhaseDown,
+        InputEvent event = hookEvent(kKeyboardHookDevice, slotInput(slot), release ? core::kPhaseUp : core::kPhaseDown,
                                      kOriginInjected, nowNs());
         event.scanCode = uint16_t(key.scanCode);
         event.extended = extended ? 1 : 0;
         return processEvent(event, true, nullptr);
     }
 
-    const int slot = numpadEnter ? kNumpadEnterSlot : int(vk);
+    if (!physicalDown[slot]) {
+        // A key found held by a key-state scan was recorded under the code the key state gives
+        // it; its repeats and release may carry the other name (numpad Enter, a keypad key with
+        // NumLock off).
+        const uint32_t scanned = keyStateCodeFor(uint32_t(slot));
+        if (scanned != 0 && physicalDown[scanned] && seededDown[scanned]) {
+            slot = int(scanned);
+            vk = scanned;
+        }
+    }
+    if (release)
+        seededDown[slot] = false;
     const uint8_t phase = release ? core::kPhaseUp : physicalDown[slot] ? core::kPhaseRepeat : core::kPhaseDown;
     physicalDown[slot] = !release;
 
@@ -110,9 +126,15 @@ bool InputThread::keyboardEvent(const KBDLLHOOKSTRUCT& key, WPARAM message)
         if (phase == core::kPhaseDown)
             panicSwallowed[vk] = true;
         resetAll(ResetPanic);
+        HeldStateWrite write(state.heldState); // the key is down for the held-key block and journal too
+        recordPhysical(hookEvent(kKeyboardHookDevice, slotInput(slot), phase, kOriginPhysical, nowNs()));
         return true;
     }
-    InputEvent event = hookEvent(kKeyboardHookDevice, input, phase, kOriginPhysical, nowNs());
+    // The chord's key stays the chord's until released: a repeat after Alt is let go must not
+    // reach the system as a down whose up is then swallowed.
+    if (!release && panicSwallowed[vk])
+        return true;
+    InputEvent event = hookEvent(kKeyboardHookDevice, slotInput(slot), phase, kOriginPhysical, nowNs());
     event.scanCode = uint16_t(key.scanCode);
     event.extended = extended ? 1 : 0;
     if (release && panicSwallowed[vk]) {
@@ -167,9 +189,12 @@ void InputThread::beginCapture(HWND forWindow)
 {
     if (active.load(std::memory_order_acquire) || GetForegroundWindow() != forWindow)
         return;
-    bool held[256] = {};
-    for (int vk = 8; vk < 256; ++vk)
-        held[vk] = (GetAsyncKeyState(vk) & 0x8000) != 0;
+    // Held keys are recorded under the names their releases will carry.
+    bool held[kCaptureNumpadEnter + 1] = {};
+    for (int vk = 8; vk < 256; ++vk) {
+        if ((GetAsyncKeyState(vk) & 0x8000) != 0)
+            held[slotInEvents(uint32_t(vk))] = true;
+    }
     capture.begin(held, forWindow, GetTickCount64());
 }
 

@@ -272,6 +272,15 @@ void MappingEngine::releaseAll(OutputBatch& batch)
     }
 }
 
+void MappingEngine::forgetInputs()
+{
+    for (ActiveMapping& entry : active) {
+        if (entry.occupied)
+            clearEntry(entry);
+    }
+    held.fill(HeldInput{});
+}
+
 void MappingEngine::releaseHeld(OutputBatch& batch)
 {
     for (ActiveMapping& entry : active) {

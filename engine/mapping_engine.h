@@ -86,6 +86,9 @@ struct MappingEngine {
     // Sets `released` and releases every output; latched toggles are cleared, other entries stay
     // so that their physical release is still recognised.
     void releaseAll(OutputBatch& batch);
+    // Forgets every source that is down and every remembered press, for a hook thread that reads
+    // them again from the system; what they held must have been released already.
+    void forgetInputs();
     // Releases every toggle mapping (latched ones are cleared).
     void releaseHeld(OutputBatch& batch);
     // False while `overflow` is set; otherwise leaves the released state.

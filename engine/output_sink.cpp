@@ -3,6 +3,7 @@
 #include "engine/backend_state.h"
 #include "engine/injection_marker.h"
 #include "engine/supported_input.h"
+#include "engine/wheel_math.h"
 
 #include <algorithm>
 
@@ -98,8 +99,9 @@ bool OutputSink::buildKeyInput(const OutputEvent& event, INPUT& input)
         return true;
     }
     default: {
-        if (up)
-            return false; // a wheel step has no release
+        // A wheel step has no release, and its amount must fit the signed 16-bit delta.
+        if (up || event.amount > kMaxWheelEventAmount)
+            return false;
         const WheelFlags& flags = kWheelFlags[code - 1];
         input.type = INPUT_MOUSE;
         input.mi.dwFlags = flags.flag;
@@ -193,27 +195,13 @@ void OutputSink::keepHeldReleases(OutputBatch& batch) const
         batch.clearOperation();
 }
 
-bool OutputSink::purging() const
-{
-    const ObservationContexts& contexts = m_state.contexts;
-    return purgeExecution != 0 && contexts.current.execution == purgeExecution &&
-           contexts.saved.execution == purgeExecution;
-}
-
 bool OutputSink::enqueue(const OutputBatch& batch)
 {
-    const OutputBatch* accepted = &batch;
-    OutputBatch reduced;
-    if (purging()) {
-        reduced.assign(batch);
-        keepHeldReleases(reduced);
-        accepted = &reduced;
-    }
-    if (accepted->empty())
+    if (batch.empty())
         return true;
     if (!inHook && count == 0) {
         currentStep = m_state.player.stepIndex;
-        return flush(*accepted);
+        return flush(batch);
     }
     if (count == kOutputQueueSize) {
         m_state.win32Error.store(kQueueFullError, std::memory_order_release);
@@ -221,7 +209,7 @@ bool OutputSink::enqueue(const OutputBatch& batch)
         return false;
     }
     QueuedBatch& entry = entries[(head + count) % kOutputQueueSize];
-    entry.batch.assign(*accepted);
+    entry.batch.assign(batch);
     entry.current = m_state.contexts.current;
     entry.saved = m_state.contexts.saved;
     entry.step = m_state.player.stepIndex;
@@ -403,7 +391,7 @@ bool OutputSink::dropForeignWindowRun(const OutputBatch& batch)
     if (batch.owner == 0 || !player.running() || !m_state.host ||
         m_state.host->foregroundWindow() == player.startWindow)
         return false;
-    purgeQueue(m_state.contexts.current.execution);
+    purgeQueue();
     const OutputBatch releases = core::MacroPlayer::mergeReleases(m_state.player, batch);
     // The stop is reported after its releases, which may already have been sent.
     const ObservationRecord stopped = m_state.contexts.record(kRecordEngine, kResultMacroStopped);
@@ -419,7 +407,6 @@ bool OutputSink::flush(const OutputBatch& batch)
     const InFlight previous = inFlight;
     inFlight = InFlight{{}, false, &batch, 0};
     const std::uint64_t startGeneration = generation;
-    const bool purged = purging();
 
     bool ok = true;
     bool stopped = false;
@@ -429,10 +416,7 @@ bool OutputSink::flush(const OutputBatch& batch)
     }
     for (std::uint64_t i = 0; i < batch.count; ++i) {
         inFlight.next = i + 1;
-        const OutputEvent& event = batch.events[i];
-        if (purged && event.phase != core::kPhaseUp)
-            continue;
-        ok = sendEvent(event) && ok;
+        ok = sendEvent(batch.events[i]) && ok;
         if (generation != startGeneration) {
             // A reset ran while this batch was being sent; what it sent after the reset's
             // releases must go up again.
@@ -464,16 +448,13 @@ bool OutputSink::isPendingDown(InputId input) const
     return pending;
 }
 
-void OutputSink::purgeQueue(std::uint64_t execution)
+void OutputSink::purgeQueue()
 {
-    if (execution == 0)
-        return;
     ++purgeCount;
-    purgeExecution = execution;
     std::uint32_t kept = 0;
     for (std::uint32_t n = 0; n < count; ++n) {
         QueuedBatch& entry = entries[(head + n) % kOutputQueueSize];
-        if (entry.current.execution == execution && entry.saved.execution == execution)
+        if (entry.batch.owner != 0)
             keepHeldReleases(entry.batch);
         if (entry.batch.empty())
             continue;

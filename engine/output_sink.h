@@ -83,8 +83,9 @@ public:
     void markHeld(core::InputId input);
     // Reduces a batch to the ups of keys this side holds; keeps only a cancel operation.
     void keepHeldReleases(core::OutputBatch& batch) const;
-    // Drops the work of one execution from the queue (its held keys' ups stay).
-    void purgeQueue(std::uint64_t execution);
+    // Drops what the macro player queued (every batch with an owner token: it runs one macro at
+    // a time) but the ups of keys this side holds and an awaited operation's cancel.
+    void purgeQueue();
     void clearQueue();
     void recordOutput(const core::OutputEvent& event, bool sent);
     void recordFailure(const core::OutputEvent& event, std::uint32_t error);
@@ -97,7 +98,6 @@ public:
     std::uint32_t count = 0;
     std::uint64_t generation = 0;      // advanced by every clear
     std::uint64_t purgeCount = 0;
-    std::uint64_t purgeExecution = 0;  // 0: none
     std::uint8_t inHook = 0;           // a low-level hook callback runs: queue, never send
     std::uint8_t flushing = 0;
     struct InFlight {
@@ -112,7 +112,6 @@ public:
     std::uint16_t currentCaptureFlags = 0;
 
 private:
-    bool purging() const;
     bool sendEvent(const core::OutputEvent& event);
     bool performOperation(const core::OutputBatch& batch);
     bool dropForeignWindowRun(const core::OutputBatch& batch);

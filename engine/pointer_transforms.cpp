@@ -119,8 +119,13 @@ bool InputThread::wheelRule(InputEvent& event, const CompiledRule& rule, int32_t
     }
     if (rule.targetKind == core::TargetKind::KeyOutput && core::isWheelInput(rule.output)) {
         recordInput(event, suppress);
+        // One event carries at most 32,760: a delta of -32768 is two events, never a wrapped one.
         OutputBatch batch;
-        batch.append(rule.output, core::kPhaseDown, uint32_t(std::abs(int64_t(delta))));
+        for (uint32_t left = uint32_t(std::abs(int64_t(delta))); left > 0;) {
+            const uint32_t part = left > kMaxWheelEventAmount ? kMaxWheelEventAmount : left;
+            batch.append(rule.output, core::kPhaseDown, part);
+            left -= part;
+        }
         queue(batch);
         return suppress;
     }

@@ -2,6 +2,7 @@
 
 #include "engine/hook_keys.h"
 #include "engine/injection_marker.h"
+#include "platform/utf16.h"
 
 #include <atomic>
 #include <initializer_list>
@@ -53,6 +54,8 @@ constexpr int kButtonKeys[kSafetyJournalButtonCount] = {0, VK_LBUTTON, VK_RBUTTO
 
 // The journal as the hook procedures see it; set while the watch runs.
 std::atomic<SafetyJournalView*> hookJournal{nullptr};
+// Keys the start-up seeding found down, until the hooks see an event of theirs (watch thread).
+KeyTable seededKeys{};
 
 INPUT keyboardInput(WORD vk, WORD scan, DWORD flags)
 {
@@ -120,12 +123,23 @@ struct Watch {
     }
 };
 
+// The system's key state counts the agent's injected keys as down too, and the hooks ignore
+// their releases: a key the journal marks as the agent's is left as the agent recorded it, so
+// that it is never taken for one the user holds.
 void seedPhysicalState(SafetyJournalView& journal)
 {
-    for (std::uint32_t vk = 8; vk < kSafetyJournalKeyCount; ++vk)
-        journal.exchangePhysicalKey(vk, (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0 ? 1 : 0);
-    for (std::uint32_t button = kJournalButtonLeft; button <= kJournalButtonX2; ++button)
-        journal.exchangePhysicalButton(button, (GetAsyncKeyState(kButtonKeys[button]) & 0x8000) != 0 ? 1 : 0);
+    for (std::uint32_t vk = 8; vk < kSafetyJournalKeyCount; ++vk) {
+        const bool agents = journal.engineHeldKey(vk) == 1 || journal.textHeldKey(vk) == 1 ||
+                            (vk == VK_RETURN && journal.engineHoldsNumpadEnter() == 1);
+        if (agents)
+            continue;
+        seededKeys[vk] = (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0;
+        journal.exchangePhysicalKey(vk, seededKeys[vk] ? 1 : 0);
+    }
+    for (std::uint32_t button = kJournalButtonLeft; button <= kJournalButtonX2; ++button) {
+        if (journal.engineHeldButton(button) != 1)
+            journal.exchangePhysicalButton(button, (GetAsyncKeyState(kButtonKeys[button]) & 0x8000) != 0 ? 1 : 0);
+    }
 }
 
 // Sends every release owed, each alone, and returns how many were not sent.
@@ -145,7 +159,7 @@ int release(const SafetyJournalView& journal)
 
 bool Watchdog::argumentsValid(const std::wstring& journalName, std::uint32_t agentProcessId)
 {
-    return agentProcessId != 0 && journalName.size() <= kMaxJournalNameLength &&
+    return agentProcessId != 0 && utf16Length(journalName) <= kMaxJournalNameLength &&
            journalName.starts_with(kSafetyJournalNamePrefix);
 }
 
@@ -185,13 +199,26 @@ void Watchdog::recordKey(SafetyJournalView& journal, WPARAM message, const KBDLL
         return;
     const std::uint32_t down = (message == WM_KEYUP || message == WM_SYSKEYUP) ? 0 : 1;
     const bool extended = (event.flags & LLKHF_EXTENDED) != 0;
-    if (extended && event.vkCode == VK_RETURN) {
+    // Numpad Enter has its own slot; keypad keys with NumLock off are recorded under their
+    // numpad code.
+    const bool numpadEnter = extended && event.vkCode == VK_RETURN;
+    const DWORD keypad = keypadKeyFor(event.scanCode, event.vkCode, extended);
+    const std::uint32_t slot = numpadEnter ? kNumpadEnterSlot : keypad != 0 ? keypad : event.vkCode;
+    const std::uint32_t wasDown = numpadEnter ? journal.numpadEnterPhysical() : journal.physicalKey(slot);
+    // A key the seeding found down was recorded under the code the key state gives it; its
+    // release may carry the other name.
+    const std::uint32_t scanned = keyStateCodeFor(slot);
+    if (down == 0 && wasDown == 0 && scanned != 0 && seededKeys[scanned]) {
+        seededKeys[scanned] = false;
+        journal.exchangePhysicalKey(scanned, 0);
+        return;
+    }
+    if (numpadEnter) {
         journal.exchangeNumpadEnterPhysical(down);
         return;
     }
-    // Keypad keys with NumLock off are recorded under their numpad code.
-    const DWORD keypad = keypadKeyFor(event.scanCode, event.vkCode, extended);
-    journal.exchangePhysicalKey(keypad != 0 ? keypad : event.vkCode, down);
+    seededKeys[slot] = false;
+    journal.exchangePhysicalKey(slot, down);
 }
 
 void Watchdog::recordButton(SafetyJournalView& journal, WPARAM message, const MSLLHOOKSTRUCT& event)

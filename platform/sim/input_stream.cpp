@@ -312,6 +312,11 @@ SessionState::Prepared SessionState::prepareLocked(const StreamEvent& e)
             vk = VK_PACKET;
             extended = false;
         } else if (e.byScan) {
+            if (!e.injected) {
+                const HardwareKey sent = keyboard_.send({scan, extended}, e.up);
+                scan = sent.scan;
+                extended = sent.extended;
+            }
             vk = virtualKeyFor({scan, extended}, (page_->keys[VK_NUMLOCK].load() & 1) != 0);
         } else {
             vk = sidedModifier(e.virtualKey, extended);

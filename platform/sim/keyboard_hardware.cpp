@@ -38,7 +38,8 @@ constexpr Row rows[] = {
     {VK_F15, 0x66, false}, {VK_F16, 0x67, false}, {VK_F17, 0x68, false}, {VK_F18, 0x69, false},
     {VK_F19, 0x6A, false}, {VK_F20, 0x6B, false}, {VK_F21, 0x6C, false}, {VK_F22, 0x6D, false},
     {VK_F23, 0x6E, false}, {VK_F24, 0x76, false},
-    // The E0-prefixed keys.
+    // The E0-prefixed keys; Break is what Pause sends while a Ctrl key is down.
+    {VK_CANCEL, 0x46, true},
     {VK_MEDIA_PREV_TRACK, 0x10, true}, {VK_MEDIA_NEXT_TRACK, 0x19, true}, {VK_RCONTROL, 0x1D, true},
     {VK_VOLUME_MUTE, 0x20, true}, {VK_LAUNCH_APP2, 0x21, true}, {VK_MEDIA_PLAY_PAUSE, 0x22, true},
     {VK_MEDIA_STOP, 0x24, true}, {VK_VOLUME_DOWN, 0x2E, true}, {VK_VOLUME_UP, 0x30, true},
@@ -97,6 +98,24 @@ WORD virtualKeyFor(HardwareKey key, bool numLockOn)
             return row.virtualKey;
     }
     return 0;
+}
+
+HardwareKey KeyboardState::send(HardwareKey key, bool up)
+{
+    constexpr WORD ctrlScan = 0x1D;
+    constexpr HardwareKey pause{0x45, false};
+    constexpr HardwareKey breakKey{0x46, true};
+    if (key.scan == ctrlScan)
+        (key.extended ? rightCtrl_ : leftCtrl_) = !up;
+    if (key.scan != pause.scan || key.extended != pause.extended)
+        return key;
+    // A fresh press decides the form; a repeat and the release keep it.
+    if (pause_ == Pause::Up)
+        pause_ = leftCtrl_ || rightCtrl_ ? Pause::AsBreak : Pause::AsPause;
+    const bool asBreak = pause_ == Pause::AsBreak;
+    if (up)
+        pause_ = Pause::Up;
+    return asBreak ? breakKey : pause;
 }
 
 WORD sidedModifier(WORD virtualKey, bool extended)

@@ -23,4 +23,18 @@ WORD virtualKeyFor(HardwareKey key, bool numLockOn);
 // The left/right form of a generic modifier (16, 17, 18), choosing the right key when extended.
 WORD sidedModifier(WORD virtualKey, bool extended);
 
+// What the keyboard itself keeps between key events: its Ctrl keys, and how the held Pause key
+// went down. With a Ctrl key down, the keyboard sends Pause as Break (scan 0x46 with the E0
+// prefix), which Windows reports as VK_CANCEL; the release follows the press's form.
+class KeyboardState {
+public:
+    // The key the keyboard sends for a physical press or release of `key`.
+    HardwareKey send(HardwareKey key, bool up);
+
+private:
+    bool leftCtrl_ = false;
+    bool rightCtrl_ = false;
+    enum class Pause : unsigned char { Up, AsPause, AsBreak } pause_ = Pause::Up;
+};
+
 } // namespace vorna::sim

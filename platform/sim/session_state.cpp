@@ -444,6 +444,7 @@ void SessionState::resetLocked()
     sinkCount_ = 0;
     for (auto& key : page_->keys)
         key.store(0);
+    keyboard_ = KeyboardState{};
     page_->writeScreen(ScreenState{});
     page_->writeCursor({960, 540});
     page_->lastInputTick.store(0);

@@ -4,6 +4,7 @@
 // the threads they are for (SessionDelivery).
 #pragma once
 
+#include "platform/sim/keyboard_hardware.h"
 #include "platform/sim/session_api.h"
 #include "platform/sim/win32_message.h"
 
@@ -174,6 +175,8 @@ private:
     bool answerReady_ = false;
     LRESULT answerResult_ = 0;
     bool answerCalledNext_ = false;
+
+    KeyboardState keyboard_; // the physical keyboard's own state (stream thread, under mutex_)
 
     std::vector<SinkEvent> sink_; // ring of sinkCapacity
     std::size_t sinkHead_ = 0;

@@ -4,6 +4,7 @@
 #include "platform/sim/handle_table.h"
 #include "platform/sim/security.h"
 #include "platform/sim/text.h"
+#include "platform/utf16.h"
 #include "platform/win32.h"
 
 #include <cerrno>
@@ -42,17 +43,19 @@ bool posixName(LPCWSTR win32Name, std::string& name)
     }
     if (rest.empty() || rest.find(L'\\') != std::wstring_view::npos)
         return false;
+    // By UTF-16 unit, as Windows keeps the name: every escape has four digits, so two names
+    // never share an encoding.
     std::string encoded;
-    for (wchar_t c : rest) {
-        if ((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'.' || c == L'_' ||
-            c == L'-' || c == L'{' || c == L'}') {
+    forEachUtf16Unit(rest, [&encoded](char16_t c) {
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'.' || c == u'_' ||
+            c == u'-' || c == u'{' || c == u'}') {
             encoded += static_cast<char>(c);
         } else {
             char escape[16];
             std::snprintf(escape, sizeof escape, "%%%04X", static_cast<unsigned>(c));
             encoded += escape;
         }
-    }
+    });
     if (encoded.size() > 180) {
         std::uint64_t hash = 1469598103934665603ULL; // FNV-1a
         for (char c : encoded)

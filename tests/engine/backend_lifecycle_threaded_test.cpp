@@ -4,6 +4,7 @@
 #include "live_session.h"
 
 #include "engine/raw_input_devices.h"
+#include "platform/sim/keyboard_hardware.h"
 
 #include <unistd.h>
 
@@ -252,6 +253,23 @@ INSTANTIATE_TEST_SUITE_P(Reasons, Resets, testing::Values(
               [](Resets& t, sim::SessionApi&) { return panic(t, 162, 165, 123); }, {"+162", "+165x", "-165x", "-162"}}),
     [](const testing::TestParamInfo<ResetCase>& i) { return std::string(i.param.name); });
 
+// The chord's key swallows its repeats after Alt is let go, as well as its release: otherwise
+// a repeat reaches the system as a down whose up is then swallowed.
+TEST_F(LiveSession, APanicKeyRepeatingAfterAltIsLetGoNeverReachesTheSystem)
+{
+    for (unsigned panicKey : {123u, 19u}) {
+        SCOPED_TRACE(panicKey);
+        ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+        EXPECT_EQ(type({keyDown(162), keyDown(164), keyDown(panicKey), keyUp(164), keyDown(panicKey), keyDown(panicKey),
+                        keyUp(panicKey), keyUp(162)}),
+                  (Strings{"+162", "+164", "-164", "-162"}));
+        EXPECT_EQ(backend.status().stopReason, windows::ResetPanic);
+        for (int vk = 1; vk < 256; ++vk)
+            EXPECT_EQ(GetAsyncKeyState(vk) & 0x8000, 0) << vk;
+        backend.stop();
+    }
+}
+
 TEST_F(LiveSession, ResumeAfterSuspendAcceptsNewRules)
 {
     ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
@@ -321,6 +339,102 @@ TEST_F(LiveSession, TimedOutHookIsReinstalledByTheHealthCheck)
     EXPECT_FALSE(backend.checkHookHealth(last.dwTime, false)); // within the back-off
 }
 
+// The system dropped the hooks while keys were held and let go: the health check's reinstall
+// releases what the engine holds and reads the held keys again, so that no kind of held state
+// outlives a release the engine never saw.
+struct LostHookCase {
+    const char* name;
+    core::RulesSnapshot (*setUp)(windows::MacroBank&, windows::LayerProgram&);
+    std::vector<Physical> held;     // pressed before the hooks go
+    std::vector<Physical> released; // let go while they are gone
+    Strings resync;                 // what the reinstall sends
+    std::vector<Physical> probe;    // typed afterwards
+    Strings probeSeen;
+};
+
+class LostHooks : public LiveSession, public testing::WithParamInterface<LostHookCase> {
+protected:
+    void loseHooks()
+    {
+        for (const sim::HookInfo& hook : session.hooks()) {
+            if (hook.processId == DWORD(::getpid()))
+                session.removeHook(hook.hook);
+        }
+    }
+    void reinstall(uint64_t recoveries)
+    {
+        LASTINPUTINFO last{sizeof(LASTINPUTINFO), 0};
+        ASSERT_TRUE(GetLastInputInfo(&last));
+        session.stepClock(2'500);
+        ASSERT_TRUE(backend.checkHookHealth(last.dwTime, false));
+        ASSERT_TRUE(eventually([&] { return backend.status().hookRecoveries == recoveries; }));
+    }
+};
+
+TEST_P(LostHooks, TheReinstallReleasesWhatTheEngineHoldsAndReadsTheKeysAgain)
+{
+    const LostHookCase& c = GetParam();
+    ASSERT_TRUE(start(c.setUp(macros, *layers)));
+    type(c.held);
+    loseHooks();
+    type(c.released);
+    reinstall(1);
+    EXPECT_EQ(sink(c.resync.size()), c.resync);
+
+    const windows::BackendStatus status = backend.status();
+    EXPECT_TRUE(status.running);
+    EXPECT_TRUE(status.active) << "the engine resumes";
+    EXPECT_EQ(status.stopReason, 0);
+    EXPECT_FALSE(status.macroActive);
+    const windows::HeldStateSnapshot held = backend.safeStateSnapshot();
+    ASSERT_TRUE(held.valid);
+    for (size_t i = 0; i < held.physical.size(); ++i) {
+        EXPECT_EQ(held.physical[i], 0) << "input " << i;
+        EXPECT_EQ(held.output[i], 0) << "input " << i;
+    }
+    for (unsigned vk = 0; vk < 256; ++vk) {
+        EXPECT_EQ(journal->engineHeldKey(vk), 0u) << vk;
+        EXPECT_EQ(journal->physicalKey(vk), 0u) << vk;
+    }
+    EXPECT_EQ(type(c.probe), c.probeSeen);
+}
+
+core::RulesSnapshot remapAToB(windows::MacroBank&, windows::LayerProgram&)
+{
+    return snapshot({rule("key_65", "key_66")});
+}
+
+INSTANTIATE_TEST_SUITE_P(HeldState, LostHooks, testing::Values(
+    LostHookCase{"mapped_output", remapAToB, {keyDown(65)}, {keyUp(65)}, {"-66i"}, {keyDown(65), keyUp(65)},
+                 {"+66i", "-66i"}},
+    LostHookCase{"pass_through_entry", remapAToB, {keyDown(66)}, {keyUp(66)}, {}, {keyDown(65), keyUp(65)},
+                 {"+66i", "-66i"}},
+    LostHookCase{"modifier",
+                 [](windows::MacroBank&, windows::LayerProgram&) {
+                     return snapshot({rule("key_75", "key_76", core::kModifierCtrl)});
+                 },
+                 {keyDown(162)}, {keyUp(162)}, {}, {keyDown(75), keyUp(75)}, {"+75", "-75"}},
+    LostHookCase{"layer_hold",
+                 [](windows::MacroBank&, windows::LayerProgram& l) {
+                     l.enabled = 1;
+                     l.layers[0] = snapshot({rule("key_112", "layer:hold:2")});
+                     l.layers[1] = snapshot({rule("key_65", "key_66")});
+                     return l.layers[0];
+                 },
+                 {keyDown(112)}, {keyUp(112)}, {}, {keyDown(65), keyUp(65)}, {"+65", "-65"}},
+    LostHookCase{"pointer_hold",
+                 [](windows::MacroBank&, windows::LayerProgram&) { return snapshot({rule("key_112", "pointer:axis-x")}); },
+                 {keyDown(112)}, {keyUp(112)}, {}, {moveBy(5, 20)}, {"move(965,560)"}},
+    LostHookCase{"hold_mode_macro",
+                 [](windows::MacroBank& m, windows::LayerProgram&) {
+                     m[0] = macroFrom("hold", 1, R"([{"type":"down","input":"key_70","ms":0},
+                                                     {"type":"wait","input":"","ms":60000},
+                                                     {"type":"up","input":"key_70","ms":0}])");
+                     return snapshot({rule("key_114", "macro:1")});
+                 },
+                 {keyDown(114)}, {keyUp(114)}, {"-70i"}, {keyDown(65), keyUp(65)}, {"+65", "-65"}}),
+    [](const testing::TestParamInfo<LostHookCase>& i) { return std::string(i.param.name); });
+
 TEST_F(LiveSession, StatusPercentilesFollowTheHistogram)
 {
     ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
@@ -353,6 +467,39 @@ TEST_F(LiveSession, SafeStateSnapshotShowsPhysicalAndOutputState)
     EXPECT_EQ(held.output[65], 0);
     EXPECT_EQ(type({keyUp(90)}), (Strings{"-90"})); // the user's own key stays the user's
 }
+
+// The key state names numpad Enter as Enter and, with NumLock off, keypad 7 as Home: a key held
+// while the backend starts is released under its own name, and that release must clear it.
+struct RenamedKeyCase {
+    const char* name;
+    unsigned held;     // physical key held while the backend starts
+    const char* target; // of the rule key_65 -> target
+    Strings release;   // what the held key's release gives the system
+    Strings tap;       // a tap of key_65 afterwards
+};
+
+class RenamedAtStart : public LiveSession, public testing::WithParamInterface<RenamedKeyCase> {};
+
+TEST_P(RenamedAtStart, ItsReleaseClearsIt)
+{
+    const RenamedKeyCase& c = GetParam();
+    inject({keyDown(c.held)});
+    sink();
+    ASSERT_TRUE(start(snapshot({rule("key_65", c.target)})));
+    EXPECT_EQ(type({keyUp(c.held)}), c.release);
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), c.tap);
+    const windows::HeldStateSnapshot held = backend.safeStateSnapshot();
+    ASSERT_TRUE(held.valid);
+    for (size_t i = 0; i < held.physical.size(); ++i)
+        EXPECT_EQ(held.physical[i], 0) << "input " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, RenamedAtStart, testing::Values(
+    RenamedKeyCase{"numpad_enter", sim::kNumpadEnter, "key_13", {"-13x"}, {"+13i", "-13i"}},
+    RenamedKeyCase{"keypad_7_without_num_lock", 0x67, "key_36", {"-36"}, {"+36xi", "-36xi"}},
+    RenamedKeyCase{"main_enter", 13, "key_13", {"-13"}, {"+13i", "-13i"}},
+    RenamedKeyCase{"navigation_home", 0x24, "key_36", {"-36x"}, {"+36xi", "-36xi"}}),
+    [](const testing::TestParamInfo<RenamedKeyCase>& i) { return std::string(i.param.name); });
 
 } // namespace
 } // namespace vorna::enginetest

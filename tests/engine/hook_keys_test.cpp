@@ -40,7 +40,26 @@ TEST(KeypadRenaming, NavigationCodesWithKeypadScanCodes)
         EXPECT_EQ(keypadKeyFor(c.scan, c.vk, c.extended), c.keypad) << std::hex << c.scan << " " << c.vk;
 }
 
-TEST(PanicChord, CtrlAltWithPauseOrF12)
+// The key state has one code for both Enter keys and, with NumLock off, for a keypad key and
+// its navigation key; both directions of that pairing.
+TEST(KeyStateNames, KeypadKeysAndNumpadEnterPairWithTheirKeyStateCodes)
+{
+    struct Case {
+        uint32_t slot, keyState;
+    };
+    const Case pairs[] = {{256, 13}, {0x67, 0x24}, {0x68, 0x26}, {0x69, 0x21}, {0x64, 0x25}, {0x65, 0x0C},
+                          {0x66, 0x27}, {0x61, 0x23}, {0x62, 0x28}, {0x63, 0x22}, {0x60, 0x2D}, {0x6E, 0x2E}};
+    for (const Case& c : pairs) {
+        EXPECT_EQ(keyStateCodeFor(c.slot), c.keyState) << std::hex << c.slot;
+        EXPECT_EQ(renamedSlotFor(c.keyState), c.slot) << std::hex << c.keyState;
+    }
+    for (uint32_t other : {0x41u, 0x6Au, 0x6Fu, 0x5Fu, 0x7Bu, 0xA2u})
+        EXPECT_EQ(keyStateCodeFor(other), 0u) << std::hex << other;
+    for (uint32_t other : {0x41u, 0x67u, 0x13u, 0x2Fu})
+        EXPECT_EQ(renamedSlotFor(other), 0u) << std::hex << other;
+}
+
+TEST(PanicChord, CtrlAltWithPauseBreakOrF12)
 {
     struct Case {
         uint32_t ctrl, alt, vk;
@@ -51,6 +70,8 @@ TEST(PanicChord, CtrlAltWithPauseOrF12)
         {0xA2, 0xA4, 0x13, false, true}, {0xA3, 0xA5, 0x13, false, true}, {0xA2, 0xA5, 0x7B, false, true},
         {0xA3, 0xA4, 0x7B, false, true}, {0x11, 0x12, 0x7B, false, true}, {0xA2, 0xA4, 0x7B, true, false},
         {0xA2, 0, 0x7B, false, false},   {0, 0xA4, 0x13, false, false},   {0xA2, 0xA4, 0x7A, false, false},
+        // Pause pressed with Ctrl down arrives as Break (VK_CANCEL).
+        {0xA2, 0xA4, 0x03, false, true}, {0xA3, 0xA5, 0x03, true, false}, {0, 0xA4, 0x03, false, false},
     };
     for (const Case& c : cases) {
         bool down[257] = {};

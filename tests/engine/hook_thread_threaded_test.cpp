@@ -86,7 +86,12 @@ INSTANTIATE_TEST_SUITE_P(Rules, KeyPaths, testing::Values(
     KeyCase{"to_numpad_enter", {rule("key_65", "key_numpad_enter")}, {keyDown(65), keyUp(65)}, {"+13xi", "-13xi"}},
     KeyCase{"wheel_rule_fires_once_per_notch", {rule("wheel_up", "key_65")},
             {wheelTurn(40), wheelTurn(40), wheelTurn(40), wheelTurn(120)}, {"+65i", "-65i", "+65i", "-65i"}},
-    KeyCase{"wheel_to_wheel_keeps_amount", {rule("wheel_up", "wheel_left")}, {wheelTurn(240)}, {"hwheel-240i"}}),
+    KeyCase{"wheel_to_wheel_keeps_amount", {rule("wheel_up", "wheel_left")}, {wheelTurn(240)}, {"hwheel-240i"}},
+    // One event carries at most 32,760: the largest turn is two events, never a wrapped one.
+    KeyCase{"wheel_to_wheel_at_the_largest_delta", {rule("wheel_down", "wheel_up")}, {wheelTurn(-32768)},
+            {"wheel+32760i", "wheel+8i"}},
+    KeyCase{"wheel_to_wheel_at_the_largest_positive_delta", {rule("wheel_up", "wheel_down")}, {wheelTurn(32767)},
+            {"wheel-32760i", "wheel-7i"}}),
     [](const testing::TestParamInfo<KeyCase>& i) { return std::string(i.param.name); });
 
 TEST_F(LiveSession, HoldTapTapsFallbackAndHoldsTargetWithoutFurtherInput)

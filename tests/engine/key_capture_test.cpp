@@ -31,7 +31,7 @@ TEST_P(CaptureTable, StatesCodesAndSwallowedKeys)
 {
     const CaptureCase& c = GetParam();
     KeyCapture capture;
-    bool held[256] = {};
+    bool held[kCaptureNumpadEnter + 1] = {};
     for (uint16_t vk : c.heldAtBegin)
         held[vk] = true;
     capture.begin(held, reinterpret_cast<void*>(0x1234), 1000);
@@ -96,7 +96,7 @@ TEST(KeyCapture, WordPacksEveryField)
 TEST(KeyCapture, BeginRefusedWhileCapturedKeysAreDown)
 {
     KeyCapture capture;
-    bool none[256] = {};
+    bool none[kCaptureNumpadEnter + 1] = {};
     capture.begin(none, nullptr, 0);
     capture.onKey(65, 0, true);
     capture.cancel();
@@ -111,7 +111,7 @@ TEST(KeyCapture, BeginRefusedWhileCapturedKeysAreDown)
 
 TEST(KeyCapture, TimeOutAndFocusEndOnlyARunningCapture)
 {
-    bool none[256] = {};
+    bool none[kCaptureNumpadEnter + 1] = {};
     KeyCapture capture;
     capture.begin(none, nullptr, 1000);
     capture.checkTimeAndFocus(true, 10'999);

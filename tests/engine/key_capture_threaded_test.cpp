@@ -54,7 +54,12 @@ INSTANTIATE_TEST_SUITE_P(Sequences, Capture, testing::Values(
                 windows::CaptureInvalid, {162, 65}, {}},
     CaptureCase{"unsupported_key", {}, {keyDown(255), keyUp(255)}, windows::CaptureInvalid, {}, {}},
     CaptureCase{"numpad_enter", {}, {keyDown(sim::kNumpadEnter), keyUp(sim::kNumpadEnter)}, windows::CaptureComplete,
-                {256}, {}}),
+                {256}, {}},
+    // The key state names them Enter and Home; their releases carry their own names.
+    CaptureCase{"numpad_enter_held_at_start", {keyDown(sim::kNumpadEnter)},
+                {keyUp(sim::kNumpadEnter), keyDown(65), keyUp(65)}, windows::CaptureComplete, {65}, {"+13x", "-13x"}},
+    CaptureCase{"keypad_7_without_num_lock_held_at_start", {keyDown(0x67)}, {keyUp(0x67), keyDown(65), keyUp(65)},
+                windows::CaptureComplete, {65}, {"+36", "-36"}}),
     [](const testing::TestParamInfo<CaptureCase>& i) { return std::string(i.param.name); });
 
 TEST_F(LiveSession, CaptureTimesOutAfterTenSeconds)

@@ -233,6 +233,8 @@ TEST(OutputInput, EveryOutputBecomesItsMarkedInputRecord)
         {"wheel down", wheel(2), 0, 120, INPUT_MOUSE, 0, 0, MOUSEEVENTF_WHEEL, DWORD(-120)},
         {"wheel left", wheel(3), 0, 240, INPUT_MOUSE, 0, 0, MOUSEEVENTF_HWHEEL, DWORD(-240)},
         {"wheel right", wheel(4), 0, 60, INPUT_MOUSE, 0, 0, MOUSEEVENTF_HWHEEL, 60},
+        {"largest wheel up", wheel(1), 0, 32760, INPUT_MOUSE, 0, 0, MOUSEEVENTF_WHEEL, 32760},
+        {"largest wheel down", wheel(2), 0, 32760, INPUT_MOUSE, 0, 0, MOUSEEVENTF_WHEEL, DWORD(-32760)},
     };
     for (const InputRow& row : rows) {
         SCOPED_TRACE(row.what);
@@ -261,6 +263,7 @@ TEST(OutputInput, EveryOutputBecomesItsMarkedInputRecord)
 
     const std::pair<const char*, vorna::core::OutputEvent> refused[] = {
         {"wheel release", {wheel(1), 1, 120}},
+        {"wheel amount beyond one event", {wheel(1), 0, 32768}},
         {"generic Shift", {key(16), 0, 120}},
         {"button 6", {button(6), 0, 120}},
         {"other extended key", {vorna::core::makeInputId(0, 1, 285), 0, 120}},
@@ -483,33 +486,29 @@ TEST_F(OutputSinkTest, PendingDownsAreFoundInQueueOrder)
     EXPECT_FALSE(state->output.isPendingDown(key(68)));
 }
 
-TEST_F(OutputSinkTest, PurgingAnExecutionKeepsOnlyTheReleasesOfHeldKeys)
+TEST_F(OutputSinkTest, PurgingKeepsOnlyTheReleasesOfHeldKeysOfMacroBatches)
 {
     ASSERT_TRUE(state->output.enqueue(batch({{"key_66", '+'}})));
     state->output.inHook = 1;
-    state->contexts.current.execution = 5;
-    state->contexts.saved.execution = 5;
     OutputBatch withAction = batch({{"key_65", '+'}, {"key_66", '-'}, {"key_67", '-'}});
     withAction.mode = vorna::core::kBatchModeCommand;
+    withAction.owner = 7;
     state->output.enqueue(withAction);
-    state->output.enqueue(batch({{"key_68", '+'}}));
-    state->contexts.current.execution = 6;
-    state->output.enqueue(batch({{"key_69", '+'}}));
-    ASSERT_EQ(state->output.queued(), 3u);
-
-    state->output.purgeQueue(5);
-    ASSERT_EQ(state->output.queued(), 2u) << "a batch left empty is removed";
-    EXPECT_EQ(describe(state->output.entries[state->output.head].batch), "-key_66");
-    EXPECT_EQ(state->output.entries[state->output.head].batch.mode, 0);
-    EXPECT_EQ(describe(state->output.entries[(state->output.head + 1) % 64].batch), "+key_69");
-
-    // Later batches of the purged execution are reduced on the way in.
-    state->contexts.current.execution = 5;
+    OutputBatch macroKeys = batch({{"key_68", '+'}});
+    macroKeys.owner = vorna::core::kMacroOwnerToken;
+    state->output.enqueue(macroKeys);
+    state->output.enqueue(batch({{"key_69", '+'}})); // a mapping's output: no owner
     OutputBatch cancel = batch({{"key_70", '+'}});
     cancel.mode = vorna::core::kBatchModeCancel;
     cancel.owner = 9;
     state->output.enqueue(cancel);
-    EXPECT_EQ(state->output.queued(), 3u);
+    ASSERT_EQ(state->output.queued(), 4u);
+
+    state->output.purgeQueue();
+    ASSERT_EQ(state->output.queued(), 3u) << "a batch left empty is removed";
+    EXPECT_EQ(describe(state->output.entries[state->output.head].batch), "-key_66");
+    EXPECT_EQ(state->output.entries[state->output.head].batch.mode, 0);
+    EXPECT_EQ(describe(state->output.entries[(state->output.head + 1) % 64].batch), "+key_69");
     EXPECT_EQ(state->output.entries[(state->output.head + 2) % 64].batch.count, 0u);
     EXPECT_EQ(state->output.entries[(state->output.head + 2) % 64].batch.mode, vorna::core::kBatchModeCancel);
 
@@ -661,6 +660,24 @@ TEST_F(MacroFixture, AMacroBatchIsNotSentIntoAnotherWindow)
     ASSERT_NE(stopped, records.end());
     ASSERT_NE(released, records.end());
     EXPECT_LT(released - records.begin(), stopped - records.begin()) << "the stop is reported after its releases";
+}
+
+TEST_F(MacroFixture, WhatADroppedRunQueuedIsNotSentEither)
+{
+    const vorna::core::Macro m = macroFrom("once", 1, R"([{"type":"down","input":"key_65","ms":0},{"type":"wait","input":"","ms":50},
+                                          {"type":"down","input":"key_66","ms":0},{"type":"wait","input":"","ms":50},
+                                          {"type":"up","input":"key_66","ms":0},{"type":"up","input":"key_65","ms":0}])");
+    state->output.inHook = 1; // both batches wait in the queue
+    EXPECT_TRUE(state->output.enqueue(start(m)));
+    host.now += ms(50);
+    EXPECT_TRUE(state->output.enqueue(MacroPlayer::step(state->player, host.now)));
+    ASSERT_EQ(state->output.queued(), 2u);
+    host.foreground = 78;
+    state->output.inHook = 0;
+    state->output.onFlushMessage();
+    EXPECT_EQ(describeAll(g_log.delivered), "") << "neither key goes down in the other window";
+    EXPECT_FALSE(state->player.running());
+    EXPECT_FALSE(state->output.held(key(66)));
 }
 
 TEST_F(OutputSinkTest, AResetWhileSendingResetsAgainAndStops)

@@ -266,6 +266,40 @@ TEST_F(InputRules, AltMakesSystemKeysAndRepeatsAreRepeatedDowns)
     EXPECT_TRUE(calls[7].key.flags & LLKHF_ALTDOWN);
 }
 
+// With a Ctrl key down the keyboard sends Pause as Break, which Windows reports as VK_CANCEL
+// (scan 0x46, extended); the release keeps the form of its press, whatever Ctrl does between.
+TEST_F(InputRules, PauseWithCtrlDownArrivesAsCancel)
+{
+    HookThread hook(WH_KEYBOARD_LL, logging('A'));
+    struct Step {
+        bool down;
+        UINT key;
+        DWORD vkCode, scanCode, flags; // of the Pause key's event; 0 for other keys
+    };
+    const Step steps[] = {
+        {true, VK_PAUSE, VK_PAUSE, 0x45, 0},          {false, VK_PAUSE, VK_PAUSE, 0x45, LLKHF_UP},
+        {true, VK_RCONTROL, 0, 0, 0},                  {true, VK_PAUSE, VK_CANCEL, 0x46, LLKHF_EXTENDED},
+        {true, VK_PAUSE, VK_CANCEL, 0x46, LLKHF_EXTENDED}, {false, VK_RCONTROL, 0, 0, 0},
+        {false, VK_PAUSE, VK_CANCEL, 0x46, LLKHF_EXTENDED | LLKHF_UP},
+        {true, VK_PAUSE, VK_PAUSE, 0x45, 0},          {true, VK_LCONTROL, 0, 0, 0},
+        {true, VK_PAUSE, VK_PAUSE, 0x45, 0},          {false, VK_PAUSE, VK_PAUSE, 0x45, LLKHF_UP},
+        {true, VK_PAUSE, VK_CANCEL, 0x46, LLKHF_EXTENDED},
+    };
+    for (const Step& step : steps)
+        step.down ? driver.keyDown(step.key) : driver.keyUp(step.key);
+    const std::vector<Seen> calls = take();
+    ASSERT_EQ(calls.size(), std::size(steps));
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (steps[i].vkCode == 0)
+            continue;
+        EXPECT_EQ(calls[i].key.vkCode, steps[i].vkCode) << i;
+        EXPECT_EQ(calls[i].key.scanCode, steps[i].scanCode) << i;
+        EXPECT_EQ(calls[i].key.flags, steps[i].flags) << i;
+    }
+    EXPECT_TRUE(driver.isDown(VK_CANCEL));
+    EXPECT_FALSE(driver.isDown(VK_PAUSE));
+}
+
 TEST_F(InputRules, ScanCodeInputIsTranslatedToVirtualKeys)
 {
     HookThread hook(WH_KEYBOARD_LL, logging('A'));

@@ -102,6 +102,23 @@ TEST(SharedMemory, AKilledCreatorLeavesNoName)
     CloseHandle(peer);
 }
 
+// Windows keeps names as UTF-16: U+1F600 is the units D83D DE00, and a name holding it is
+// not the name holding U+1F60 followed by "0".
+TEST(SharedMemory, NamesBeyondTheBasicPlaneAreTheirOwn)
+{
+    const std::wstring stem = uniqueName(L"Plane");
+    const std::wstring wide = stem + L"\U0001F600";
+    const std::wstring other = stem + L"\u1F60" + L"0";
+    const HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, wide.c_str());
+    ASSERT_NE(mapping, nullptr);
+    EXPECT_EQ(OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, other.c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    const HANDLE same = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, wide.c_str());
+    EXPECT_NE(same, nullptr);
+    CloseHandle(same);
+    CloseHandle(mapping);
+}
+
 TEST(SharedMemory, ViewsAreCheckedAgainstTheObject)
 {
     const HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr);

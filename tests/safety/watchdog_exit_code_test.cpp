@@ -95,6 +95,14 @@ TEST(WatchdogExitCodes, EachReasonNotToBeginHasItsCode)
         {"name without the journal prefix", [&](auto&) { return std::vector<std::string>{"Local\\VornaInputOther-{x}", self}; }, 20},
         {"name of 101 characters",
          [&](auto&) { return std::vector<std::string>{"Local\\VornaInputSafety-" + std::string(78, 'x'), self}; }, 20},
+        {"name of 62 characters and 101 UTF-16 units",
+         [&](auto&) {
+             std::string name = "Local\\VornaInputSafety-";
+             for (int i = 0; i < 39; ++i)
+                 name += "\xF0\x9F\x98\x80"; // U+1F600 in UTF-8
+             return std::vector<std::string>{name, self};
+         },
+         20},
         {"process id 0", [&](auto&) { return std::vector<std::string>{validName, "0"}; }, 20},
         {"process id missing", [&](auto&) { return std::vector<std::string>{validName}; }, 20},
         {"process id not decimal", [&](auto&) { return std::vector<std::string>{validName, "12a"}; }, 20},

@@ -59,6 +59,14 @@ std::vector<Release> releases(const SafetyJournalView& journal)
 Release keyUp(WORD vk, DWORD flags = KEYEVENTF_KEYUP) { return {INPUT_KEYBOARD, vk, 0, flags, 0}; }
 Release buttonUp(DWORD flags, DWORD data = 0) { return {INPUT_MOUSE, 0, 0, flags, data}; }
 
+std::wstring repeated(const std::wstring& text, int times)
+{
+    std::wstring out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 } // namespace
 
 TEST(WatchdogArguments, NameAndProcessIdAreChecked)
@@ -75,6 +83,9 @@ TEST(WatchdogArguments, NameAndProcessIdAreChecked)
         {prefix, 1, true},
         {prefix + std::wstring(100 - prefix.size(), L'x'), 1, true},
         {prefix + std::wstring(101 - prefix.size(), L'x'), 1, false},
+        // Counted in UTF-16 units as Windows counts them: U+1F600 is two.
+        {prefix + repeated(L"\U0001F600", 38) + L"x", 1, true},
+        {prefix + repeated(L"\U0001F600", 39), 1, false},
         {L"Local\\VornaInputSafety", 1, false},
         {L"local\\vornainputsafety-{x}", 1, false},
         {L"Global\\VornaInputSafety-{x}", 1, false},

@@ -3,6 +3,7 @@
 #include "engine/safety_journal.h"
 #include "platform/sim/broker.h"
 #include "platform/sim/driver.h"
+#include "platform/sim/keyboard_hardware.h"
 #include "tests/safety/child_process.h"
 #include "tests/support/scoped_env.h"
 
@@ -264,6 +265,63 @@ TEST_F(WatchdogSession, AKilledAgentsHeldInputIsReleasedUnlessTheUserHoldsIt)
 
         // The journal went with them (the name is removed a moment after its creator died).
         EXPECT_TRUE(journalGoes(agent.journalName()));
+    }
+}
+
+// The system's key state counts the agent's injected Shift as down: a watchdog that attaches
+// later must not take it for the user's, or no watchdog ever releases it.
+TEST_F(WatchdogSession, ASecondWatchdogNeverTakesTheAgentsKeyForTheUsers)
+{
+    StubAgent agent({"key:160"});
+    ASSERT_TRUE(agent.started()) << agent.failure();
+    ChildProcess second({stubPath(), "--watchdog", agent.journalName(), std::to_string(agent.process().pid())});
+    const auto hooksOfWatchdogs = [&] { return driver().session().hooks().size(); };
+    for (int i = 0; i < 500 && hooksOfWatchdogs() < 4; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(hooksOfWatchdogs(), 4u) << "the second watchdog's hooks are in";
+    driver().takeSink();
+
+    agent.process().signal(SIGKILL);
+    ASSERT_TRUE(agent.process().wait().has_value());
+    const std::optional<ProcessEnd> secondEnd = second.wait();
+    ASSERT_TRUE(secondEnd.has_value());
+    EXPECT_EQ(secondEnd->exitCode, 0);
+    EXPECT_EQ(watchdogExit(agent.watchdogPid()), std::optional<int>(0));
+    driver().session().waitIdle();
+    const std::vector<Seen> released = ups();
+    EXPECT_FALSE(released.empty());
+    for (const Seen& up : released)
+        EXPECT_EQ(up, keyUp(160));
+    EXPECT_FALSE(driver().isDown(VK_LSHIFT));
+}
+
+// The key state names numpad Enter as Enter and, with NumLock off, keypad 7 as Home: a key the
+// user held when the watchdog began and released under its own name is no longer the user's.
+TEST_F(WatchdogSession, AKeyHeldAtTheStartIsLetGoUnderItsOwnName)
+{
+    struct Case {
+        const char* name;
+        UINT physical;
+        std::string agentHolds;
+        Seen expected;
+    } cases[] = {
+        {"numpad Enter and Enter", vorna::sim::kNumpadEnter, "key:13", keyUp(VK_RETURN)},
+        {"keypad 7 and Home", VK_NUMPAD7, "key:36", keyUp(VK_HOME, LLKHF_INJECTED | LLKHF_UP | LLKHF_EXTENDED)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        freshCase();
+        driver().keyDown(c.physical);
+        StubAgent agent({c.agentHolds});
+        ASSERT_TRUE(agent.started()) << agent.failure();
+        driver().keyUp(c.physical);
+        driver().takeSink();
+
+        agent.process().signal(SIGKILL);
+        ASSERT_TRUE(agent.process().wait().has_value());
+        EXPECT_EQ(watchdogExit(agent.watchdogPid()), std::optional<int>(0));
+        driver().session().waitIdle();
+        EXPECT_EQ(ups(), std::vector<Seen>{c.expected});
     }
 }
 
