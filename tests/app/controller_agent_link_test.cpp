@@ -152,7 +152,7 @@ TEST_F(AgentLink, TickReconnectsOnlyWhileDisconnected)
     connectToAgent();
     tick();
     tick();
-    spinUntil([] { return false; }, 50); // let any stray connection arrive
+    m_agent.syncWith(*m_controller); // a stray second connection would have arrived by now
     EXPECT_EQ(m_agent.connections(), 1);
     m_agent.dropClient();
     ASSERT_TRUE(spinUntil([&] { return !m_controller->connected(); }));
@@ -234,13 +234,14 @@ TEST_F(AgentLink, ObservationIsAskedOnceAndHeldBackAfterARefusal)
     state(QJsonObject{{"agentVersion", 10}, {"observing", false}, {"error", "Observation unavailable"}});
     state(QJsonObject{{"agentVersion", 10}, {"observing", false}, {"error", "Observation unavailable"}});
     EXPECT_EQ(m_controller->status(), QStringLiteral("Observation unavailable"));
+    m_agent.syncWith(*m_controller);
+    EXPECT_EQ(m_agent.requests("observe").size(), 2);
     m_controller->setLiveEnabled(true);
-    ASSERT_TRUE(m_agent.waitForRequests(4));
-    spinUntil([] { return false; }, 50);
+    m_agent.syncWith(*m_controller);
     EXPECT_EQ(m_agent.requests("observe").size(), 3);
     // Leaving the page withdraws the request once.
     m_controller->setLivePage(false);
-    ASSERT_TRUE(m_agent.waitForRequests(5));
+    ASSERT_TRUE(spinUntil([&] { return m_agent.requests("observe").size() == 4; }));
     EXPECT_EQ(m_agent.requests("observe").last(), (QJsonObject{{"command", "observe"}, {"enabled", false}, {"version", 1}}));
     EXPECT_FALSE(m_controller->observing());
 }
@@ -253,7 +254,7 @@ TEST_F(AgentLink, OlderEngineIsNeverAskedToObserveAndSaysSo)
     EXPECT_FALSE(m_controller->engineCompatible());
     EXPECT_EQ(m_controller->status(), m_controller->engineIssue());
     EXPECT_FALSE(m_controller->engineIssue().isEmpty());
-    spinUntil([] { return false; }, 50);
+    m_agent.syncWith(*m_controller);
     EXPECT_TRUE(m_agent.requests("observe").isEmpty());
 }
 
@@ -278,7 +279,7 @@ TEST_F(AgentLink, PauseSendsPanicAndSuspendsAutomaticApply)
     EXPECT_EQ(m_agent.requests().last(), (QJsonObject{{"command", "panic"}, {"version", 1}}));
     // With automatic apply suspended, an edit is only saved.
     m_controller->setLayerIndex(3);
-    spinUntil([] { return false; }, 50);
+    m_agent.syncWith(*m_controller);
     EXPECT_TRUE(m_agent.requests("configure").isEmpty());
     EXPECT_TRUE(m_controller->dirty());
 }

@@ -109,6 +109,14 @@ public:
         }
         return matching;
     }
+    // Waits until everything the window has written so far has arrived: requests keep their
+    // order, so once a "confirm" sent now is here, so is everything before it.
+    void syncWith(AppController& window)
+    {
+        const qsizetype before = requests(QStringLiteral("confirm")).size();
+        window.confirmTrial();
+        ASSERT_TRUE(spinUntil([&] { return requests(QStringLiteral("confirm")).size() > before; }));
+    }
     bool waitForRequests(qsizetype count)
     {
         return spinUntil([&] { return m_requests.size() >= count; });
