@@ -325,6 +325,12 @@ private slots:
 private:
     bool englishText() const { return language() == QLatin1String("en"); }
     QString text(const char* russian, const char* english) const;
+    // One "state" message from the agent (agent-link part file).
+    void handleAgentState(const QJsonObject& message);
+    // Undo and redo: moves the last document of `from` into the library, the library onto `to`.
+    void stepHistory(QList<QJsonObject>& from, QList<QJsonObject>& to);
+    // Every change of the document drops the import awaiting acceptance.
+    void discardPendingImport();
 
     // The seams come first so that every later member can use them during construction.
     ControllerSeams m_seams;
