@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QSet>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 namespace vorna::test {
@@ -53,12 +54,17 @@ inline QGuiApplication& guiApplication()
 
 class SettingsShell {
 public:
-    explicit SettingsShell(ControllerSeams seams = {})
+    // An interactive shell connects to the agent's pipe of its own test instance at once;
+    // `whenIsolated` runs once that instance is chosen, before the controller exists.
+    explicit SettingsShell(ControllerSeams seams = {}, bool interactive = false,
+        const std::function<void()>& whenIsolated = {})
     {
         guiApplication();
         qInstallMessageHandler(failOnQtWarnings);
         app::isolateCheckRun(m_folder.path());
-        m_controller = std::make_unique<AppController>(nullptr, false, std::move(seams));
+        if (whenIsolated)
+            whenIsolated();
+        m_controller = std::make_unique<AppController>(nullptr, interactive, std::move(seams));
         m_engine = std::make_unique<QQmlApplicationEngine>();
         app::setBrandingProperty(*m_engine);
         m_engine->rootContext()->setContextProperty(QStringLiteral("controller"), m_controller.get());
