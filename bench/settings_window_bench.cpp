@@ -6,6 +6,7 @@
 #include "app/app_controller.h"
 #include "app/check_run.h"
 #include "app/settings_window.h"
+#include "tests/support/gui_application.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,26 +24,9 @@
 
 namespace {
 
-QGuiApplication& application()
-{
-    static QGuiApplication* created = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        app::prepareQuickEnvironment();
-        static int argc = 1;
-        static char name[] = "settings_window_bench";
-        static char* argv[] = {name, nullptr};
-        auto* gui = new QGuiApplication(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("Vorna Input Trellan"));
-        QCoreApplication::setOrganizationName(QStringLiteral("Vorna Skelde"));
-        app::registerCheckFonts();
-        return gui;
-    }();
-    return *created;
-}
-
 void BM_SettingsWindowToFirstFrame(benchmark::State& state)
 {
-    application();
+    vorna::test::guiApplication();
     QTemporaryDir folder;
     app::isolateCheckRun(folder.path());
     for (auto _ : state) {

@@ -7,6 +7,7 @@
 #include "app/app_controller.h"
 #include "app/check_run.h"
 #include "app/settings_window.h"
+#include "tests/support/gui_application.h"
 
 #include <gtest/gtest.h>
 
@@ -30,26 +31,6 @@ inline void failOnQtWarnings(QtMsgType type, const QMessageLogContext& context, 
     if (type == QtDebugMsg || type == QtInfoMsg)
         return;
     ADD_FAILURE() << "Qt message (" << (context.category ? context.category : "") << "): " << message.toStdString();
-}
-
-// One GUI application for the test process, prepared as the settings window prepares it.
-inline QGuiApplication& guiApplication()
-{
-    static QGuiApplication* application = [] {
-        static QTemporaryDir runtime;
-        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        app::prepareQuickEnvironment();
-        static int argc = 1;
-        static char name[] = "settings-window-test";
-        static char* argv[] = {name, nullptr};
-        auto* created = new QGuiApplication(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("Vorna Input Trellan"));
-        QCoreApplication::setOrganizationName(QStringLiteral("Vorna Skelde"));
-        app::registerCheckFonts();
-        return created;
-    }();
-    return *application;
 }
 
 class SettingsShell {
