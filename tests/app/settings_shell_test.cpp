@@ -183,3 +183,22 @@ TEST(SettingsShell, ScreenshotsOfTheShellInBothLanguages)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SettingsShell, NarrowWindowShowsTheCompactHeader)
+{
+    SettingsShell shell;
+    ASSERT_NE(shell.window(), nullptr);
+    shell.window()->resize(1100, 700);
+    shell.settle();
+    EXPECT_EQ(shell.find(QStringLiteral("profilePicker"))->property("displayText").toString(), QStringLiteral("Профиль"));
+    EXPECT_EQ(shell.find(QStringLiteral("layerPicker"))->property("displayText").toString(), QStringLiteral("Слой"));
+    EXPECT_EQ(textOf(shell.find(QStringLiteral("automaticPick"))), QString());
+    EXPECT_EQ(textOf(shell.find(QStringLiteral("headerStatus"))), QStringLiteral("Нет связи"));
+    const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_TRUE(shell.grab().save(folder + QStringLiteral("/settings-shell-compact-ru.png")));
+}
+
+} // namespace
