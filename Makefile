@@ -15,8 +15,9 @@ build/release/build.ninja:
 build-release: deps build/release/build.ninja
 	cmake --build build/release -j $(JOBS)
 
+# A simulated session, the agent on it and the settings window (see scripts/run-session).
 run: build-release
-	./build/release/app/vorna-input-trellan $(ARGS)
+	scripts/run-session $(ARGS)
 
 build/test/build.ninja:
 	cmake -S . -B build/test $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug "-DVORNA_SANITIZE=address;undefined"

@@ -1,4 +1,5 @@
 #include "app/role_choice.h"
+#include "app/settings_window.h"
 #include "engine/watchdog.h"
 
 #include <cstdio>
@@ -26,7 +27,7 @@ int main(int argc, char** argv)
     case app::ProcessRole::Agent:
         return roleNotBuilt("agent");
     case app::ProcessRole::SettingsWindow:
-        return roleNotBuilt("settings window");
+        return app::runSettingsWindow(argc, argv);
     }
     return 2;
 }

@@ -19,7 +19,8 @@ function(vorna_test name)
   file(WRITE "${_env_script}"
     "foreach(_test IN LISTS ${name}_TESTS)\n"
     "  set_tests_properties(\"\${_test}\" PROPERTIES ENVIRONMENT "
-    "\"QT_QPA_PLATFORM=offscreen;VORNA_SOURCE_DIR=${PROJECT_SOURCE_DIR};VORNA_BINARY_DIR=${PROJECT_BINARY_DIR}\")\n"
+    "\"QT_QPA_PLATFORM=offscreen;VORNA_SOURCE_DIR=${PROJECT_SOURCE_DIR};VORNA_BINARY_DIR=${PROJECT_BINARY_DIR};"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp\")\n"
     "endforeach()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_env_script}")
 endfunction()

@@ -1,0 +1,114 @@
+#include "app/controller_seams.h"
+
+// The Win32 calls below are made on Windows only; the header is included everywhere so the
+// Windows syntax check reads this file.
+#include "platform/win32.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QProcess>
+
+#ifdef _WIN32
+#  include <QSettings>
+#endif
+
+#ifdef _WIN32
+
+bool PlatformProbe::highContrast() const
+{
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, contrast.cbSize, &contrast, 0) != FALSE
+        && (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+bool PlatformProbe::darkColourScheme() const
+{
+    const QSettings personalize(
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize"),
+        QSettings::NativeFormat);
+    return personalize.value(QStringLiteral("AppsUseLightTheme"), 1).toInt() == 0;
+}
+
+quintptr PlatformProbe::foregroundKeyboardLayout() const
+{
+    const HWND foreground = GetForegroundWindow();
+    const DWORD thread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    return reinterpret_cast<quintptr>(GetKeyboardLayout(thread));
+}
+
+QString PlatformProbe::keyLabel(quintptr layout, unsigned virtualKey) const
+{
+    const UINT character = MapVirtualKeyExW(virtualKey, MAPVK_VK_TO_CHAR, reinterpret_cast<HKL>(layout));
+    const char16_t unit = static_cast<char16_t>(character & 0xFFFF);
+    return unit == 0 ? QString() : QString(QChar(unit));
+}
+
+bool PlatformProbe::numLock() const
+{
+    return (GetKeyState(VK_NUMLOCK) & 1) != 0;
+}
+
+double PlatformProbe::windowDpi(quintptr window) const
+{
+    const UINT dpi = GetDpiForWindow(reinterpret_cast<HWND>(window));
+    return dpi == 0 ? 96.0 : static_cast<double>(dpi);
+}
+
+#else
+
+// Off Windows there is no high-contrast mode, keyboard layout or per-window DPI to ask for;
+// the colour scheme follows the lightness of the desktop palette.
+bool PlatformProbe::highContrast() const
+{
+    return false;
+}
+
+bool PlatformProbe::darkColourScheme() const
+{
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr)
+        return false;
+    const QPalette palette = QGuiApplication::palette();
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
+
+quintptr PlatformProbe::foregroundKeyboardLayout() const
+{
+    return 0;
+}
+
+QString PlatformProbe::keyLabel(quintptr, unsigned) const
+{
+    return {};
+}
+
+bool PlatformProbe::numLock() const
+{
+    return false;
+}
+
+double PlatformProbe::windowDpi(quintptr) const
+{
+    return 96.0;
+}
+
+#endif
+
+ControllerSeams ControllerSeams::system()
+{
+    ControllerSeams seams;
+    seams.startDetached = [](const QString& program, const QStringList& arguments, const QString& folder) {
+        return QProcess::startDetached(program, arguments, folder);
+    };
+    seams.monotonicMs = [] {
+        static const QElapsedTimer clock = [] {
+            QElapsedTimer started;
+            started.start();
+            return started;
+        }();
+        return clock.elapsed();
+    };
+    seams.probe = std::make_shared<PlatformProbe>();
+    return seams;
+}

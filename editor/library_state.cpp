@@ -1,0 +1,157 @@
+#include "editor/library_state.h"
+
+#include "core/legacy_profile.h"
+#include "core/library_files.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace editor {
+
+namespace {
+
+QJsonArray withoutNames(const QJsonArray& rules)
+{
+    QJsonArray result;
+    for (const QJsonValue& value : rules) {
+        QJsonObject rule = value.toObject();
+        if (value.isObject())
+            rule.remove(QStringLiteral("name"));
+        result.append(value.isObject() ? QJsonValue(rule) : value);
+    }
+    return result;
+}
+
+} // namespace
+
+QString documentHash(const QJsonObject& library)
+{
+    // QJsonObject keeps its keys sorted, so the compact form is the canonical one.
+    const QByteArray bytes = QJsonDocument(library).toJson(QJsonDocument::Compact);
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QJsonObject stripRuleNames(const QJsonObject& library)
+{
+    const QString profilesKey = QStringLiteral("profiles");
+    const QString layersKey = QStringLiteral("layers");
+    const QString rulesKey = QStringLiteral("rules");
+    if (!library.value(profilesKey).isArray())
+        return library;
+    QJsonArray profiles = library.value(profilesKey).toArray();
+    for (qsizetype p = 0; p < profiles.size(); ++p) {
+        QJsonObject profile = profiles.at(p).toObject();
+        if (!profiles.at(p).isObject() || !profile.value(layersKey).isArray())
+            continue;
+        QJsonArray layers = profile.value(layersKey).toArray();
+        for (qsizetype l = 0; l < layers.size(); ++l) {
+            QJsonObject layer = layers.at(l).toObject();
+            if (!layers.at(l).isObject() || !layer.value(rulesKey).isArray())
+                continue;
+            layer[rulesKey] = withoutNames(layer.value(rulesKey).toArray());
+            layers[l] = layer;
+        }
+        profile[layersKey] = layers;
+        profiles[p] = profile;
+    }
+    QJsonObject stripped = library;
+    stripped[profilesKey] = profiles;
+    return stripped;
+}
+
+LibraryPaths libraryPaths()
+{
+    const QString current = vorna::core::libraryPath();
+    return LibraryPaths{
+        current,
+        QFileInfo(current).absoluteDir().filePath(QStringLiteral("profiles-v2.json")),
+        vorna::core::legacyProfilePath(),
+    };
+}
+
+QString chooseLibrarySource(const LibraryPaths& paths, bool currentExists, bool olderExists, bool testData)
+{
+    if (currentExists)
+        return paths.current;
+    if (olderExists)
+        return paths.older;
+    return testData ? paths.current : paths.legacy;
+}
+
+StartupLibrary loadStartupLibrary(const LibraryPaths& paths, bool testData)
+{
+    StartupLibrary result{vorna::core::defaultLibrary(), {}, {}};
+    const QString source =
+        chooseLibrarySource(paths, QFileInfo::exists(paths.current), QFileInfo::exists(paths.older), testData);
+    if (!QFileInfo::exists(source))
+        return result;
+
+    QString error;
+    QJsonObject loaded;
+    if (!vorna::core::loadLibrary(source, loaded, error)) {
+        result.loadProblem = error;
+        result.notice = QStringLiteral("Настройки не загружены. Восстановите резервную копию в разделе профилей: ") + error;
+        return result;
+    }
+    result.library = loaded;
+    // The older file is only read: the converted library goes to the current file beside it.
+    if (source != paths.current && !vorna::core::saveLibrary(paths.current, loaded, error)) {
+        result.loadProblem = error;
+        result.notice = QStringLiteral("Старый файл сохранён, но новая копия настроек не записана: ") + error;
+    }
+    return result;
+}
+
+CommitShape commitShape(const QJsonObject& library, const QJsonObject& next)
+{
+    const QString profile = QStringLiteral("selectedProfile");
+    const QString layer = QStringLiteral("selectedLayer");
+    return CommitShape{
+        next.value(profile) != library.value(profile) || next.value(layer) != library.value(layer),
+        next == library,
+    };
+}
+
+bool storeLibrary(const QString& path, const QJsonObject& next, QString& error)
+{
+    // Writing the same document again would replace ".bak" with it and lose the version the
+    // user could still restore. Only the file itself says whether it holds `next` (after a
+    // failed start-up load the window's copy is not what is on disk); the store writes compact
+    // JSON, so comparing bytes is enough and costs no second check of the document.
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.size() <= vorna::core::kMaxLibraryFileBytes
+        && file.read(vorna::core::kMaxLibraryFileBytes + 1) == QJsonDocument(next).toJson(QJsonDocument::Compact))
+        return true;
+    file.close();
+    return vorna::core::saveLibrary(path, next, error);
+}
+
+void pushUndoStep(QList<QJsonObject>& undo, QList<QJsonObject>& redo, const QJsonObject& replaced)
+{
+    undo.append(replaced);
+    while (undo.size() > kMaxUndoSteps)
+        undo.removeFirst();
+    redo.clear();
+}
+
+HistoryFollowUp historyFollowUp(const QJsonObject& before, const QJsonObject& after)
+{
+    const QString model = QStringLiteral("modelId");
+    if (after.value(model) != before.value(model))
+        return HistoryFollowUp::SuspendAutoApply;
+    if (stripRuleNames(after) == stripRuleNames(before))
+        return HistoryFollowUp::RestoreDirty;
+    return HistoryFollowUp::AutoApply;
+}
+
+bool autoApplyWanted(const AutoApplyFacts& facts)
+{
+    const bool wanted = facts.active ? !facts.suspended : facts.pendingApply && !facts.suspended && facts.armed;
+    return wanted && facts.connected && facts.agentVersion >= kMinApplyAgentVersion;
+}
+
+} // namespace editor
