@@ -9,6 +9,7 @@
 #include "core/agent_pipe_name.h"
 #include "core/library_files.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/settings_shell.h"
 
 #include <gtest/gtest.h>
 
@@ -34,16 +35,6 @@ inline void PrintTo(const QString& text, std::ostream* out)
 }
 
 namespace vorna::test {
-
-// The one application object of a test program that runs sockets and timers.
-inline QCoreApplication& testApplication()
-{
-    static int argc = 1;
-    static char name[] = "vorna-settings-tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
-}
 
 // Runs the event loop until `done` holds; false if it never does (a guard against hangs, not a
 // measure of time).
@@ -134,7 +125,7 @@ class SettingsSandbox : public testing::Test {
 protected:
     SettingsSandbox()
     {
-        testApplication();
+        guiApplication();
         QCoreApplication::setOrganizationName(QString::fromLatin1(app::kDefaultOrganization));
         QCoreApplication::setApplicationName(QString::fromLatin1(app::kDefaultDisplayName));
         // QSettings keeps the folder it found first for the whole process; point it here.
