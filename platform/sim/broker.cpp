@@ -306,6 +306,9 @@ private:
             out.put(s.setSessionNotification(window, in.get<bool>()));
             break;
         }
+        case Op::TakeFailure:
+            out.put(s.takeFailure(static_cast<FailPoint>(in.get<std::uint8_t>())));
+            break;
         case Op::FindProcess: {
             const auto found = s.findProcess(in.get<DWORD>());
             out.put(found.has_value());

@@ -332,6 +332,15 @@ DWORD BrokerClient::setSessionNotification(HWND window, bool on)
     return wire::Reader(b.reply.data(), b.reply.size()).get<DWORD>();
 }
 
+DWORD BrokerClient::takeFailure(FailPoint call)
+{
+    Buffers& b = buffers();
+    b.request.put(static_cast<std::uint8_t>(call));
+    if (!connection_->call(Op::TakeFailure, b.request, b.reply))
+        return 0; // no broker, no forced failure
+    return wire::Reader(b.reply.data(), b.reply.size()).get<DWORD>();
+}
+
 std::optional<ProcessRecord> BrokerClient::findProcess(DWORD processId)
 {
     Buffers& b = buffers();

@@ -31,6 +31,9 @@ public:
     virtual DWORD rawInputDevices(FailPoint call, std::vector<RawDevice>& devices) = 0;
     virtual DWORD setSessionNotification(HWND window, bool on) = 0;
     virtual std::optional<ProcessRecord> findProcess(DWORD processId) = 0;
+    // The error of a forced failure of a call that asks nothing else of the session; 0 when the
+    // call is to succeed.
+    virtual DWORD takeFailure(FailPoint call) = 0;
 
     // --- what a driver uses
     // Queues physical input. With wait, returns once every event has passed or been swallowed,

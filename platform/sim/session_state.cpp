@@ -184,6 +184,13 @@ DWORD SessionState::rawInputDevices(FailPoint call, std::vector<RawDevice>& devi
     return 0;
 }
 
+DWORD SessionState::takeFailure(FailPoint call)
+{
+    std::lock_guard lock(mutex_);
+    Failure failure;
+    return consumeFailureLocked(call, failure) ? failure.error : 0;
+}
+
 DWORD SessionState::setSessionNotification(HWND window, bool on)
 {
     std::lock_guard lock(mutex_);

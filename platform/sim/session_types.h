@@ -66,6 +66,7 @@ enum class FailPoint : std::uint8_t {
     RawInputDeviceName,
     RawInputDeviceInfo,
     SessionNotification,
+    PowerThrottling, // SetProcessInformation
     Count
 };
 

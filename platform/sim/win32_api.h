@@ -14,6 +14,7 @@
 #include "platform/sim/win32_raw_input.h"
 #include "platform/sim/win32_notice.h"
 #include "platform/sim/win32_process.h"
+#include "platform/sim/win32_pipe.h"
 #include "platform/sim/win32_file.h"
 #include "platform/sim/win32_shared_memory.h"
 #include "platform/sim/win32_security.h"

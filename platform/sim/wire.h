@@ -25,6 +25,7 @@ enum class Op : std::uint16_t {
     RawInputDevices,
     SetSessionNotification,
     FindProcess,
+    TakeFailure, // fail point u8; the reply carries the error, 0 for none
     // A driver's calls.
     Inject,
     WaitIdle,
