@@ -25,6 +25,8 @@ enum class Op : std::uint16_t {
     RawInputDevices,
     SetSessionNotification,
     FindProcess,
+    InstallWinEventHook,
+    RemoveWinEventHook,
     // A driver's calls.
     Inject,
     WaitIdle,
