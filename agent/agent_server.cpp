@@ -39,8 +39,9 @@ AgentServer::AgentServer(QObject* parent) : QObject(parent)
     m_tick.setInterval(kTickMs);
     m_tick.setTimerType(Qt::PreciseTimer);
     connect(&m_tick, &QTimer::timeout, this, &AgentServer::tick);
-    // The foreground tracker's changed/focusChanged, the tray's open/pause/enable/exit and the
-    // executor's result are connected here to selectAutomaticProfile, onFocusChanged,
+    connect(&m_context, &context::WindowsContext::changed, this, &AgentServer::selectAutomaticProfile);
+    connect(&m_context, &context::WindowsContext::focusChanged, this, &AgentServer::onFocusChanged);
+    // The tray's open/pause/enable/exit and the executor's result are connected here to
     // openSettings, onPause, reapplyConfiguration, onQuit and onActionResult when those
     // components land.
 }
@@ -123,21 +124,6 @@ void AgentServer::onFocusChanged()
 }
 
 // --- Seams of the components that land on their own -------------------------------------
-
-QJsonObject AgentServer::contextForeground() const
-{
-    return {};
-}
-
-QJsonObject AgentServer::contextUnderCursor() const
-{
-    return {};
-}
-
-bool AgentServer::contextAvailable() const
-{
-    return false;
-}
 
 void AgentServer::executorFinishText(bool) {}
 

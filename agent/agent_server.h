@@ -10,6 +10,7 @@
 // agent_server_tick.cpp (the 20 ms tick).
 #pragma once
 
+#include "agent/context/windows_context.h"
 #include "agent/tick_timer.h"
 #include "core/custom_action.h"
 #include "core/rules_snapshot.h"
@@ -101,11 +102,8 @@ private:
     void handleEngineEvents();
     void observe();
 
-    // Components that land on their own: the foreground tracker, the tray and the action
-    // executor. These are the server's only calls into them.
-    QJsonObject contextForeground() const;
-    QJsonObject contextUnderCursor() const;
-    bool contextAvailable() const;
+    // Components that land on their own: the tray and the action executor. These are the
+    // server's only calls into them.
     void executorFinishText(bool releaseAll);
     void executorSetJournal(windows::SafetyJournalView* journal);
     void executorCancelOperation(const QString& operation);
@@ -135,7 +133,7 @@ private:
     bool m_observing = false;
     std::uint64_t m_generation = 0;
     std::uint64_t m_pendingGeneration = 0;
-    // m_context (the foreground tracker) takes this place in the member order.
+    context::WindowsContext m_context;
     QJsonObject m_library;
     std::map<std::uint64_t, QJsonObject> m_libraryByGeneration;
     std::map<QString, QJsonArray> m_tickRecords;

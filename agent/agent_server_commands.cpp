@@ -84,7 +84,7 @@ void AgentServer::commandConfigure(QLocalSocket* socket, const QJsonObject& requ
         return;
     }
     const bool automatic = library.value(QStringLiteral("automatic")).toBool(false);
-    if (automatic && !contextAvailable()) {
+    if (automatic && !m_context.isAvailable()) {
         m_error = kNoContextText;
         replyState(socket);
         return;
@@ -96,7 +96,7 @@ void AgentServer::commandConfigure(QLocalSocket* socket, const QJsonObject& requ
         replyState(socket);
         return;
     }
-    const int index = core::resolveAutomaticProfile(library, contextForeground(), contextUnderCursor());
+    const int index = core::resolveAutomaticProfile(library, m_context.foregroundWindow(), m_context.windowUnderCursor());
     executorFinishText(true);
     m_manualSwitch = false;
     m_pendingEvent = QJsonObject();

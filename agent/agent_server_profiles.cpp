@@ -65,8 +65,8 @@ void AgentServer::selectAutomaticProfile(const QString& executable)
     const QString own = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     if (core::pathFileName(executable).compare(own, Qt::CaseInsensitive) == 0)
         return;
-    const QJsonObject foreground = contextForeground();
-    const QJsonObject underCursor = contextUnderCursor();
+    const QJsonObject foreground = m_context.foregroundWindow();
+    const QJsonObject underCursor = m_context.windowUnderCursor();
     const int index = core::resolveAutomaticProfile(m_library, foreground, underCursor);
     if (index < 0 || index >= int(m_profileSnapshots.size()) || index == m_profileIndex)
         return;

@@ -50,8 +50,8 @@ QJsonObject AgentServer::stateObject() const
     if (m_configured)
         facts.liveLayer = liveLayer(m_library, m_layerPrograms, m_profileIndex, facts.status.currentLayer);
     facts.contextReason = m_contextReason;
-    facts.foreground = contextForeground();
-    facts.contextAvailable = contextAvailable();
+    facts.foreground = m_context.foregroundWindow();
+    facts.contextAvailable = m_context.isAvailable();
     return buildStateMessage(facts);
 }
 

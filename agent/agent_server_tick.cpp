@@ -59,7 +59,7 @@ void AgentServer::tick()
     LASTINPUTINFO lastInput{};
     lastInput.cbSize = sizeof lastInput;
     if (GetLastInputInfo(&lastInput))
-        m_backend.checkHookHealth(lastInput.dwTime, contextForeground().value(QStringLiteral("elevated")).toBool(false));
+        m_backend.checkHookHealth(lastInput.dwTime, m_context.foregroundWindow().value(QStringLiteral("elevated")).toBool(false));
 
     if (m_backend.status().hookRecoveryError != 0) {
         stopMappings();

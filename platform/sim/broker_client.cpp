@@ -352,6 +352,28 @@ std::optional<ProcessRecord> BrokerClient::findProcess(DWORD processId)
     return wire::getProcess(in);
 }
 
+HWINEVENTHOOK BrokerClient::installWinEventHook(const WinEventHookRecord& hook, DWORD& error)
+{
+    Buffers& b = buffers();
+    b.request.put(hook);
+    if (!connection_->call(Op::InstallWinEventHook, b.request, b.reply)) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    wire::Reader in(b.reply.data(), b.reply.size());
+    const auto installed = in.get<HWINEVENTHOOK>();
+    error = in.get<DWORD>();
+    return installed;
+}
+
+bool BrokerClient::removeWinEventHook(HWINEVENTHOOK hook)
+{
+    Buffers& b = buffers();
+    b.request.put(hook);
+    connection_->call(Op::RemoveWinEventHook, b.request, b.reply);
+    return wire::Reader(b.reply.data(), b.reply.size()).get<bool>();
+}
+
 std::vector<bool> BrokerClient::inject(const std::vector<PhysicalEvent>& events, bool wait)
 {
     Buffers& b = buffers();

@@ -9,6 +9,7 @@
 #include "platform/sim/win32_thread.h"
 #include "platform/sim/win32_message.h"
 #include "platform/sim/win32_window.h"
+#include "platform/sim/win32_window_query.h"
 #include "platform/sim/win32_input.h"
 #include "platform/sim/win32_screen.h"
 #include "platform/sim/win32_raw_input.h"
@@ -18,4 +19,5 @@
 #include "platform/sim/win32_file.h"
 #include "platform/sim/win32_shared_memory.h"
 #include "platform/sim/win32_security.h"
+#include "platform/sim/win32_integrity.h"
 #include "platform/sim/win32_com.h"

@@ -26,6 +26,8 @@ enum class Op : std::uint16_t {
     SetSessionNotification,
     FindProcess,
     TakeFailure, // fail point u8; the reply carries the error, 0 for none
+    InstallWinEventHook,
+    RemoveWinEventHook,
     // A driver's calls.
     Inject,
     WaitIdle,
