@@ -65,6 +65,7 @@ void AgentServer::onReadyRead(QLocalSocket* socket)
     case ReadOutcome::Keep:
         break;
     case ReadOutcome::Abort:
+        socket->flush(); // the replies to the lines handled still go out, as far as they fit
         socket->abort();
         break;
     case ReadOutcome::Reject:
