@@ -49,6 +49,13 @@ inline bool spinUntil(const std::function<bool()>& done, int guardMs = 10000)
     return true;
 }
 
+// A file's bytes, or "<missing>".
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 // The agent's side of the pipe: accepts connections and records every request line.
 class FakeAgent {
 public:
@@ -145,11 +152,7 @@ protected:
     }
 
     QString libraryFile() const { return core::libraryPath(); }
-    static QByteArray readFile(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    static QByteArray readFile(const QString& path) { return fileBytes(path); }
     static QByteArray compactBytes(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
 
     struct Start {
