@@ -123,7 +123,7 @@ bool AppController::connected() const
 
 bool AppController::engineCompatible() const
 {
-    return connected() && m_agentVersion > 9;
+    return connected() && m_agentVersion > app::kOlderEngineVersion;
 }
 
 QString AppController::engineIssue() const
