@@ -25,8 +25,8 @@ inline constexpr int kAgentReconnectIntervalMs = 1000;
 // Agents up to this "agentVersion" are an older engine: no observation, no configure.
 inline constexpr int kOlderEngineVersion = 9;
 
-// Status texts set outside state messages; Russian in both languages.
-inline const QString kStatusConnecting = QStringLiteral("Подключение к движку…");
+// Status texts set outside state messages; Russian in both languages. The first of them,
+// "Подключение к движку…", is the status field's initial value.
 inline const QString kStatusConnected = QStringLiteral("На паузе · назначение включается вручную");
 inline const QString kStatusDisconnected = QStringLiteral("Нет связи с движком");
 inline const QString kStatusUnavailable = QStringLiteral("Движок недоступен. Перезапустите настройки.");

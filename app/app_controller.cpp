@@ -4,6 +4,8 @@
 
 #include "app/app_controller.h"
 
+#include "app/agent_link.h"
+
 #include "core/input_id.h"
 #include "core/rule_inheritance.h"
 
@@ -19,9 +21,6 @@ namespace {
 constexpr qint64 kMaxResourceBytes = 1 << 20;
 constexpr int kLayoutPollMs = 750;
 constexpr int kNoticeMs = 5000;
-constexpr int kReconnectMs = 1000;
-// One more than the longest line the agent may send, so a line without its end is noticed.
-constexpr qint64 kAgentReadBuffer = 262145;
 
 QJsonObject readJsonResource(const QString& path, bool& opened)
 {
@@ -34,7 +33,7 @@ QJsonObject readJsonResource(const QString& path, bool& opened)
 
 bool isSavedAndApplied(const QString& notice)
 {
-    return notice == QStringLiteral("Сохранено и применено") || notice == QLatin1String("Saved and applied");
+    return notice == app::kSavedAndAppliedRu || notice == app::kSavedAndAppliedEn;
 }
 
 } // namespace
@@ -79,12 +78,12 @@ AppController::AppController(QObject* parent, bool interactive, ControllerSeams 
         m_layoutTimer.start();
     }
 
-    m_agentSocket.setReadBufferSize(kAgentReadBuffer);
+    m_agentSocket.setReadBufferSize(app::kAgentReadBufferBytes);
     connect(&m_agentSocket, &QLocalSocket::connected, this, &AppController::onAgentConnected);
     connect(&m_agentSocket, &QLocalSocket::readyRead, this, &AppController::onAgentReadyRead);
     connect(&m_agentSocket, &QLocalSocket::disconnected, this, &AppController::onAgentDisconnected);
 
-    m_reconnectTimer.setInterval(kReconnectMs);
+    m_reconnectTimer.setInterval(app::kAgentReconnectIntervalMs);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &AppController::onReconnectTick);
 
     if (m_interactive) {
@@ -124,7 +123,7 @@ bool AppController::connected() const
 
 bool AppController::engineCompatible() const
 {
-    return connected() && m_agentVersion > 9;
+    return connected() && m_agentVersion > app::kOlderEngineVersion;
 }
 
 QString AppController::engineIssue() const

@@ -1,5 +1,6 @@
 #include "editor/library_state.h"
 
+#include "app/agent_link.h"
 #include "core/legacy_profile.h"
 #include "core/library_files.h"
 
@@ -151,7 +152,7 @@ HistoryFollowUp historyFollowUp(const QJsonObject& before, const QJsonObject& af
 bool autoApplyWanted(const AutoApplyFacts& facts)
 {
     const bool wanted = facts.active ? !facts.suspended : facts.pendingApply && !facts.suspended && facts.armed;
-    return wanted && facts.connected && facts.agentVersion >= kMinApplyAgentVersion;
+    return wanted && facts.connected && facts.agentVersion > app::kOlderEngineVersion;
 }
 
 } // namespace editor

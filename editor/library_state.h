@@ -14,9 +14,6 @@ namespace editor {
 // Undo and redo together never hold more documents than this.
 inline constexpr int kMaxUndoSteps = 30;
 
-// The agent versions from which "configure" may be sent (older engines cannot take a library).
-inline constexpr int kMinApplyAgentVersion = 10;
-
 // SHA-256 of the library's compact JSON (keys in ascending order, the bytes the file holds), as
 // 64 lower-case hexadecimal digits. The agent reports the same for the library it runs.
 QString documentHash(const QJsonObject& library);

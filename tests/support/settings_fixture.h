@@ -9,6 +9,7 @@
 #include "core/agent_pipe_name.h"
 #include "core/library_files.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/settings_shell.h"
 
 #include <gtest/gtest.h>
 
@@ -35,16 +36,6 @@ inline void PrintTo(const QString& text, std::ostream* out)
 
 namespace vorna::test {
 
-// The one application object of a test program that runs sockets and timers.
-inline QCoreApplication& testApplication()
-{
-    static int argc = 1;
-    static char name[] = "vorna-settings-tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
-}
-
 // Runs the event loop until `done` holds; false if it never does (a guard against hangs, not a
 // measure of time).
 inline bool spinUntil(const std::function<bool()>& done, int guardMs = 10000)
@@ -56,6 +47,13 @@ inline bool spinUntil(const std::function<bool()>& done, int guardMs = 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
     }
     return true;
+}
+
+// A file's bytes, or "<missing>".
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // The agent's side of the pipe: accepts connections and records every request line.
@@ -134,7 +132,7 @@ class SettingsSandbox : public testing::Test {
 protected:
     SettingsSandbox()
     {
-        testApplication();
+        guiApplication();
         QCoreApplication::setOrganizationName(QString::fromLatin1(app::kDefaultOrganization));
         QCoreApplication::setApplicationName(QString::fromLatin1(app::kDefaultDisplayName));
         // QSettings keeps the folder it found first for the whole process; point it here.
@@ -154,11 +152,7 @@ protected:
     }
 
     QString libraryFile() const { return core::libraryPath(); }
-    static QByteArray readFile(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    static QByteArray readFile(const QString& path) { return fileBytes(path); }
     static QByteArray compactBytes(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
 
     struct Start {
