@@ -343,6 +343,17 @@ std::optional<ProcessRecord> BrokerClient::findProcess(DWORD processId)
     return wire::getProcess(in);
 }
 
+void BrokerClient::desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply)
+{
+    Buffers& b = buffers();
+    b.request.put(request);
+    reply.clear();
+    if (connection_->call(Op::Desktop, b.request, b.reply)) {
+        wire::Reader in(b.reply.data(), b.reply.size());
+        reply = in.getVector<std::uint8_t>();
+    }
+}
+
 std::vector<bool> BrokerClient::inject(const std::vector<PhysicalEvent>& events, bool wait)
 {
     Buffers& b = buffers();

@@ -30,6 +30,7 @@ public:
     DWORD rawInputDevices(FailPoint call, std::vector<RawDevice>& devices) override;
     DWORD setSessionNotification(HWND window, bool on) override;
     std::optional<ProcessRecord> findProcess(DWORD processId) override;
+    void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) override;
 
     std::vector<bool> inject(const std::vector<PhysicalEvent>& events, bool wait) override;
     void waitIdle() override;

@@ -31,6 +31,9 @@ public:
     virtual DWORD rawInputDevices(FailPoint call, std::vector<RawDevice>& devices) = 0;
     virtual DWORD setSessionNotification(HWND window, bool on) = 0;
     virtual std::optional<ProcessRecord> findProcess(DWORD processId) = 0;
+    // The desktop half (clipboard, notification area, shell, drives): a request DesktopClient
+    // wrote and the reply it reads.
+    virtual void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) = 0;
 
     // --- what a driver uses
     // Queues physical input. With wait, returns once every event has passed or been swallowed,

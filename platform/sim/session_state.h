@@ -4,6 +4,7 @@
 // the threads they are for (SessionDelivery).
 #pragma once
 
+#include "platform/sim/desktop_state.h"
 #include "platform/sim/session_api.h"
 #include "platform/sim/win32_message.h"
 
@@ -31,7 +32,7 @@ public:
     virtual bool deliverWindowMessage(DWORD processId, DWORD threadId, const MSG& message) = 0;
 };
 
-class SessionState final : public SessionApi {
+class SessionState final : public SessionApi, private DesktopState::Port {
 public:
     explicit SessionState(SessionDelivery& delivery);
     ~SessionState() override;
@@ -59,6 +60,7 @@ public:
     DWORD rawInputDevices(FailPoint call, std::vector<RawDevice>& devices) override;
     DWORD setSessionNotification(HWND window, bool on) override;
     std::optional<ProcessRecord> findProcess(DWORD processId) override;
+    void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) override;
 
     std::vector<bool> inject(const std::vector<PhysicalEvent>& events, bool wait) override;
     void waitIdle() override;
@@ -139,6 +141,9 @@ private:
     Prepared prepareLocked(const StreamEvent& event);
     void applyLocked(const Prepared& prepared);
     void finishLocked(const StreamEvent& event, bool passed, std::vector<std::function<void()>>& completions);
+    bool windowOwner(HWND window, DWORD& processId, bool& simulated) override;
+    bool postToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    std::vector<HWND> memberTopLevelWindows() override;
     bool callHook(const Hook& hook, const HookCall& call, LRESULT& result, bool& calledNext);
     void removeHookLocked(HHOOK hook);
     bool consumeFailureLocked(FailPoint point, Failure& failure);
@@ -187,6 +192,7 @@ private:
     std::vector<RawRegistration> rawRegistrations_;
     std::vector<HWND> sessionNotified_;
     std::array<Failure, static_cast<std::size_t>(FailPoint::Count)> failures_{};
+    DesktopState desktop_{*this};
 };
 
 } // namespace vorna::sim

@@ -18,3 +18,6 @@
 #include "platform/sim/win32_shared_memory.h"
 #include "platform/sim/win32_security.h"
 #include "platform/sim/win32_com.h"
+#include "platform/sim/win32_clipboard.h"
+#include "platform/sim/win32_gdi.h"
+#include "platform/sim/win32_shell.h"

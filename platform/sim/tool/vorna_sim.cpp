@@ -4,6 +4,7 @@
 #include "platform/sim/driver.h"
 #include "platform/sim/keyboard_hardware.h"
 #include "platform/sim/text.h"
+#include "platform/sim/tool/desktop_commands.h"
 #include "platform/sim/win32_api.h"
 
 #include <csignal>
@@ -432,7 +433,7 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
         s.waitIdle();
     } else if (command == "reset") {
         s.reset();
-    } else {
+    } else if (!tool::driveDesktop(driver, command, args)) {
         throw UsageError("unknown command: " + command);
     }
     return 0;
@@ -462,7 +463,7 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
         if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-            std::cout << helpText;
+            std::cout << helpText << tool::desktopHelpText;
             return args.empty() ? 2 : 0;
         }
         if (args[0] == "serve") {
@@ -485,6 +486,9 @@ int main(int argc, char** argv)
         const std::string command = args[0];
         args.erase(args.begin());
         return drive(driver, command, args);
+    } catch (const tool::DesktopUsageError& error) {
+        std::cerr << "vorna-sim: " << error.what() << "\n(see vorna-sim --help)\n";
+        return 2;
     } catch (const UsageError& error) {
         std::cerr << "vorna-sim: " << error.what() << "\n(see vorna-sim --help)\n";
         return 2;
