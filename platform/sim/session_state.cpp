@@ -321,6 +321,10 @@ HWINEVENTHOOK SessionState::installWinEventHook(const WinEventHookRecord& hook, 
         return nullptr;
     }
     std::lock_guard lock(mutex_);
+    if (Failure failure; consumeFailureLocked(FailPoint::SetWinEventHook, failure)) {
+        error = failure.error;
+        return nullptr;
+    }
     WinEventHookRecord record = hook;
     record.hook = reinterpret_cast<HWINEVENTHOOK>(static_cast<std::uintptr_t>(0xB00000 + nextWinEventHook_++ * 4));
     winEventHooks_.push_back(record);

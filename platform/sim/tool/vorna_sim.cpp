@@ -72,7 +72,7 @@ Changing the session:
                                     cleared with "fail POINT 0 0"); ACCEPT: events SendInput takes
                                     first. POINT: send-input, set-hook, register-raw-input,
                                     device-list, device-name, device-info, session-notification,
-                                    power-throttling (SetProcessInformation)
+                                    power-throttling (SetProcessInformation), set-win-event-hook
   wait                              wait until the input stream is idle
   reset                             back to a fresh session (hooks of live programs stay)
 
@@ -213,6 +213,7 @@ FailPoint failPoint(const std::string& name)
         {"device-info", FailPoint::RawInputDeviceInfo},
         {"session-notification", FailPoint::SessionNotification},
         {"power-throttling", FailPoint::PowerThrottling},
+        {"set-win-event-hook", FailPoint::SetWinEventHook},
     };
     const auto it = names.find(name);
     if (it == names.end())
