@@ -1,4 +1,6 @@
 #include "agent/actions/action_worker.h"
+#include "agent/agent_server.h"
+#include "app/branding.h"
 #include "app/role_choice.h"
 #include "engine/watchdog.h"
 
@@ -11,6 +13,28 @@ int roleNotBuilt(const char* role)
 {
     std::fprintf(stderr, "The %s role is not available in this build.\n", role);
     return 2;
+}
+
+void printAgentError(const QString& text)
+{
+    std::fprintf(stderr, "Agent: %s\n", text.toUtf8().constData());
+}
+
+int runAgent(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    app::loadBranding();
+    int result = 2;
+    {
+        vorna::ipc::AgentServer server;
+        QString error;
+        if (!server.start(error)) {
+            printAgentError(error);
+            return 2;
+        }
+        result = QCoreApplication::exec();
+    } // the server goes before the application object
+    return result;
 }
 
 } // namespace
@@ -29,7 +53,7 @@ int main(int argc, char** argv)
     case app::ProcessRole::Watchdog:
         return vorna::windows::Watchdog::run(choice.journalName, choice.agentProcessId);
     case app::ProcessRole::Agent:
-        return roleNotBuilt("agent");
+        return runAgent(argc, argv);
     case app::ProcessRole::SettingsWindow:
         return roleNotBuilt("settings window");
     }

@@ -306,6 +306,9 @@ private:
             out.put(s.setSessionNotification(window, in.get<bool>()));
             break;
         }
+        case Op::TakeFailure:
+            out.put(s.takeFailure(static_cast<FailPoint>(in.get<std::uint8_t>())));
+            break;
         case Op::FindProcess: {
             const auto found = s.findProcess(in.get<DWORD>());
             out.put(found.has_value());
@@ -313,6 +316,17 @@ private:
                 wire::putProcess(out, *found);
             break;
         }
+        case Op::InstallWinEventHook: {
+            WinEventHookRecord hook = in.get<WinEventHookRecord>();
+            hook.processId = c->processId; // a member hooks for itself only
+            DWORD error = 0;
+            const HWINEVENTHOOK installed = in.ok() ? s.installWinEventHook(hook, error) : nullptr;
+            out.put(installed).put(error);
+            break;
+        }
+        case Op::RemoveWinEventHook:
+            out.put(s.removeWinEventHook(in.get<HWINEVENTHOOK>()));
+            break;
         case Op::Inject: {
             const bool wait = in.get<bool>();
             const auto events = in.getVector<PhysicalEvent>();

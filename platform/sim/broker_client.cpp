@@ -332,6 +332,15 @@ DWORD BrokerClient::setSessionNotification(HWND window, bool on)
     return wire::Reader(b.reply.data(), b.reply.size()).get<DWORD>();
 }
 
+DWORD BrokerClient::takeFailure(FailPoint call)
+{
+    Buffers& b = buffers();
+    b.request.put(static_cast<std::uint8_t>(call));
+    if (!connection_->call(Op::TakeFailure, b.request, b.reply))
+        return 0; // no broker, no forced failure
+    return wire::Reader(b.reply.data(), b.reply.size()).get<DWORD>();
+}
+
 std::optional<ProcessRecord> BrokerClient::findProcess(DWORD processId)
 {
     Buffers& b = buffers();
@@ -352,6 +361,28 @@ void BrokerClient::desktopCall(const std::vector<std::uint8_t>& request, std::ve
         wire::Reader in(b.reply.data(), b.reply.size());
         reply = in.getVector<std::uint8_t>();
     }
+}
+
+HWINEVENTHOOK BrokerClient::installWinEventHook(const WinEventHookRecord& hook, DWORD& error)
+{
+    Buffers& b = buffers();
+    b.request.put(hook);
+    if (!connection_->call(Op::InstallWinEventHook, b.request, b.reply)) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    wire::Reader in(b.reply.data(), b.reply.size());
+    const auto installed = in.get<HWINEVENTHOOK>();
+    error = in.get<DWORD>();
+    return installed;
+}
+
+bool BrokerClient::removeWinEventHook(HWINEVENTHOOK hook)
+{
+    Buffers& b = buffers();
+    b.request.put(hook);
+    connection_->call(Op::RemoveWinEventHook, b.request, b.reply);
+    return wire::Reader(b.reply.data(), b.reply.size()).get<bool>();
 }
 
 std::vector<bool> BrokerClient::inject(const std::vector<PhysicalEvent>& events, bool wait)

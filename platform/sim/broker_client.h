@@ -29,8 +29,11 @@ public:
     DWORD registerRawInput(const std::vector<RAWINPUTDEVICE>& devices, DWORD processId) override;
     DWORD rawInputDevices(FailPoint call, std::vector<RawDevice>& devices) override;
     DWORD setSessionNotification(HWND window, bool on) override;
+    DWORD takeFailure(FailPoint call) override;
     std::optional<ProcessRecord> findProcess(DWORD processId) override;
     void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) override;
+    HWINEVENTHOOK installWinEventHook(const WinEventHookRecord& hook, DWORD& error) override;
+    bool removeWinEventHook(HWINEVENTHOOK hook) override;
 
     std::vector<bool> inject(const std::vector<PhysicalEvent>& events, bool wait) override;
     void waitIdle() override;

@@ -1,6 +1,7 @@
 #include "platform/sim/process_information.h"
 
 #include "platform/sim/process_object.h"
+#include "platform/sim/session_api.h"
 #include "platform/win32.h"
 
 #include <mutex>
@@ -43,6 +44,10 @@ BOOL WINAPI SetProcessInformation(HANDLE hProcess, PROCESS_INFORMATION_CLASS Pro
     }
     if (process->processId() != DWORD(::getpid())) {
         SetLastError(ERROR_ACCESS_DENIED); // only our own is recorded
+        return FALSE;
+    }
+    if (const DWORD forced = processSession().takeFailure(FailPoint::PowerThrottling)) {
+        SetLastError(forced);
         return FALSE;
     }
     std::lock_guard lock(mutex);

@@ -8,7 +8,7 @@ namespace vorna::sim::wire {
 
 inline void putWindow(Writer& w, const WindowRecord& r)
 {
-    w.put(r.hwnd).put(r.processId).put(r.threadId).put(r.visible).put(r.topLevel).put(r.simulated).put(r.title).put(r.className);
+    w.put(r.hwnd).put(r.processId).put(r.threadId).put(r.visible).put(r.topLevel).put(r.simulated).put(r.parent).put(r.rect).put(r.title).put(r.className);
 }
 
 inline WindowRecord getWindow(Reader& r)
@@ -20,6 +20,8 @@ inline WindowRecord getWindow(Reader& r)
     w.visible = r.get<bool>();
     w.topLevel = r.get<bool>();
     w.simulated = r.get<bool>();
+    w.parent = r.get<HWND>();
+    w.rect = r.get<RECT>();
     w.title = r.getString();
     w.className = r.getString();
     return w;

@@ -3,6 +3,7 @@
 
 #include "platform/sim/handle_table.h"
 #include "platform/sim/process_object.h"
+#include "platform/sim/session_api.h"
 #include "platform/win32.h"
 
 #include <cstdlib>
@@ -26,9 +27,27 @@ struct DescriptorRecord {
 
 class TokenObject final : public KernelObject {
 public:
-    explicit TokenObject(uid_t uid) : uid(uid) {}
+    TokenObject(uid_t uid, DWORD integrityRid) : uid(uid), integrityRid(integrityRid) {}
     const uid_t uid;
+    const DWORD integrityRid;
 };
+
+// The integrity level the session gives a process (this one included): medium unless a driver
+// described the process otherwise.
+DWORD integrityOf(DWORD processId)
+{
+    const std::optional<ProcessRecord> record = processSession().findProcess(processId);
+    return record ? record->integrityRid : SECURITY_MANDATORY_MEDIUM_RID;
+}
+
+// The label SID S-1-16-<level>: revision 1, one sub-authority, authority 16.
+std::vector<std::uint8_t> integritySid(DWORD rid)
+{
+    std::vector<std::uint8_t> sid = {1, 1, 0, 0, 0, 0, 0, 16};
+    for (int b = 0; b < 4; ++b)
+        sid.push_back(static_cast<std::uint8_t>(rid >> (8 * b)));
+    return sid;
+}
 
 // The machine part of the user SIDs: three numbers from /etc/machine-id, fixed if there is none.
 void machineNumbers(std::uint32_t (&numbers)[3])
@@ -76,8 +95,8 @@ bool formatSid(const std::uint8_t* sid, std::wstring& text)
 
 uid_t ownerOf(const std::shared_ptr<ProcessObject>& process)
 {
-    if (process->processId() == DWORD(::getpid()))
-        return ::getuid();
+    if (process->processId() == DWORD(::getpid()) || process->simulated())
+        return ::getuid(); // the session's own programs run as this user
     struct stat st {};
     if (::stat(("/proc/" + std::to_string(process->processId())).c_str(), &st) != 0)
         return static_cast<uid_t>(-1);
@@ -255,7 +274,7 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD, PHANDLE TokenHandle)
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    *TokenHandle = insertHandle(std::make_shared<TokenObject>(uid));
+    *TokenHandle = insertHandle(std::make_shared<TokenObject>(uid, integrityOf(process->processId())));
     return TRUE;
 }
 
@@ -267,22 +286,25 @@ BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS Toke
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (TokenInformationClass != TokenUser || ReturnLength == nullptr) {
-        SetLastError(TokenInformationClass != TokenUser ? ERROR_NOT_SUPPORTED : ERROR_NOACCESS);
+    const bool user = TokenInformationClass == TokenUser;
+    if ((!user && TokenInformationClass != TokenIntegrityLevel) || ReturnLength == nullptr) {
+        SetLastError(ReturnLength != nullptr ? ERROR_NOT_SUPPORTED : ERROR_NOACCESS);
         return FALSE;
     }
-    const std::vector<std::uint8_t> sid = userSid(token->uid);
+    // Both answers are one SID_AND_ATTRIBUTES with the SID right behind it.
+    static_assert(sizeof(TOKEN_USER) == sizeof(TOKEN_MANDATORY_LABEL));
+    const std::vector<std::uint8_t> sid = user ? userSid(token->uid) : integritySid(token->integrityRid);
     const DWORD needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
     *ReturnLength = needed;
     if (TokenInformation == nullptr || TokenInformationLength < needed) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    auto* user = static_cast<TOKEN_USER*>(TokenInformation);
     auto* sidBytes = static_cast<std::uint8_t*>(TokenInformation) + sizeof(TOKEN_USER);
     std::memcpy(sidBytes, sid.data(), sid.size());
-    user->User.Sid = sidBytes;
-    user->User.Attributes = 0;
+    auto* entry = static_cast<SID_AND_ATTRIBUTES*>(TokenInformation);
+    entry->Sid = sidBytes;
+    entry->Attributes = user ? 0 : SE_GROUP_INTEGRITY;
     return TRUE;
 }
 
@@ -328,6 +350,23 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR StringS
     if (SecurityDescriptorSize != nullptr)
         *SecurityDescriptorSize = sizeof(DescriptorRecord);
     return TRUE;
+}
+
+BOOL WINAPI IsValidSid(PSID pSid)
+{
+    const auto* sid = static_cast<const std::uint8_t*>(pSid);
+    return sid != nullptr && sid[0] == 1 && sid[1] <= 15 ? TRUE : FALSE;
+}
+
+PUCHAR WINAPI GetSidSubAuthorityCount(PSID pSid)
+{
+    return static_cast<PUCHAR>(pSid) + 1;
+}
+
+PDWORD WINAPI GetSidSubAuthority(PSID pSid, DWORD nSubAuthority)
+{
+    // Sub-authorities follow the 8-byte header, 4 bytes each.
+    return reinterpret_cast<PDWORD>(static_cast<std::uint8_t*>(pSid) + 8 + 4 * nSubAuthority);
 }
 
 HLOCAL WINAPI LocalFree(HLOCAL hMem)

@@ -34,6 +34,12 @@ public:
     // The desktop half (clipboard, notification area, shell, drives): a request DesktopClient
     // wrote and the reply it reads.
     virtual void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) = 0;
+    // The error of a forced failure of a call that asks nothing else of the session; 0 when the
+    // call is to succeed.
+    virtual DWORD takeFailure(FailPoint call) = 0;
+    // Null with the error set when the hook cannot be installed.
+    virtual HWINEVENTHOOK installWinEventHook(const WinEventHookRecord& hook, DWORD& error) = 0;
+    virtual bool removeWinEventHook(HWINEVENTHOOK hook) = 0;
 
     // --- what a driver uses
     // Queues physical input. With wait, returns once every event has passed or been swallowed,
@@ -46,6 +52,7 @@ public:
     virtual HWND addWindow(const WindowRecord& window) = 0;
     virtual void removeWindow(HWND window) = 0;
     virtual bool setForeground(HWND window) = 0;
+    // Top-level and child windows, from the top of the Z order down.
     virtual std::vector<WindowRecord> windows() = 0;
     virtual void addProcess(const ProcessRecord& process) = 0;
     virtual std::vector<SinkEvent> readSink(bool clear) = 0;

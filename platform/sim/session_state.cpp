@@ -122,6 +122,7 @@ HWND SessionState::registerWindow(const WindowRecord& window)
     WindowRecord record = window;
     record.hwnd = windowValue(nextWindow_++);
     windows_[record.hwnd] = record;
+    zOrder_.insert(zOrder_.begin(), record.hwnd);
     return record.hwnd;
 }
 
@@ -129,6 +130,7 @@ void SessionState::unregisterWindow(HWND window)
 {
     std::lock_guard lock(mutex_);
     windows_.erase(window);
+    std::erase(zOrder_, window);
     std::erase(sessionNotified_, window);
     for (RawRegistration& r : rawRegistrations_) {
         if (r.target == window)
@@ -184,6 +186,13 @@ DWORD SessionState::rawInputDevices(FailPoint call, std::vector<RawDevice>& devi
     return 0;
 }
 
+DWORD SessionState::takeFailure(FailPoint call)
+{
+    std::lock_guard lock(mutex_);
+    Failure failure;
+    return consumeFailureLocked(call, failure) ? failure.error : 0;
+}
+
 DWORD SessionState::setSessionNotification(HWND window, bool on)
 {
     std::lock_guard lock(mutex_);
@@ -221,12 +230,14 @@ void SessionState::processGone(DWORD processId)
             std::erase(sessionNotified_, it->first);
             if (page_->foreground.load() == reinterpret_cast<std::uintptr_t>(it->first))
                 page_->foreground.store(0);
+            std::erase(zOrder_, it->first);
             it = windows_.erase(it);
         } else {
             ++it;
         }
     }
     std::erase_if(rawRegistrations_, [&](const RawRegistration& r) { return r.processId == processId; });
+    std::erase_if(winEventHooks_, [&](const WinEventHookRecord& h) { return h.processId == processId; });
 }
 
 void SessionState::desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply)
@@ -274,6 +285,7 @@ void SessionState::threadGone(DWORD processId, DWORD threadId)
 {
     std::lock_guard lock(mutex_);
     std::erase_if(hooks_, [&](const Hook& h) { return h.processId == processId && h.threadId == threadId; });
+    std::erase_if(winEventHooks_, [&](const WinEventHookRecord& h) { return h.processId == processId && h.threadId == threadId; });
     answered_.notify_all();
 }
 
@@ -316,10 +328,22 @@ void SessionState::removeWindow(HWND window)
 
 bool SessionState::setForeground(HWND window)
 {
-    std::lock_guard lock(mutex_);
-    if (window != nullptr && windows_.find(window) == windows_.end())
-        return false;
-    page_->foreground.store(reinterpret_cast<std::uintptr_t>(window));
+    std::vector<std::pair<WinEventHookRecord, WindowRecord>> told;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = window != nullptr ? windows_.find(window) : windows_.end();
+        if (window != nullptr && it == windows_.end())
+            return false;
+        const bool changed = page_->foreground.exchange(reinterpret_cast<std::uintptr_t>(window)) !=
+                             reinterpret_cast<std::uintptr_t>(window);
+        if (window == nullptr)
+            return true; // no window to raise and none to report, as on Windows
+        std::erase(zOrder_, window);
+        zOrder_.insert(zOrder_.begin(), window);
+        if (changed)
+            told = winEventTargetsLocked(EVENT_SYSTEM_FOREGROUND, it->second);
+    }
+    sendWinEvents(told, EVENT_SYSTEM_FOREGROUND);
     return true;
 }
 
@@ -327,9 +351,61 @@ std::vector<WindowRecord> SessionState::windows()
 {
     std::lock_guard lock(mutex_);
     std::vector<WindowRecord> list;
-    for (const auto& [hwnd, record] : windows_)
-        list.push_back(record);
+    for (HWND hwnd : zOrder_)
+        list.push_back(windows_.at(hwnd));
     return list;
+}
+
+HWINEVENTHOOK SessionState::installWinEventHook(const WinEventHookRecord& hook, DWORD& error)
+{
+    if (hook.eventMin > hook.eventMax) {
+        error = ERROR_INVALID_HOOK_FILTER;
+        return nullptr;
+    }
+    std::lock_guard lock(mutex_);
+    if (Failure failure; consumeFailureLocked(FailPoint::SetWinEventHook, failure)) {
+        error = failure.error;
+        return nullptr;
+    }
+    WinEventHookRecord record = hook;
+    record.hook = reinterpret_cast<HWINEVENTHOOK>(static_cast<std::uintptr_t>(0xB00000 + nextWinEventHook_++ * 4));
+    winEventHooks_.push_back(record);
+    error = 0;
+    return record.hook;
+}
+
+bool SessionState::removeWinEventHook(HWINEVENTHOOK hook)
+{
+    std::lock_guard lock(mutex_);
+    return std::erase_if(winEventHooks_, [&](const WinEventHookRecord& h) { return h.hook == hook; }) != 0;
+}
+
+std::vector<std::pair<WinEventHookRecord, WindowRecord>> SessionState::winEventTargetsLocked(DWORD event, const WindowRecord& window)
+{
+    std::vector<std::pair<WinEventHookRecord, WindowRecord>> targets;
+    for (const WinEventHookRecord& h : winEventHooks_) {
+        const bool ownProcess = h.processId == window.processId;
+        if (event < h.eventMin || event > h.eventMax || (h.watchProcess != 0 && h.watchProcess != window.processId) ||
+            (h.watchThread != 0 && h.watchThread != window.threadId) || (ownProcess && (h.flags & WINEVENT_SKIPOWNPROCESS)) ||
+            (ownProcess && h.threadId == window.threadId && (h.flags & WINEVENT_SKIPOWNTHREAD)))
+            continue;
+        targets.emplace_back(h, window);
+    }
+    return targets;
+}
+
+void SessionState::sendWinEvents(const std::vector<std::pair<WinEventHookRecord, WindowRecord>>& targets, DWORD event)
+{
+    MSG msg{};
+    msg.message = winEventMessage;
+    msg.lParam = static_cast<LPARAM>(event);
+    msg.time = tick();
+    for (const auto& [hook, window] : targets) {
+        msg.hwnd = window.hwnd;
+        msg.wParam = reinterpret_cast<WPARAM>(hook.hook);
+        msg.pt.x = static_cast<LONG>(window.threadId);
+        delivery_.deliverWindowMessage(hook.processId, hook.threadId, msg);
+    }
 }
 
 void SessionState::addProcess(const ProcessRecord& process)
@@ -493,6 +569,7 @@ void SessionState::resetLocked()
     page_->hookTimeoutMs.store(300);
     page_->clockOffsetNs.store(0);
     std::erase_if(windows_, [](const auto& entry) { return entry.second.simulated; });
+    std::erase_if(zOrder_, [&](HWND hwnd) { return windows_.find(hwnd) == windows_.end(); });
     if (windows_.find(reinterpret_cast<HWND>(page_->foreground.load())) == windows_.end())
         page_->foreground.store(0);
     processes_.clear();

@@ -59,8 +59,11 @@ public:
     DWORD registerRawInput(const std::vector<RAWINPUTDEVICE>& devices, DWORD processId) override;
     DWORD rawInputDevices(FailPoint call, std::vector<RawDevice>& devices) override;
     DWORD setSessionNotification(HWND window, bool on) override;
+    DWORD takeFailure(FailPoint call) override;
     std::optional<ProcessRecord> findProcess(DWORD processId) override;
     void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) override;
+    HWINEVENTHOOK installWinEventHook(const WinEventHookRecord& hook, DWORD& error) override;
+    bool removeWinEventHook(HWINEVENTHOOK hook) override;
 
     std::vector<bool> inject(const std::vector<PhysicalEvent>& events, bool wait) override;
     void waitIdle() override;
@@ -148,6 +151,8 @@ private:
     void removeHookLocked(HHOOK hook);
     bool consumeFailureLocked(FailPoint point, Failure& failure);
     void notifyWindows(const std::vector<WindowRecord>& targets, UINT message, WPARAM wParam, LPARAM lParam);
+    std::vector<std::pair<WinEventHookRecord, WindowRecord>> winEventTargetsLocked(DWORD event, const WindowRecord& window);
+    void sendWinEvents(const std::vector<std::pair<WinEventHookRecord, WindowRecord>>& targets, DWORD event);
     DWORD tick() const;
     bool keyDown(int virtualKey) const;
     void setKeyLocked(int virtualKey, bool down);
@@ -185,6 +190,9 @@ private:
     std::size_t sinkCount_ = 0;
 
     std::map<HWND, WindowRecord> windows_;
+    std::vector<HWND> zOrder_; // top first: new windows and the foreground window go on top
+    std::vector<WinEventHookRecord> winEventHooks_;
+    std::uint64_t nextWinEventHook_ = 1;
     std::uint64_t nextWindow_ = 1;
     std::map<DWORD, ProcessRecord> processes_;
     std::vector<RawDevice> rawDevices_;

@@ -3,6 +3,7 @@
 
 #include "platform/sim/hook_call.h"
 #include "platform/sim/win32_types.h"
+#include "platform/sim/win32_window_query.h"
 
 #include <cstdint>
 #include <string>
@@ -37,8 +38,23 @@ struct WindowRecord {
     bool visible = false;
     bool topLevel = true;   // message-only windows get no broadcasts
     bool simulated = false; // made by a driver: no procedure behind it
+    HWND parent = nullptr;  // a child window's parent; its root is the top-level ancestor
+    RECT rect{};            // screen rectangle, right and bottom exclusive; hit-tested when visible
     std::wstring title;
     std::wstring className;
+};
+
+// A WinEvent hook as the session keeps it: the range of events, the installing thread, and
+// which processes and threads it hears about (0: all).
+struct WinEventHookRecord {
+    HWINEVENTHOOK hook = nullptr;
+    DWORD eventMin = 0;
+    DWORD eventMax = 0;
+    DWORD processId = 0; // installer
+    DWORD threadId = 0;
+    DWORD watchProcess = 0;
+    DWORD watchThread = 0;
+    DWORD flags = 0;
 };
 
 struct ProcessRecord {
@@ -57,6 +73,11 @@ struct RawDevice {
     DWORD productId = 0;
 };
 
+// A WinEvent travels to its hook's thread as this posted message, above 0xFFFF where no program's
+// messages are: hwnd the event's window, wParam the hook, lParam the event, pt.x the thread of
+// the event's window, time its time. Retrieving messages runs the hook's callback instead.
+inline constexpr UINT winEventMessage = 0x10001;
+
 // Calls whose failure a driver can force.
 enum class FailPoint : std::uint8_t {
     SendInput,
@@ -66,6 +87,8 @@ enum class FailPoint : std::uint8_t {
     RawInputDeviceName,
     RawInputDeviceInfo,
     SessionNotification,
+    PowerThrottling, // SetProcessInformation
+    SetWinEventHook,
     Count
 };
 

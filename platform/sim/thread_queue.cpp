@@ -7,6 +7,7 @@
 #include "platform/sim/win32_thread.h"
 #include "platform/sim/win32_time.h"
 
+#include "platform/sim/session_types.h"
 #include "platform/sim/wire.h"
 
 #include <cerrno>
@@ -40,6 +41,7 @@ struct ThreadQueueHolder {
             return;
         const DWORD id = queue->threadId();
         releaseThreadHooks(id);
+        releaseThreadWinEvents(id);
         releaseThreadWindows(id);
         std::lock_guard lock(registry().mutex);
         registry().queues.erase(id);
@@ -165,22 +167,26 @@ bool ThreadQueue::post(const MSG& message)
 {
     {
         std::lock_guard lock(mutex_);
-        if (count_ >= quota) {
+        if (count_ + winEvents_.size() >= quota) {
             SetLastError(ERROR_NOT_ENOUGH_QUOTA);
             return false;
         }
-        if (count_ == ring_.size()) {
-            // Grow by re-laying the ring out from its head; happens only until the largest
-            // backlog seen so far.
-            std::vector<MSG> larger(std::min(quota, std::max<std::size_t>(16, ring_.size() * 2)));
-            for (std::size_t i = 0; i < count_; ++i)
-                larger[i] = ring_[(head_ + i) % ring_.size()];
-            ring_.swap(larger);
-            head_ = 0;
+        if (message.message == winEventMessage) {
+            winEvents_.push_back(message); // runs at the next retrieval, never returned as a message
+        } else {
+            if (count_ == ring_.size()) {
+                // Grow by re-laying the ring out from its head; happens only until the largest
+                // backlog seen so far.
+                std::vector<MSG> larger(std::min(quota, std::max<std::size_t>(16, ring_.size() * 2)));
+                for (std::size_t i = 0; i < count_; ++i)
+                    larger[i] = ring_[(head_ + i) % ring_.size()];
+                ring_.swap(larger);
+                head_ = 0;
+            }
+            ring_[(head_ + count_) % ring_.size()] = message;
+            ++count_;
+            ++postedSerial_;
         }
-        ring_[(head_ + count_) % ring_.size()] = message;
-        ++count_;
-        ++postedSerial_;
     }
     wake();
     return true;
@@ -246,9 +252,26 @@ bool ThreadQueue::take(MSG* message, HWND window, UINT first, UINT last, bool re
     return false;
 }
 
+// WinEvents run in the order they came, each with the queue unlocked: a callback may post.
+void ThreadQueue::serveWinEvents()
+{
+    for (;;) {
+        MSG event;
+        {
+            std::lock_guard lock(mutex_);
+            if (winEvents_.empty())
+                return;
+            event = winEvents_.front();
+            winEvents_.erase(winEvents_.begin());
+        }
+        runWinEvent(event);
+    }
+}
+
 bool ThreadQueue::peek(MSG* message, HWND window, UINT first, UINT last, UINT removal)
 {
     serveHookCalls();
+    serveWinEvents();
     return take(message, window, first, last, (removal & PM_REMOVE) != 0);
 }
 
@@ -256,6 +279,7 @@ BOOL ThreadQueue::get(MSG* message, HWND window, UINT first, UINT last)
 {
     for (;;) {
         serveHookCalls();
+        serveWinEvents();
         if (take(message, window, first, last, true))
             return message->message == WM_QUIT ? FALSE : TRUE;
         pollfd fd{pollFd_, POLLIN, 0};
@@ -270,6 +294,9 @@ bool ThreadQueue::wakeReady(DWORD wakeMask, DWORD flags)
     std::lock_guard lock(mutex_);
     // A pending hook call is input the thread must come back for.
     if (callPending_ && (wakeMask & (QS_INPUT | QS_SENDMESSAGE)) != 0)
+        return true;
+    // WinEvents reach an out-of-context hook as sent messages do.
+    if (!winEvents_.empty() && (wakeMask & (QS_SENDMESSAGE | QS_POSTMESSAGE | QS_ALLPOSTMESSAGE)) != 0)
         return true;
     if ((wakeMask & (QS_POSTMESSAGE | QS_ALLPOSTMESSAGE)) == 0 || count_ == 0)
         return false;

@@ -50,6 +50,7 @@ private:
     void wake();
     void pullChannel();
     void serveHookCalls();
+    void serveWinEvents();
     bool take(MSG* message, HWND window, UINT first, UINT last, bool remove);
 
     const DWORD threadId_;
@@ -65,6 +66,7 @@ private:
     bool callPending_ = false;
     HookCall call_{};
     HookAnswerPort* callPort_ = nullptr;
+    std::vector<MSG> winEvents_; // WinEvents waiting for the thread to retrieve messages
 };
 
 // The calling thread's queue; created on first use when create is set.
@@ -73,8 +75,12 @@ std::shared_ptr<ThreadQueue> findThreadQueue(DWORD threadId);
 
 // Runs a hook procedure of this process on the calling thread (defined with the hooks).
 LRESULT runLowLevelHook(const HookCall& call, bool& calledNext);
+// Runs the WinEvent callback a winEventMessage is for, if its hook is still installed (defined
+// with the WinEvent hooks).
+void runWinEvent(const MSG& message);
 // What a thread owns and loses when it ends, as on Windows (defined with hooks and windows).
 void releaseThreadHooks(DWORD threadId);
+void releaseThreadWinEvents(DWORD threadId);
 void releaseThreadWindows(DWORD threadId);
 // Sends a window message to its procedure (defined with the windows).
 LRESULT dispatchWindowMessage(const MSG& message);

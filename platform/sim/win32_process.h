@@ -98,6 +98,7 @@ DWORD WINAPI GetProcessId(HANDLE Process);
 BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 BOOL WINAPI QueryFullProcessImageNameW(HANDLE hProcess, DWORD dwFlags, LPWSTR lpExeName, PDWORD lpdwSize);
-// Power throttling is recorded and succeeds.
+// Power throttling is recorded and succeeds, unless the session forces it to fail
+// (FailPoint::PowerThrottling).
 BOOL WINAPI SetProcessInformation(HANDLE hProcess, PROCESS_INFORMATION_CLASS ProcessInformationClass,
                                   LPVOID ProcessInformation, DWORD ProcessInformationSize);

@@ -49,7 +49,7 @@ typedef enum _TOKEN_INFORMATION_CLASS {
 #define SDDL_REVISION_1 1
 
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
-// TokenUser only; a too small buffer fails with ERROR_INSUFFICIENT_BUFFER and the size needed.
+// TokenUser and TokenIntegrityLevel; a too small buffer fails with ERROR_INSUFFICIENT_BUFFER and the size needed.
 BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
                                 LPVOID TokenInformation, DWORD TokenInformationLength, PDWORD ReturnLength);
 // The string is freed with LocalFree.

@@ -4,6 +4,7 @@
 #include "platform/sim/thread_queue.h"
 #include "platform/win32.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <map>
 #include <mutex>
@@ -188,6 +189,11 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
     record.threadId = GetCurrentThreadId();
     record.visible = (dwStyle & WS_VISIBLE) != 0;
     record.topLevel = hWndParent == nullptr;
+    record.parent = messageOnly || (dwStyle & WS_CHILD) == 0 ? nullptr : hWndParent;
+    const auto edge = [](int origin, int extent) {
+        return static_cast<LONG>(std::clamp<long long>(static_cast<long long>(origin) + std::max(extent, 0), INT32_MIN, INT32_MAX));
+    };
+    record.rect = {X, Y, edge(X, nWidth), edge(Y, nHeight)};
     record.title = lpWindowName ? lpWindowName : L"";
     const HWND hwnd = processSession().registerWindow(record);
     {

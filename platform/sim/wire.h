@@ -25,6 +25,9 @@ enum class Op : std::uint16_t {
     RawInputDevices,
     SetSessionNotification,
     FindProcess,
+    TakeFailure, // fail point u8; the reply carries the error, 0 for none
+    InstallWinEventHook,
+    RemoveWinEventHook,
     // A driver's calls.
     Inject,
     WaitIdle,

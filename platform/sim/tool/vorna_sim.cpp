@@ -72,7 +72,8 @@ Changing the session:
   fail POINT ERROR [COUNT [ACCEPT]] make the next COUNT calls fail with ERROR (COUNT -1: until
                                     cleared with "fail POINT 0 0"); ACCEPT: events SendInput takes
                                     first. POINT: send-input, set-hook, register-raw-input,
-                                    device-list, device-name, device-info, session-notification
+                                    device-list, device-name, device-info, session-notification,
+                                    power-throttling (SetProcessInformation), set-win-event-hook
   wait                              wait until the input stream is idle
   reset                             back to a fresh session (hooks of live programs stay)
 
@@ -212,6 +213,8 @@ FailPoint failPoint(const std::string& name)
         {"device-name", FailPoint::RawInputDeviceName},
         {"device-info", FailPoint::RawInputDeviceInfo},
         {"session-notification", FailPoint::SessionNotification},
+        {"power-throttling", FailPoint::PowerThrottling},
+        {"set-win-event-hook", FailPoint::SetWinEventHook},
     };
     const auto it = names.find(name);
     if (it == names.end())

@@ -1,0 +1,218 @@
+// AgentServer: the 20 ms tick. The only place the agent looks at the backend on its own
+// initiative: devices, heartbeat, hook health, the stops for failed hooks, a gone watchdog, an
+// expired trial or an unacknowledged generation, key-capture progress, the idle stop, trace
+// and held messages for observers, the engine's events, and the state pushed every 200 ms.
+#include "agent/agent_server.h"
+
+#include "agent/tick_rules.h"
+#include "agent/trace_message.h"
+#include "core/custom_action.h"
+#include "core/rule_inheritance.h"
+#include "engine/output_batch.h"
+#include "platform/win32.h"
+
+#include <QSettings>
+
+namespace vorna::ipc {
+
+namespace {
+
+constexpr std::int64_t kDevicePeriodMs = 1999;
+constexpr std::size_t kTickRecordLimit = 64;
+constexpr std::uint32_t kStatePushTicks = 10;
+
+const QString kHooksLostText = QStringLiteral("Не удалось восстановить хуки ввода. Включите назначения повторно.");
+const QString kWatchdogGoneText = QStringLiteral("Сторожевой процесс недоступен. Перезапустите программу.");
+const QString kTrialEndedText = QStringLiteral("Пробное назначение отменено по таймеру.");
+const QString kEngineStoppedText =
+    QStringLiteral("Назначение остановлено движком. Проверьте сессию и разрешения; повторное включение — вручную.");
+const QString kNoAckText = QStringLiteral("Движок не подтвердил назначение. Ввод возвращен в исходный режим.");
+const QString kMacroProfileReason = QStringLiteral("Макрос закрепил профиль. Применение набора вернёт выбранный режим.");
+
+QJsonObject traceMessage(const QJsonArray& events)
+{
+    return QJsonObject{{QStringLiteral("type"), QStringLiteral("trace")}, {QStringLiteral("events"), events}};
+}
+
+bool failureStop(std::uint8_t stopReason)
+{
+    return stopReason == windows::ResetOutputFailed || stopReason == windows::ResetWin32Failure ||
+           stopReason == windows::ResetCapacity;
+}
+
+} // namespace
+
+void AgentServer::flushTrace(QJsonArray& batch)
+{
+    if (batch.isEmpty())
+        return;
+    writeToObservers(traceMessage(batch));
+    batch = QJsonArray();
+}
+
+void AgentServer::tick()
+{
+    if (!m_deviceTimer.isValid() || m_deviceTimer.hasExpired(kDevicePeriodMs))
+        refreshDevices();
+    m_journal.heartbeat();
+    LASTINPUTINFO lastInput{};
+    lastInput.cbSize = sizeof lastInput;
+    if (GetLastInputInfo(&lastInput))
+        m_backend.checkHookHealth(lastInput.dwTime, m_context.foregroundWindow().value(QStringLiteral("elevated")).toBool(false));
+
+    if (m_backend.status().hookRecoveryError != 0) {
+        stopMappings();
+        m_error = kHooksLostText;
+        m_applyFailed = true;
+    }
+    if (!m_journal.isWatchdogAlive()) {
+        stopMappings();
+        m_error = kWatchdogGoneText;
+        m_applyFailed = true;
+    }
+    if (m_trialTimer.isValid() && trialExpired(m_trialTimer.elapsed())) {
+        stopMappings();
+        m_error = kTrialEndedText;
+    }
+    publishKeyCapture();
+    if (!m_observing && !m_active && !m_configured && !m_captureOwner && m_pendingGeneration == 0 &&
+        m_backend.status().running && !captureRunning())
+        m_backend.stop();
+
+    const windows::BackendStatus s2 = m_backend.status();
+    const bool panicStop = s2.stopReason == windows::ResetPanic;
+    trayStoppedNotice(panicStop);
+    if (failureStop(s2.stopReason))
+        m_applyFailed = true;
+    GenerationFacts facts;
+    facts.configured = m_configured;
+    facts.active = m_active;
+    facts.pendingGeneration = m_pendingGeneration;
+    facts.ackTimerRunning = m_engineAckTimer.isValid();
+    facts.ackElapsedMs = m_engineAckTimer.elapsed();
+    facts.status = s2;
+    const GenerationVerdict verdict = judgeGeneration(facts);
+    if (verdict.acknowledged) {
+        m_pendingGeneration = 0;
+        m_engineAckTimer.invalidate();
+    }
+    if (!m_pendingEvent.isEmpty()) {
+        bool parsed = false;
+        const std::uint64_t revision = m_pendingEvent.value(QStringLiteral("revision")).toString().toULongLong(&parsed, 10);
+        if ((parsed ? revision : 0) == s2.appliedGeneration) {
+            m_pendingEvent.insert(QStringLiteral("result"), 12);
+            if (m_observing)
+                writeToObservers(traceMessage(QJsonArray{m_pendingEvent}));
+            m_pendingEvent = QJsonObject();
+        }
+    }
+    if (verdict.dropConfiguration) {
+        m_configured = false;
+        executorFinishText(true);
+    }
+    if (verdict.engineStopped) {
+        m_active = false;
+        m_trialTimer.invalidate();
+        m_error = kEngineStoppedText;
+    }
+    if (verdict.overdue) {
+        stopMappings();
+        m_error = kNoAckText;
+        m_applyFailed = true;
+    }
+
+    observe();
+    handleEngineEvents();
+
+    ++m_tickCount;
+    if (m_tickCount % kStatePushTicks != 0)
+        return;
+    const QJsonObject state = stateObject();
+    const bool english = QSettings().value(QStringLiteral("ui/language"), QStringLiteral("ru")).toString() == QLatin1String("en");
+    const bool active = state.value(QStringLiteral("active")).toBool();
+    trayUpdate(trayTooltip(active, state.value(QStringLiteral("foregroundElevated")).toBool(),
+                           state.value(QStringLiteral("agentElevated")).toBool(), english, m_profileName, m_layerName),
+               trayIconIndex(active, m_applyFailed));
+    const QList<QLocalSocket*> clients = m_clients;
+    for (QLocalSocket* client : clients) {
+        if (m_clients.contains(client))
+            writeLine(client, state);
+    }
+}
+
+void AgentServer::observe()
+{
+    const std::vector<windows::ObservationRecord> records = m_backend.drainObservations();
+    if (!m_observing)
+        return;
+    QJsonArray events;
+    for (const windows::ObservationRecord& record : records) {
+        const auto found = m_libraryByGeneration.find(record.revision);
+        const QJsonObject library = found != m_libraryByGeneration.end() ? found->second : QJsonObject();
+        const auto rules = [&]() -> QJsonArray {
+            const QString key = QStringLiteral("%1:%2:%3").arg(record.revision).arg(record.profileIndex).arg(record.layerIndex);
+            auto cached = m_tickRecords.find(key);
+            if (cached == m_tickRecords.end()) {
+                if (m_tickRecords.size() >= kTickRecordLimit)
+                    m_tickRecords.clear();
+                cached = m_tickRecords.emplace(key, core::effectiveRules(library, record.profileIndex, record.layerIndex)).first;
+            }
+            return cached->second;
+        };
+        events.append(buildTraceEvent(record, library, rules));
+    }
+    for (QJsonArray& batch : traceBatches(events))
+        flushTrace(batch);
+    writeToObservers(buildHeldMessage(m_backend.safeStateSnapshot()));
+}
+
+void AgentServer::handleEngineEvents()
+{
+    for (const windows::ObservationRecord& record : m_backend.drainEngineEvents()) {
+        if (record.operation.mode == core::kBatchModeCancel) {
+            executorCancelOperation(QString::number(record.operation.owner));
+            continue;
+        }
+        const windows::BackendStatus s3 = m_backend.status();
+        if (!m_configured || s3.stopReason != 0 || record.revision != s3.appliedGeneration ||
+            (m_pendingGeneration != 0 && m_pendingGeneration != s3.appliedGeneration))
+            continue;
+        if (record.operation.mode == core::kBatchModeProfileStep) {
+            const int count = int(m_layerPrograms.size());
+            if (count == 0) {
+                m_backend.notifyActionResult(record.operation.owner, false);
+                continue;
+            }
+            executorFinishText(false);
+            m_manualSwitch = true;
+            m_profileIndex = steppedProfile(m_profileIndex, record.operation.layer, count);
+            m_layerIndex = 0;
+            windows::LayerProgram& program = m_layerPrograms[std::size_t(m_profileIndex)];
+            program.initialLayer = 0;
+            if (!switchProfile(program.layers[0]))
+                continue;
+            const QJsonObject profile = m_library.value(QStringLiteral("profiles")).toArray().at(m_profileIndex).toObject();
+            m_profileName = profile.value(QStringLiteral("name")).toString();
+            m_layerName = profile.value(QStringLiteral("layers")).toArray().at(0).toObject().value(QStringLiteral("name")).toString();
+            m_contextReason = kMacroProfileReason;
+            rememberLibrary(m_generation);
+            m_pendingEvent = buildProfileStepEvent(record, m_generation, m_profileName);
+            continue;
+        }
+        const auto found = m_libraryByGeneration.find(record.revision);
+        const QJsonArray actions = found != m_libraryByGeneration.end()
+                                       ? found->second.value(QStringLiteral("actions")).toArray()
+                                       : QJsonArray();
+        if (record.command == 0 || record.command > actions.size())
+            continue;
+        core::ParsedAction action;
+        QString error;
+        if (!core::parseAction(actions.at(record.command - 1).toObject(), action, error)) {
+            m_error = error;
+            continue;
+        }
+        executorExecute(action, buildActionTrigger(record));
+    }
+}
+
+} // namespace vorna::ipc

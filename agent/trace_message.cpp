@@ -1,0 +1,177 @@
+#include "agent/trace_message.h"
+
+#include "core/input_id.h"
+#include "core/rule_inheritance.h"
+#include "engine/output_batch.h"
+
+namespace vorna::ipc {
+
+namespace {
+
+QString decimal(std::uint64_t value)
+{
+    return QString::number(value);
+}
+
+double number(std::uint64_t value)
+{
+    return static_cast<double>(value);
+}
+
+} // namespace
+
+QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObject& library,
+                            const std::function<QJsonArray()>& effectiveRules)
+{
+    const bool cursor = r.kind == windows::kRecordCursor;
+    QJsonObject event{
+        {QStringLiteral("id"), cursor ? QStringLiteral("cursor_move") : core::inputIdName(r.id)},
+        {QStringLiteral("kind"), int(r.kind)},
+        {QStringLiteral("result"), int(r.result)},
+        {QStringLiteral("phase"), int(r.phase)},
+        {QStringLiteral("origin"), int(r.origin)},
+        {QStringLiteral("suppressed"), r.suppressed != 0},
+        {QStringLiteral("timestampMs"), number(r.timestampMs) / 1000000.0},
+        {QStringLiteral("sequence"), decimal(r.sequence)},
+        {QStringLiteral("execution"), decimal(r.execution)},
+        {QStringLiteral("revision"), decimal(r.revision)},
+        {QStringLiteral("rule"), number(r.rule)},
+        {QStringLiteral("profileIndex"), int(r.profileIndex)},
+        {QStringLiteral("layerIndex"), int(r.layerIndex)},
+        {QStringLiteral("macro"), int(r.macro)},
+        {QStringLiteral("step"), int(r.step)},
+        {QStringLiteral("command"), int(r.command)},
+        {QStringLiteral("delta"), r.delta},
+        {QStringLiteral("dy"), r.dy},
+        {QStringLiteral("modifiers"), int(r.modifiers)},
+        {QStringLiteral("scanCode"), int(r.scanCode)},
+        {QStringLiteral("extended"), r.extended != 0},
+        {QStringLiteral("error"), number(r.error)},
+        {QStringLiteral("x"), r.x},
+        {QStringLiteral("y"), r.y},
+    };
+    if (r.kind == windows::kRecordPointer || cursor)
+        event.insert(QStringLiteral("input"), QStringLiteral("cursor_move"));
+    if (r.pointerMode != 0)
+        event.insert(QStringLiteral("pointerMode"), int(r.pointerMode));
+    if (r.gestureOutcome != 0)
+        event.insert(QStringLiteral("gestureOutcome"), r.gestureOutcome == 2 ? QStringLiteral("fallback") : QStringLiteral("primary"));
+    if (r.operation.mode == core::kBatchModeLayerStep)
+        event.insert(QStringLiteral("destinationLayer"), int(r.operation.layer) + 1);
+
+    const QJsonArray profiles = library.value(QStringLiteral("profiles")).toArray();
+    if (r.profileIndex >= profiles.size())
+        return event;
+    const QJsonObject profile = profiles.at(r.profileIndex).toObject();
+    event.insert(QStringLiteral("profile"), profile.value(QStringLiteral("name")));
+    const QJsonArray layers = profile.value(QStringLiteral("layers")).toArray();
+    if (r.layerIndex < layers.size()) {
+        event.insert(QStringLiteral("layer"), layers.at(r.layerIndex).toObject().value(QStringLiteral("name")));
+        if (r.pointer != 0) {
+            event.insert(QStringLiteral("motionSettings"), core::effectiveMotion(library, r.profileIndex, r.layerIndex));
+            event.insert(QStringLiteral("motionModes"), int(r.pointerModes));
+        }
+    }
+    if (r.rule == 0)
+        return event;
+    const QJsonArray rules = effectiveRules();
+    if (r.rule > std::uint32_t(rules.size()))
+        return event;
+    QJsonObject matched = rules.at(r.rule - 1).toObject();
+    if (r.gestureOutcome == 2) {
+        const QJsonObject trigger = matched.value(QStringLiteral("trigger")).toObject();
+        matched.insert(QStringLiteral("target"), trigger.value(QStringLiteral("fallback")));
+    }
+    event.insert(QStringLiteral("matchedRule"), matched);
+    event.insert(QStringLiteral("ruleContext"), core::annotatedRules(library, r.profileIndex, r.layerIndex, r.rule));
+    return event;
+}
+
+QJsonObject buildHeldMessage(const windows::HeldStateSnapshot& snapshot)
+{
+    QJsonArray physical;
+    QJsonArray output;
+    QJsonArray inferred;
+    for (std::size_t i = 0; i < windows::kInputIndexCount; ++i) {
+        core::InputId id = 0;
+        if (i < 256)
+            id = core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, std::uint16_t(i));
+        else if (i >= 257 && i <= 261)
+            id = core::makeInputId(core::kClassMouseButton, core::kKindMouseButton, std::uint16_t(i - 256));
+        else if (i >= 512)
+            id = core::makeInputId(core::kClassKeyboard, core::kKindExtendedScanCode, std::uint16_t(i - 512));
+        else
+            continue;
+        const QString name = core::inputIdName(id);
+        if (name.isEmpty())
+            continue;
+        if (snapshot.physical[i] == 1)
+            physical.append(name);
+        else if (snapshot.physical[i] == 2)
+            inferred.append(name);
+        if (snapshot.output[i] != 0)
+            output.append(name);
+    }
+    return QJsonObject{
+        {QStringLiteral("type"), QStringLiteral("held")},
+        {QStringLiteral("physical"), physical},
+        {QStringLiteral("output"), output},
+        {QStringLiteral("inferred"), inferred},
+        {QStringLiteral("consistent"), snapshot.valid},
+        {QStringLiteral("dropped"), decimal(snapshot.observationDrops)},
+        {QStringLiteral("sequence"), decimal(snapshot.observationsOffered)},
+    };
+}
+
+QJsonObject buildProfileStepEvent(const windows::ObservationRecord& r, std::uint64_t generation, const QString& profileName)
+{
+    return QJsonObject{
+        {QStringLiteral("kind"), 4},
+        {QStringLiteral("execution"), decimal(r.execution)},
+        {QStringLiteral("revision"), decimal(generation)},
+        {QStringLiteral("input"), core::inputIdName(r.id)},
+        {QStringLiteral("detail"), QStringLiteral("Профиль закреплён: ") + profileName},
+    };
+}
+
+QJsonObject buildActionTrigger(const windows::ObservationRecord& r)
+{
+    return QJsonObject{
+        {QStringLiteral("execution"), decimal(r.execution)},
+        {QStringLiteral("revision"), decimal(r.revision)},
+        {QStringLiteral("phase"), int(r.phase)},
+        {QStringLiteral("command"), int(r.command)},
+        {QStringLiteral("input"), core::inputIdName(r.id)},
+        {QStringLiteral("profileIndex"), int(r.profileIndex)},
+        {QStringLiteral("layerIndex"), int(r.layerIndex)},
+        {QStringLiteral("window"), decimal(r.foregroundWindow)},
+        {QStringLiteral("operation"), r.operation.owner != 0 ? decimal(r.operation.owner) : QString()},
+    };
+}
+
+int steppedProfile(int current, std::uint8_t stepByte, int count)
+{
+    // The step travels in a byte: -1 arrives as 255 and must be read back signed.
+    const int step = static_cast<std::int8_t>(stepByte);
+    if (count <= 0)
+        return 0;
+    return ((step % count) + current + count) % count;
+}
+
+QString trayTooltip(bool active, bool foregroundElevated, bool agentElevated, bool english, const QString& profileName,
+                    const QString& layerName)
+{
+    QString text = active ? profileName + QStringLiteral(" / ") + layerName
+                          : (english ? QStringLiteral("Paused") : QStringLiteral("На паузе"));
+    if (foregroundElevated && !agentElevated)
+        text = english ? QStringLiteral("Administrator window — mappings do not work there")
+                       : QStringLiteral("Окно администратора — назначения в нём не действуют");
+    return QStringLiteral("Vorna Input Trellan · ") + text;
+}
+
+int trayIconIndex(bool active, bool applyFailed)
+{
+    return applyFailed ? 2 : active ? 1 : 0;
+}
+
+} // namespace vorna::ipc

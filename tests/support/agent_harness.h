@@ -1,0 +1,103 @@
+// A real agent process on a simulated session of its own: a broker started by the test, an
+// isolated data, settings and socket folder and test instance, the agent started with --agent,
+// and raw clients on its pipe that write exact bytes and read exact lines.
+#pragma once
+
+#include "platform/sim/broker.h"
+#include "platform/sim/driver.h"
+#include "tests/safety/child_process.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorna::test {
+
+// One connection to the agent's socket, by plain POSIX calls.
+class RawClient {
+public:
+    explicit RawClient(const std::string& socketPath);
+    ~RawClient();
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    bool connected() const { return m_fd >= 0; }
+    int descriptor() const { return m_fd; }
+    // Everything in one write call.
+    bool send(const std::string& bytes);
+    bool request(const QJsonObject& request); // compact JSON and "\n"
+    // The next line without its "\n"; nothing on end of stream or time-out.
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    std::optional<QJsonObject> readMessage(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // The next message of this "type" ("state", "trace", ...), skipping others.
+    std::optional<QJsonObject> readMessageOfType(const QString& type,
+                                                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Drops every line already received.
+    void drain();
+    // Sends the request and returns the state line that answers it (or, rarely, a state the
+    // agent pushed just before it: assert on conditions with a poll where that matters).
+    std::optional<QJsonObject> ask(const QJsonObject& request);
+    // Reads until the agent closes the connection; true when it did within the time. The lines
+    // read meanwhile are returned in `lines`.
+    bool readUntilClosed(std::vector<std::string>& lines, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Bytes this client wrote that the agent has not read yet.
+    int unreadByAgent() const;
+
+private:
+    int m_fd = -1;
+    std::string m_buffer;
+    bool m_closed = false;
+};
+
+class AgentHarness {
+public:
+    // Starts a broker; `extraEnv` is set for the agent (and the test) on top of the isolation.
+    AgentHarness();
+    ~AgentHarness();
+
+    sim::Driver& driver() { return *m_driver; }
+    sim::SessionApi& session() { return m_driver->session(); }
+
+    // Starts the agent and waits until its socket answers. False when it ended or never listened.
+    bool startAgent(const std::map<std::string, std::string>& env = {});
+    ChildProcess& agent() { return *m_agent; }
+    // The agent's socket file.
+    std::string socketPath() const;
+    std::unique_ptr<RawClient> connect() const;
+    // A client that has read its greeting.
+    std::unique_ptr<RawClient> connectGreeted(QJsonObject* greeting = nullptr) const;
+    // Standard error of an agent that ended.
+    std::string agentErrors() const;
+    // The session's GetTickCount64, read through the driver: the test process stays out of the
+    // session itself.
+    std::uint64_t sessionNowMs();
+    // Moves the session clock forward until it reads `targetMs`, in steps short enough that
+    // the agent, its hook thread and the watchdog keep beating in between (their silence
+    // limits are 4 and 5 seconds).
+    void advanceClockTo(std::uint64_t targetMs);
+    std::string dataDir() const;
+
+    // The environment the agent runs with, for a helper process started by the test.
+    const std::map<std::string, std::string>& environment() const { return m_env; }
+
+private:
+    QTemporaryDir m_dir;
+    std::string m_brokerPath;
+    std::unique_ptr<sim::Broker> m_broker;
+    std::unique_ptr<sim::Driver> m_driver;
+    std::map<std::string, std::string> m_env;
+    std::unique_ptr<ChildProcess> m_agent;
+    std::string m_pipeName;
+};
+
+// The agent's pipe name as a process with `env` computes it.
+QString pipeNameFor(const std::map<std::string, std::string>& env);
+
+} // namespace vorna::test
