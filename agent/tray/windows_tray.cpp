@@ -3,9 +3,7 @@
 
 #include "agent/tray/per_monitor_dpi.h"
 #include "agent/tray/tray_texts.h"
-#include "platform/thread_messages.h"
-
-#include <QSocketNotifier>
+#include "platform/qt_message_pump.h"
 
 namespace {
 
@@ -63,10 +61,7 @@ void WindowsTray::create()
     m_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
     if (m_window == nullptr)
         return;
-    if (const int descriptor = vorna::platform::threadMessageDescriptor(); descriptor >= 0) {
-        m_messages = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
-        connect(m_messages, &QSocketNotifier::activated, this, [] { vorna::platform::pumpThreadMessages(); });
-    }
+    vorna::platform::pumpWin32MessagesInQtLoop(this); // the icon's clicks come as window messages
     rebuildIcons();
     addIcon();
 }

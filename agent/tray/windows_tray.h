@@ -10,8 +10,6 @@
 #include <QString>
 #include <array>
 
-class QSocketNotifier;
-
 class WindowsTray : public QObject {
     Q_OBJECT
 
@@ -52,5 +50,4 @@ private:
     std::array<HICON, 3> m_icons{};
     bool m_iconAdded = false;
     QString m_toolTip;
-    QSocketNotifier* m_messages = nullptr; // the simulated session's queue, where there is one
 };

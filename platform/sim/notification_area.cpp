@@ -1,9 +1,6 @@
-// The notification area and popup menus of this process, and the dispatch of a thread's
-// window messages for an event loop that is not the simulation's own.
+// The notification area and popup menus of this process.
 #include "platform/sim/desktop_client.h"
 #include "platform/sim/gdi_objects.h"
-#include "platform/sim/thread_queue.h"
-#include "platform/thread_messages.h"
 #include "platform/win32.h"
 
 #include <chrono>
@@ -39,25 +36,6 @@ std::wstring field(const WCHAR* text, std::size_t capacity)
 constexpr auto kMenuPatience = std::chrono::seconds(60);
 
 } // namespace
-
-namespace vorna::platform {
-
-int threadMessageDescriptor()
-{
-    return vorna::sim::currentThreadQueue(true)->wakeDescriptor();
-}
-
-void pumpThreadMessages()
-{
-    vorna::sim::currentThreadQueue(true)->drainWake();
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-} // namespace vorna::platform
 
 BOOL WINAPI Shell_NotifyIconW(DWORD dwMessage, PNOTIFYICONDATAW lpData)
 {

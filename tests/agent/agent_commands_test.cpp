@@ -276,7 +276,8 @@ TEST_F(AgentCommands, CaptureIsRefusedUnlessTheClientsOwnWindowIsInFront)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(client->request({{"command", "captureKeys"}, {"version", 1}, {"window", row.window}, {"request", row.request}}));
-        const std::optional<QJsonObject> reply = client->readMessage();
+        // The tick's periodic state may come first.
+        const std::optional<QJsonObject> reply = client->readMessageOfType("keyCapture");
         ASSERT_TRUE(reply);
         EXPECT_EQ(*reply, (QJsonObject{{"type", "keyCapture"}, {"request", row.request}, {"status", 4},
                                        {"error", "Откройте окно настройки перед записью сочетания"}}));

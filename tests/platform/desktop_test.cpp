@@ -5,6 +5,7 @@
 #include "platform/sim/broker.h"
 #include "platform/sim/desktop_client.h"
 #include "platform/win32.h"
+#include "tests/support/vorna_sim_tool.h"
 
 #include <gtest/gtest.h>
 
@@ -221,30 +222,9 @@ TEST_F(DesktopTest, IconsKeepTheirPixelsThroughDrawingAndIconParts)
 }
 
 // vorna-sim is another program on a shared session.
-std::string toolPath()
+vorna::test::ToolRun tool(const std::string& socket, const std::string& arguments)
 {
-    const char* dir = std::getenv("VORNA_BINARY_DIR");
-    return std::string(dir != nullptr ? dir : ".") + "/platform/vorna-sim";
-}
-
-struct ToolRun {
-    int status;
-    std::string output;
-};
-
-ToolRun tool(const std::string& socket, const std::string& arguments)
-{
-    const std::string command = toolPath() + " --socket " + socket + " " + arguments + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ToolRun result{-1, {}};
-    if (pipe == nullptr)
-        return result;
-    char buffer[512];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return vorna::test::runVornaSim("--socket " + socket + " " + arguments);
 }
 
 TEST(DesktopBroker, ClipboardOpenInOneProcessKeepsTheOthersOut)
@@ -255,12 +235,12 @@ TEST(DesktopBroker, ClipboardOpenInOneProcessKeepsTheOthersOut)
     DesktopClient here(broker.session());
 
     ASSERT_EQ(here.openClipboard(nullptr), 0u);
-    ToolRun set = tool(socket, "clipboard-set elsewhere");
+    vorna::test::ToolRun set = tool(socket, "clipboard-set elsewhere");
     EXPECT_EQ(set.status, 1) << set.output;
     EXPECT_NE(set.output.find("open in another program"), std::string::npos);
     ASSERT_EQ(here.closeClipboard(), 0u);
     EXPECT_EQ(tool(socket, "clipboard-set elsewhere").status, 0);
-    const ToolRun shown = tool(socket, "clipboard");
+    const vorna::test::ToolRun shown = tool(socket, "clipboard");
     EXPECT_NE(shown.output.find("format 13 20 bytes \"elsewhere\""), std::string::npos) << shown.output;
 
     EXPECT_EQ(tool(socket, "clipboard-hold on").status, 0);
