@@ -41,9 +41,11 @@ AgentServer::AgentServer(QObject* parent) : QObject(parent)
     connect(&m_tick, &QTimer::timeout, this, &AgentServer::tick);
     connect(&m_context, &context::WindowsContext::changed, this, &AgentServer::selectAutomaticProfile);
     connect(&m_context, &context::WindowsContext::focusChanged, this, &AgentServer::onFocusChanged);
-    // The tray's open/pause/enable/exit and the executor's result are connected here to
-    // openSettings, onPause, reapplyConfiguration, onQuit and onActionResult when those
-    // components land.
+    connect(&m_tray, &WindowsTray::openRequested, this, &AgentServer::openSettings);
+    connect(&m_tray, &WindowsTray::pauseRequested, this, &AgentServer::onPause);
+    connect(&m_tray, &WindowsTray::enableRequested, this, &AgentServer::reapplyConfiguration);
+    connect(&m_tray, &WindowsTray::exitRequested, this, &AgentServer::onQuit);
+    connect(&m_executor, &actions::ActionExecutor::result, this, &AgentServer::onActionResult);
 }
 
 AgentServer::~AgentServer()
@@ -123,20 +125,42 @@ void AgentServer::onFocusChanged()
     m_backend.resetState();
 }
 
-// --- Seams of the components that land on their own -------------------------------------
+// --- The tray and the action executor ----------------------------------------------------
 
-void AgentServer::executorFinishText(bool) {}
+void AgentServer::executorFinishText(bool releaseAll)
+{
+    m_executor.finishText(releaseAll);
+}
 
-void AgentServer::executorSetJournal(windows::SafetyJournalView*) {}
+void AgentServer::executorSetJournal(windows::SafetyJournalView* journal)
+{
+    m_executor.setSafetyJournal(journal);
+}
 
-void AgentServer::executorCancelOperation(const QString&) {}
+void AgentServer::executorCancelOperation(const QString& operation)
+{
+    m_executor.cancelOperation(operation);
+}
 
-void AgentServer::executorExecute(const core::ParsedAction&, const QJsonObject&) {}
+void AgentServer::executorExecute(const core::ParsedAction& action, const QJsonObject& trigger)
+{
+    m_executor.execute(action, trigger);
+}
 
-void AgentServer::trayCreate() {}
+void AgentServer::trayCreate()
+{
+    m_tray.create();
+}
 
-void AgentServer::trayUpdate(const QString&, int) {}
+void AgentServer::trayUpdate(const QString& tooltip, int iconIndex)
+{
+    m_tray.setState(static_cast<quint32>(iconIndex));
+    m_tray.setToolTip(tooltip);
+}
 
-void AgentServer::trayStoppedNotice(bool) {}
+void AgentServer::trayStoppedNotice(bool stopped)
+{
+    m_tray.notifyStopped(stopped);
+}
 
 } // namespace vorna::ipc

@@ -10,8 +10,10 @@
 // agent_server_tick.cpp (the 20 ms tick).
 #pragma once
 
+#include "agent/actions/action_executor.h"
 #include "agent/context/windows_context.h"
 #include "agent/tick_timer.h"
+#include "agent/tray/windows_tray.h"
 #include "core/custom_action.h"
 #include "core/rules_snapshot.h"
 #include "engine/layer_program.h"
@@ -102,8 +104,7 @@ private:
     void handleEngineEvents();
     void observe();
 
-    // Components that land on their own: the tray and the action executor. These are the
-    // server's only calls into them.
+    // The server's only calls into the tray and the action executor.
     void executorFinishText(bool releaseAll);
     void executorSetJournal(windows::SafetyJournalView* journal);
     void executorCancelOperation(const QString& operation);
@@ -148,9 +149,9 @@ private:
     QString m_layerName;
     QString m_contextReason;
     QString m_documentHash;
-    // m_tray takes this place in the member order.
+    WindowsTray m_tray;
     bool m_applyFailed = false;
-    // m_executor takes this place in the member order.
+    actions::ActionExecutor m_executor{this};
     windows::SafetyJournal m_journal;
     windows::WindowsInputBackend m_backend;
     windows::MacroBank m_macros;

@@ -3,6 +3,7 @@
 #include "agent/agent_server.h"
 
 #include "agent/configuration.h"
+#include "agent/tick_rules.h"
 #include "core/library_document.h"
 #include "core/output_mapping.h"
 #include "core/profile_choice.h"
@@ -17,7 +18,6 @@ namespace vorna::ipc {
 namespace {
 
 constexpr int kShutdownDelayMs = 100;
-constexpr std::int64_t kConfirmLimitMs = 14999;
 
 const QString kCaptureInProgressText = QStringLiteral("Завершите запись сочетания и отпустите клавиши перед применением");
 const QString kNoContextText = QStringLiteral("Недоступно определение активного приложения");
@@ -51,7 +51,7 @@ void AgentServer::handleCommand(QLocalSocket* socket, const QJsonObject& request
         if (command == QLatin1String("shutdown"))
             QTimer::singleShot(kShutdownDelayMs, qApp, &QCoreApplication::quit);
     } else if (command == QLatin1String("confirm")) {
-        if (m_pendingGeneration == 0 && m_trialTimer.isValid() && m_trialTimer.elapsed() <= kConfirmLimitMs)
+        if (confirmKeepsMapping(m_pendingGeneration, m_trialTimer.isValid(), m_trialTimer.elapsed()))
             m_trialTimer.invalidate();
         replyState(socket);
     } else if (command == QLatin1String("cancelCaptureKeys")) {

@@ -4,6 +4,7 @@
 // and held messages for observers, the engine's events, and the state pushed every 200 ms.
 #include "agent/agent_server.h"
 
+#include "agent/tick_rules.h"
 #include "agent/trace_message.h"
 #include "core/custom_action.h"
 #include "core/rule_inheritance.h"
@@ -17,8 +18,6 @@ namespace vorna::ipc {
 namespace {
 
 constexpr std::int64_t kDevicePeriodMs = 1999;
-constexpr std::int64_t kTrialLimitMs = 14999;
-constexpr std::int64_t kAckLimitMs = 1999;
 constexpr std::size_t kTickRecordLimit = 64;
 constexpr std::uint32_t kStatePushTicks = 10;
 
@@ -71,7 +70,7 @@ void AgentServer::tick()
         m_error = kWatchdogGoneText;
         m_applyFailed = true;
     }
-    if (m_trialTimer.hasExpired(kTrialLimitMs)) {
+    if (m_trialTimer.isValid() && trialExpired(m_trialTimer.elapsed())) {
         stopMappings();
         m_error = kTrialEndedText;
     }
@@ -85,7 +84,15 @@ void AgentServer::tick()
     trayStoppedNotice(panicStop);
     if (failureStop(s2.stopReason))
         m_applyFailed = true;
-    if (m_pendingGeneration != 0 && m_pendingGeneration == s2.appliedGeneration) {
+    GenerationFacts facts;
+    facts.configured = m_configured;
+    facts.active = m_active;
+    facts.pendingGeneration = m_pendingGeneration;
+    facts.ackTimerRunning = m_engineAckTimer.isValid();
+    facts.ackElapsedMs = m_engineAckTimer.elapsed();
+    facts.status = s2;
+    const GenerationVerdict verdict = judgeGeneration(facts);
+    if (verdict.acknowledged) {
         m_pendingGeneration = 0;
         m_engineAckTimer.invalidate();
     }
@@ -99,19 +106,16 @@ void AgentServer::tick()
             m_pendingEvent = QJsonObject();
         }
     }
-    // While a generation is pending the backend's stop reason belongs to the rules it is
-    // replacing: acting on it would report the new configuration as in force and drop it.
-    if (m_pendingGeneration == 0) {
-        if (m_configured && s2.stopReason != 0) {
-            m_configured = false;
-            executorFinishText(true);
-        }
-        if (m_active && !s2.active && s2.stopReason != 0) {
-            m_active = false;
-            m_trialTimer.invalidate();
-            m_error = kEngineStoppedText;
-        }
-    } else if (m_engineAckTimer.hasExpired(kAckLimitMs)) {
+    if (verdict.dropConfiguration) {
+        m_configured = false;
+        executorFinishText(true);
+    }
+    if (verdict.engineStopped) {
+        m_active = false;
+        m_trialTimer.invalidate();
+        m_error = kEngineStoppedText;
+    }
+    if (verdict.overdue) {
         stopMappings();
         m_error = kNoAckText;
         m_applyFailed = true;
@@ -141,7 +145,7 @@ void AgentServer::observe()
     const std::vector<windows::ObservationRecord> records = m_backend.drainObservations();
     if (!m_observing)
         return;
-    QJsonArray batch;
+    QJsonArray events;
     for (const windows::ObservationRecord& record : records) {
         const auto found = m_libraryByGeneration.find(record.revision);
         const QJsonObject library = found != m_libraryByGeneration.end() ? found->second : QJsonObject();
@@ -155,11 +159,10 @@ void AgentServer::observe()
             }
             return cached->second;
         };
-        batch.append(buildTraceEvent(record, library, rules));
-        if (batch.size() >= kTraceBatchEvents)
-            flushTrace(batch);
+        events.append(buildTraceEvent(record, library, rules));
     }
-    flushTrace(batch);
+    for (QJsonArray& batch : traceBatches(events))
+        flushTrace(batch);
     writeToObservers(buildHeldMessage(m_backend.safeStateSnapshot()));
 }
 

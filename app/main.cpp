@@ -1,3 +1,4 @@
+#include "agent/actions/action_worker.h"
 #include "agent/agent_server.h"
 #include "app/branding.h"
 #include "app/role_choice.h"
@@ -45,8 +46,11 @@ int main(int argc, char** argv)
     switch (choice.role) {
     case app::ProcessRole::Exit:
         return choice.exitCode;
-    case app::ProcessRole::ActionWorker:
-        return roleNotBuilt("action worker");
+    case app::ProcessRole::ActionWorker: {
+        // No branding in this role: the worker reads its request and acts, nothing more.
+        QCoreApplication application(argc, argv);
+        return vorna::actions::runActionWorker();
+    }
     case app::ProcessRole::Watchdog:
         return vorna::windows::Watchdog::run(choice.journalName, choice.agentProcessId);
     case app::ProcessRole::Agent:

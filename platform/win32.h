@@ -20,6 +20,9 @@
 #  include <wtsapi32.h>
 #  include <sddl.h>
 #  include <objbase.h>
+#  include <ole2.h>
+#  include <shellapi.h>
+#  include <commctrl.h>
 // Newer than some SDKs: the high-resolution waitable timer flag (Windows 10 1803).
 #  ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #    define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002

@@ -409,6 +409,14 @@ private:
         case Op::Reset:
             s.reset();
             break;
+        case Op::Desktop: {
+            const auto request = in.getVector<std::uint8_t>();
+            std::vector<std::uint8_t> answer;
+            if (in.ok())
+                s.desktopCall(request, answer);
+            out.put(answer);
+            break;
+        }
         default:
             return false;
         }

@@ -352,6 +352,17 @@ std::optional<ProcessRecord> BrokerClient::findProcess(DWORD processId)
     return wire::getProcess(in);
 }
 
+void BrokerClient::desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply)
+{
+    Buffers& b = buffers();
+    b.request.put(request);
+    reply.clear();
+    if (connection_->call(Op::Desktop, b.request, b.reply)) {
+        wire::Reader in(b.reply.data(), b.reply.size());
+        reply = in.getVector<std::uint8_t>();
+    }
+}
+
 HWINEVENTHOOK BrokerClient::installWinEventHook(const WinEventHookRecord& hook, DWORD& error)
 {
     Buffers& b = buffers();

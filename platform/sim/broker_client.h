@@ -31,6 +31,7 @@ public:
     DWORD setSessionNotification(HWND window, bool on) override;
     DWORD takeFailure(FailPoint call) override;
     std::optional<ProcessRecord> findProcess(DWORD processId) override;
+    void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) override;
     HWINEVENTHOOK installWinEventHook(const WinEventHookRecord& hook, DWORD& error) override;
     bool removeWinEventHook(HWINEVENTHOOK hook) override;
 

@@ -3,6 +3,7 @@
 // it in C++; the vorna-sim tool offers the same on the command line.
 #pragma once
 
+#include "platform/sim/desktop_client.h"
 #include "platform/sim/session_api.h"
 
 #include <memory>
@@ -25,6 +26,8 @@ public:
     Driver& operator=(const Driver&) = delete;
 
     SessionApi& session() { return *session_; }
+    // The clipboard, notification area, shell log and drive letters of the session.
+    DesktopClient desktop() { return DesktopClient(*session_); }
 
     // Physical input. Each call waits until the event has passed every hook or been swallowed
     // and returns true when it reached the system. Virtual keys name physical keys: VK_HOME is

@@ -31,6 +31,9 @@ public:
     virtual DWORD rawInputDevices(FailPoint call, std::vector<RawDevice>& devices) = 0;
     virtual DWORD setSessionNotification(HWND window, bool on) = 0;
     virtual std::optional<ProcessRecord> findProcess(DWORD processId) = 0;
+    // The desktop half (clipboard, notification area, shell, drives): a request DesktopClient
+    // wrote and the reply it reads.
+    virtual void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) = 0;
     // The error of a forced failure of a call that asks nothing else of the session; 0 when the
     // call is to succeed.
     virtual DWORD takeFailure(FailPoint call) = 0;

@@ -221,6 +221,7 @@ std::optional<ProcessRecord> SessionState::findProcess(DWORD processId)
 
 void SessionState::processGone(DWORD processId)
 {
+    desktop_.processGone(processId);
     std::lock_guard lock(mutex_);
     std::erase_if(hooks_, [&](const Hook& h) { return h.processId == processId; });
     answered_.notify_all();
@@ -237,6 +238,47 @@ void SessionState::processGone(DWORD processId)
     }
     std::erase_if(rawRegistrations_, [&](const RawRegistration& r) { return r.processId == processId; });
     std::erase_if(winEventHooks_, [&](const WinEventHookRecord& h) { return h.processId == processId; });
+}
+
+void SessionState::desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply)
+{
+    desktop_.handle(request, reply);
+}
+
+bool SessionState::windowOwner(HWND window, DWORD& processId, bool& simulated)
+{
+    std::lock_guard lock(mutex_);
+    const auto it = windows_.find(window);
+    if (it == windows_.end())
+        return false;
+    processId = it->second.processId;
+    simulated = it->second.simulated;
+    return true;
+}
+
+bool SessionState::postToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WindowRecord target;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = windows_.find(window);
+        if (it == windows_.end() || it->second.simulated)
+            return false;
+        target = it->second;
+    }
+    notifyWindows({target}, message, wParam, lParam);
+    return true;
+}
+
+std::vector<HWND> SessionState::memberTopLevelWindows()
+{
+    std::lock_guard lock(mutex_);
+    std::vector<HWND> list;
+    for (const auto& [hwnd, w] : windows_) {
+        if (!w.simulated && w.topLevel)
+            list.push_back(hwnd);
+    }
+    return list;
 }
 
 void SessionState::threadGone(DWORD processId, DWORD threadId)
@@ -321,6 +363,10 @@ HWINEVENTHOOK SessionState::installWinEventHook(const WinEventHookRecord& hook, 
         return nullptr;
     }
     std::lock_guard lock(mutex_);
+    if (Failure failure; consumeFailureLocked(FailPoint::SetWinEventHook, failure)) {
+        error = failure.error;
+        return nullptr;
+    }
     WinEventHookRecord record = hook;
     record.hook = reinterpret_cast<HWINEVENTHOOK>(static_cast<std::uintptr_t>(0xB00000 + nextWinEventHook_++ * 4));
     winEventHooks_.push_back(record);
@@ -495,6 +541,7 @@ void SessionState::setFailure(FailPoint point, const Failure& failure)
 
 void SessionState::reset()
 {
+    desktop_.reset();
     std::unique_lock lock(mutex_);
     std::vector<std::function<void()>> completions;
     while (streamCount_ > 0) {

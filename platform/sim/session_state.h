@@ -4,6 +4,7 @@
 // the threads they are for (SessionDelivery).
 #pragma once
 
+#include "platform/sim/desktop_state.h"
 #include "platform/sim/keyboard_hardware.h"
 #include "platform/sim/session_api.h"
 #include "platform/sim/win32_message.h"
@@ -32,7 +33,7 @@ public:
     virtual bool deliverWindowMessage(DWORD processId, DWORD threadId, const MSG& message) = 0;
 };
 
-class SessionState final : public SessionApi {
+class SessionState final : public SessionApi, private DesktopState::Port {
 public:
     explicit SessionState(SessionDelivery& delivery);
     ~SessionState() override;
@@ -61,6 +62,7 @@ public:
     DWORD setSessionNotification(HWND window, bool on) override;
     DWORD takeFailure(FailPoint call) override;
     std::optional<ProcessRecord> findProcess(DWORD processId) override;
+    void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) override;
     HWINEVENTHOOK installWinEventHook(const WinEventHookRecord& hook, DWORD& error) override;
     bool removeWinEventHook(HWINEVENTHOOK hook) override;
 
@@ -143,6 +145,9 @@ private:
     Prepared prepareLocked(const StreamEvent& event);
     void applyLocked(const Prepared& prepared);
     void finishLocked(const StreamEvent& event, bool passed, std::vector<std::function<void()>>& completions);
+    bool windowOwner(HWND window, DWORD& processId, bool& simulated) override;
+    bool postToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    std::vector<HWND> memberTopLevelWindows() override;
     bool callHook(const Hook& hook, const HookCall& call, LRESULT& result, bool& calledNext);
     void removeHookLocked(HHOOK hook);
     bool consumeFailureLocked(FailPoint point, Failure& failure);
@@ -198,6 +203,7 @@ private:
     std::vector<RawRegistration> rawRegistrations_;
     std::vector<HWND> sessionNotified_;
     std::array<Failure, static_cast<std::size_t>(FailPoint::Count)> failures_{};
+    DesktopState desktop_{*this};
 };
 
 } // namespace vorna::sim

@@ -88,6 +88,7 @@ enum class FailPoint : std::uint8_t {
     RawInputDeviceInfo,
     SessionNotification,
     PowerThrottling, // SetProcessInformation
+    SetWinEventHook,
     Count
 };
 

@@ -21,3 +21,6 @@
 #include "platform/sim/win32_security.h"
 #include "platform/sim/win32_integrity.h"
 #include "platform/sim/win32_com.h"
+#include "platform/sim/win32_clipboard.h"
+#include "platform/sim/win32_gdi.h"
+#include "platform/sim/win32_shell.h"

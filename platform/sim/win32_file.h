@@ -43,3 +43,12 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 // The volume serial number and file index come from st_dev and st_ino.
 BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
+
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+
+// Windows paths resolve through the session's drive letters ("C:\Tools\app.exe" names a file
+// under the host folder that drive C: is mapped to; names compare without regard to case). A
+// path on a drive that is not mapped fails with ERROR_PATH_NOT_FOUND, a missing file with
+// ERROR_FILE_NOT_FOUND.
+DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);

@@ -38,7 +38,12 @@ struct WindowTable {
 
 WindowTable& windowTable()
 {
-    static auto* instance = new WindowTable;
+    static auto* instance = [] {
+        auto* table = new WindowTable;
+        // The system's own class for plain windows, such as a message-only clipboard owner.
+        table->classes[L"static"] = {table->nextAtom++, L"Static", DefWindowProcW};
+        return table;
+    }();
     return *instance;
 }
 

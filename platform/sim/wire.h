@@ -52,6 +52,8 @@ enum class Op : std::uint16_t {
     HookCall,
     CancelHookCall,
     WindowMessage,
+    // The desktop half of the session: one frame kind, its content is DesktopState's.
+    Desktop,
 };
 
 struct Header {

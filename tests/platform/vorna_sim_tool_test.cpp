@@ -1,6 +1,7 @@
 // The command-line driver against a broker.
 #include "platform/sim/broker.h"
 #include "platform/sim/driver.h"
+#include "tests/support/vorna_sim_tool.h"
 
 #include <gtest/gtest.h>
 
@@ -11,35 +12,11 @@
 
 namespace {
 
-std::string toolPath()
-{
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path(self, n > 0 ? std::size_t(n) : 0);
-    // <build>/tests/platform/<test> -> <build>/platform/vorna-sim
-    for (int up = 0; up < 3; ++up)
-        path = path.substr(0, path.rfind('/'));
-    return path + "/platform/vorna-sim";
-}
-
-struct ToolRun {
-    int status;
-    std::string output;
-};
+using vorna::test::ToolRun;
 
 ToolRun run(const std::string& arguments)
 {
-    const std::string command = toolPath() + " " + arguments + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ToolRun result{-1, {}};
-    if (pipe == nullptr)
-        return result;
-    char buffer[512];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return vorna::test::runVornaSim(arguments);
 }
 
 TEST(VornaSimTool, DrivesABrokerAndReadsWhatReachedTheSystem)

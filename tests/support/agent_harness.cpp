@@ -7,7 +7,9 @@
 #include <QJsonDocument>
 #include <QUuid>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <cstdlib>
 #include <fstream>
 #include <linux/sockios.h>
@@ -110,8 +112,15 @@ std::optional<QJsonObject> RawClient::readMessageOfType(const QString& type, std
     return std::nullopt;
 }
 
+void RawClient::drain()
+{
+    while (readLine(std::chrono::milliseconds(1))) {
+    }
+}
+
 std::optional<QJsonObject> RawClient::ask(const QJsonObject& request)
 {
+    drain(); // states the agent pushed before are not the answer
     if (!this->request(request))
         return std::nullopt;
     return readMessageOfType(QStringLiteral("state"));
@@ -169,6 +178,27 @@ AgentHarness::~AgentHarness()
     m_agent.reset();
     m_driver.reset();
     m_broker.reset();
+}
+
+std::uint64_t AgentHarness::sessionNowMs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const std::int64_t ns = std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec + session().page().clockOffsetNs.load();
+    return static_cast<std::uint64_t>(ns / 1'000'000);
+}
+
+void AgentHarness::advanceClockTo(std::uint64_t targetMs)
+{
+    constexpr std::int64_t kLongestStepMs = 2000;
+    for (std::uint64_t now = sessionNowMs(); now < targetMs; now = sessionNowMs()) {
+        const std::int64_t step = std::min<std::int64_t>(kLongestStepMs, std::int64_t(targetMs - now));
+        session().stepClock(step);
+        if (step == kLongestStepMs)
+            std::this_thread::sleep_for(300ms); // a beat from everyone before the next step
+        else
+            break;
+    }
 }
 
 std::string AgentHarness::dataDir() const

@@ -39,7 +39,10 @@ public:
     // The next message of this "type" ("state", "trace", ...), skipping others.
     std::optional<QJsonObject> readMessageOfType(const QString& type,
                                                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    // Sends the request and returns the state line that answers it.
+    // Drops every line already received.
+    void drain();
+    // Sends the request and returns the state line that answers it (or, rarely, a state the
+    // agent pushed just before it: assert on conditions with a poll where that matters).
     std::optional<QJsonObject> ask(const QJsonObject& request);
     // Reads until the agent closes the connection; true when it did within the time. The lines
     // read meanwhile are returned in `lines`.
@@ -72,8 +75,13 @@ public:
     std::unique_ptr<RawClient> connectGreeted(QJsonObject* greeting = nullptr) const;
     // Standard error of an agent that ended.
     std::string agentErrors() const;
-    // Steps the session clock (GetTickCount64) by `ms`.
-    void stepClock(std::int64_t ms) { session().stepClock(ms); }
+    // The session's GetTickCount64, read through the driver: the test process stays out of the
+    // session itself.
+    std::uint64_t sessionNowMs();
+    // Moves the session clock forward until it reads `targetMs`, in steps short enough that
+    // the agent, its hook thread and the watchdog keep beating in between (their silence
+    // limits are 4 and 5 seconds).
+    void advanceClockTo(std::uint64_t targetMs);
     std::string dataDir() const;
 
     // The environment the agent runs with, for a helper process started by the test.

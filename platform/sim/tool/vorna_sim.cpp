@@ -4,6 +4,7 @@
 #include "platform/sim/driver.h"
 #include "platform/sim/keyboard_hardware.h"
 #include "platform/sim/text.h"
+#include "platform/sim/tool/desktop_commands.h"
 #include "platform/sim/win32_api.h"
 
 #include <csignal>
@@ -72,7 +73,7 @@ Changing the session:
                                     cleared with "fail POINT 0 0"); ACCEPT: events SendInput takes
                                     first. POINT: send-input, set-hook, register-raw-input,
                                     device-list, device-name, device-info, session-notification,
-                                    power-throttling (SetProcessInformation)
+                                    power-throttling (SetProcessInformation), set-win-event-hook
   wait                              wait until the input stream is idle
   reset                             back to a fresh session (hooks of live programs stay)
 
@@ -213,6 +214,7 @@ FailPoint failPoint(const std::string& name)
         {"device-info", FailPoint::RawInputDeviceInfo},
         {"session-notification", FailPoint::SessionNotification},
         {"power-throttling", FailPoint::PowerThrottling},
+        {"set-win-event-hook", FailPoint::SetWinEventHook},
     };
     const auto it = names.find(name);
     if (it == names.end())
@@ -434,7 +436,7 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
         s.waitIdle();
     } else if (command == "reset") {
         s.reset();
-    } else {
+    } else if (!tool::driveDesktop(driver, command, args)) {
         throw UsageError("unknown command: " + command);
     }
     return 0;
@@ -464,7 +466,7 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
         if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-            std::cout << helpText;
+            std::cout << helpText << tool::desktopHelpText;
             return args.empty() ? 2 : 0;
         }
         if (args[0] == "serve") {
@@ -487,6 +489,9 @@ int main(int argc, char** argv)
         const std::string command = args[0];
         args.erase(args.begin());
         return drive(driver, command, args);
+    } catch (const tool::DesktopUsageError& error) {
+        std::cerr << "vorna-sim: " << error.what() << "\n(see vorna-sim --help)\n";
+        return 2;
     } catch (const UsageError& error) {
         std::cerr << "vorna-sim: " << error.what() << "\n(see vorna-sim --help)\n";
         return 2;

@@ -1,0 +1,68 @@
+// The limits and generation rules of the tick.
+#include "agent/tick_rules.h"
+
+#include <gtest/gtest.h>
+
+using namespace vorna::ipc;
+
+TEST(TickRules, TrialAndAcknowledgementLimits)
+{
+    EXPECT_FALSE(trialExpired(14999));
+    EXPECT_TRUE(trialExpired(15000));
+    EXPECT_TRUE(confirmKeepsMapping(0, true, 14999));
+    EXPECT_FALSE(confirmKeepsMapping(0, true, 15000));
+    EXPECT_FALSE(confirmKeepsMapping(3, true, 10)); // not yet in force
+    EXPECT_FALSE(confirmKeepsMapping(0, false, 10)); // no trial
+    EXPECT_FALSE(acknowledgementOverdue(1999));
+    EXPECT_TRUE(acknowledgementOverdue(2000));
+}
+
+TEST(TickRules, AStopReasonCountsOnlyForTheRulesInForce)
+{
+    using vorna::windows::BackendStatus;
+    const auto status = [](std::uint64_t applied, std::uint8_t stopReason, bool active) {
+        BackendStatus s;
+        s.running = true;
+        s.appliedGeneration = applied;
+        s.stopReason = stopReason;
+        s.active = active;
+        return s;
+    };
+    const struct {
+        const char* name;
+        GenerationFacts facts;
+        bool acknowledged, drop, engineStopped, overdue;
+    } cases[] = {
+        // A panic chord stopped generation 4; "configure" handed over 5, not yet taken.
+        {"an old stop while a new generation is pending", {true, false, 5, true, 100, status(4, 2, false)},
+         false, false, false, false},
+        {"the new generation taken", {true, false, 5, true, 120, status(5, 0, true)}, true, false, false, false},
+        {"a stop of the rules in force", {true, false, 0, false, 0, status(5, 2, false)}, false, true, false, false},
+        {"an applied mapping stopped", {false, true, 0, false, 0, status(5, 6, false)}, false, false, true, false},
+        {"acknowledged and stopped in one look", {true, false, 5, true, 100, status(5, 3, false)}, true, true, false, false},
+        {"pending 1,999 ms", {true, false, 5, true, 1999, status(4, 0, true)}, false, false, false, false},
+        {"pending 2,000 ms", {true, false, 5, true, 2000, status(4, 0, true)}, false, false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const GenerationVerdict v = judgeGeneration(c.facts);
+        EXPECT_EQ(v.acknowledged, c.acknowledged);
+        EXPECT_EQ(v.dropConfiguration, c.drop);
+        EXPECT_EQ(v.engineStopped, c.engineStopped);
+        EXPECT_EQ(v.overdue, c.overdue);
+    }
+}
+
+TEST(TickRules, SeventyEventsGoOutAs32And32And6)
+{
+    QJsonArray events;
+    for (int i = 0; i < 70; ++i)
+        events.append(QJsonObject{{"sequence", QString::number(i)}});
+    const std::vector<QJsonArray> batches = traceBatches(events);
+    ASSERT_EQ(batches.size(), 3u);
+    EXPECT_EQ(batches[0].size(), 32);
+    EXPECT_EQ(batches[1].size(), 32);
+    EXPECT_EQ(batches[2].size(), 6);
+    EXPECT_EQ(batches[2].at(5).toObject()["sequence"].toString(), "69");
+    EXPECT_TRUE(traceBatches(QJsonArray()).empty());
+}

@@ -1,0 +1,38 @@
+// Runs the vorna-sim tool of this build (another program on the test's simulated session)
+// and reads its exit code and output, standard error included.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+
+namespace vorna::test {
+
+struct ToolRun {
+    int status;
+    std::string output;
+};
+
+inline std::string vornaSimPath()
+{
+    const char* dir = std::getenv("VORNA_BINARY_DIR");
+    return std::string(dir != nullptr ? dir : ".") + "/platform/vorna-sim";
+}
+
+inline ToolRun runVornaSim(const std::string& arguments)
+{
+    const std::string command = vornaSimPath() + " " + arguments + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ToolRun result{-1, {}};
+    if (pipe == nullptr)
+        return result;
+    char buffer[512];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+} // namespace vorna::test
