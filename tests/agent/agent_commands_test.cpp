@@ -51,16 +51,6 @@ QJsonObject withRules(const QJsonObject& library, int profile, int layer, const 
     return edited(library, {"profiles", profile, "layers", layer, "rules"}, rules);
 }
 
-QJsonObject motion(const char* key, const QJsonValue& value)
-{
-    QJsonObject m{{"wheelVertical", 100}, {"wheelHorizontal", 100}, {"invertVertical", false},
-                  {"invertHorizontal", false}, {"pages", false}, {"verticalToHorizontal", false},
-                  {"cursorX", 100}, {"cursorY", 100}, {"invertX", false}, {"invertY", false},
-                  {"axis", 0}, {"temporarySpeed", 25}, {"scrollPixels", 40}};
-    m[key] = value;
-    return m;
-}
-
 QString sha256(const QJsonObject& library)
 {
     return QString::fromLatin1(QCryptographicHash::hash(vorna::test::compact(library), QCryptographicHash::Sha256).toHex());
@@ -141,7 +131,7 @@ TEST_F(AgentCommands, ConfigureTable)
     QString invalidText;
     ASSERT_FALSE(vorna::core::validateLibrary(invalid, invalidText));
     const QJsonObject cursorInverted =
-        edited(libraryWithProfiles(4), {"profiles", 3, "layers", 6, "motion"}, motion("invertX", true));
+        edited(libraryWithProfiles(4), {"profiles", 3, "layers", 6, "motion"}, vorna::test::motionSettings({{"invertX", true}}));
 
     const struct {
         const char* name;
