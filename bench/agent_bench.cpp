@@ -83,6 +83,7 @@ void BM_StateRoundTrip(benchmark::State& state)
     const std::string line = R"({"command":"state","version":1})" "\n";
     std::vector<double> us;
     for (auto _ : state) {
+        client->drain(); // a state the tick pushed is not the reply
         const auto start = Clock::now();
         client->send(line);
         client->readLine();
@@ -110,8 +111,11 @@ void BM_ConfigureLargestLibrary(benchmark::State& state)
         const auto start = Clock::now();
         const std::optional<QJsonObject> reply = client->ask(request);
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        if (!reply || !(*reply)["error"].toString().isEmpty())
-            state.SkipWithError("configure was refused");
+        if (!reply || !(*reply)["error"].toString().isEmpty()) {
+            const std::string why = reply ? (*reply)["error"].toString().toStdString() : "no reply";
+            state.SkipWithError(("configure was refused: " + why).c_str());
+            break;
+        }
         state.SetIterationTime(elapsed);
         ms.push_back(elapsed * 1000.0);
     }
