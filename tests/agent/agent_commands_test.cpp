@@ -51,16 +51,6 @@ QJsonObject withRules(const QJsonObject& library, int profile, int layer, const 
     return edited(library, {"profiles", profile, "layers", layer, "rules"}, rules);
 }
 
-QJsonObject motion(const char* key, const QJsonValue& value)
-{
-    QJsonObject m{{"wheelVertical", 100}, {"wheelHorizontal", 100}, {"invertVertical", false},
-                  {"invertHorizontal", false}, {"pages", false}, {"verticalToHorizontal", false},
-                  {"cursorX", 100}, {"cursorY", 100}, {"invertX", false}, {"invertY", false},
-                  {"axis", 0}, {"temporarySpeed", 25}, {"scrollPixels", 40}};
-    m[key] = value;
-    return m;
-}
-
 QString sha256(const QJsonObject& library)
 {
     return QString::fromLatin1(QCryptographicHash::hash(vorna::test::compact(library), QCryptographicHash::Sha256).toHex());
@@ -141,7 +131,7 @@ TEST_F(AgentCommands, ConfigureTable)
     QString invalidText;
     ASSERT_FALSE(vorna::core::validateLibrary(invalid, invalidText));
     const QJsonObject cursorInverted =
-        edited(libraryWithProfiles(4), {"profiles", 3, "layers", 6, "motion"}, motion("invertX", true));
+        edited(libraryWithProfiles(4), {"profiles", 3, "layers", 6, "motion"}, vorna::test::motionSettings({{"invertX", true}}));
 
     const struct {
         const char* name;
@@ -157,17 +147,21 @@ TEST_F(AgentCommands, ConfigureTable)
     QString lastHash;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::optional<QJsonObject> state = client->ask(configure(row.library));
-        ASSERT_TRUE(state);
-        EXPECT_EQ((*state)["error"].toString(), row.error);
-        EXPECT_TRUE((*state)["configured"].toBool());
         const QString expectedHash = row.hash.isEmpty() ? lastHash : row.hash;
-        EXPECT_EQ((*state)["documentHash"].toString(), expectedHash);
-        EXPECT_EQ((*state)["trialSeconds"].toInt(-1), row.trialSeconds);
+        const QJsonObject state = client->askUntil(configure(row.library), [&](const QJsonObject& s) {
+            return s["error"].toString() == row.error && s["documentHash"].toString() == expectedHash;
+        });
+        EXPECT_EQ(state["error"].toString(), row.error);
+        EXPECT_TRUE(state["configured"].toBool());
+        EXPECT_EQ(state["documentHash"].toString(), expectedHash);
+        EXPECT_EQ(state["trialSeconds"].toInt(-1), row.trialSeconds);
         lastHash = expectedHash;
     }
     // The same library twice gives the same hash.
-    EXPECT_EQ((*client->ask(configure(ordinary)))["documentHash"].toString(), sha256(ordinary));
+    const QJsonObject again = client->askUntil(configure(ordinary), [&](const QJsonObject& st) {
+        return st["documentHash"].toString() == sha256(ordinary);
+    });
+    EXPECT_EQ(again["documentHash"].toString(), sha256(ordinary));
 }
 
 TEST_F(AgentCommands, ApplyTrialTable)
@@ -179,11 +173,12 @@ TEST_F(AgentCommands, ApplyTrialTable)
     } rows[] = {{"mouse_left", "mouse_left", 0}, {"mouse_left", "blocked", 15}, {"key_65", "key_66", 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.source) + " to " + row.target);
-        const std::optional<QJsonObject> state = client->ask(apply(row.source, row.target));
-        ASSERT_TRUE(state);
-        EXPECT_EQ((*state)["error"].toString(), "");
-        EXPECT_EQ((*state)["trialSeconds"].toInt(-1), row.trialSeconds);
-        EXPECT_EQ((*state)["source"].toString(), row.source);
+        const QJsonObject state = client->askUntil(apply(row.source, row.target), [&](const QJsonObject& s) {
+            return s["source"].toString() == row.source && s["target"].toString() == row.target;
+        });
+        EXPECT_EQ(state["error"].toString(), "");
+        EXPECT_EQ(state["trialSeconds"].toInt(-1), row.trialSeconds);
+        EXPECT_EQ(state["source"].toString(), row.source);
     }
 }
 
@@ -191,8 +186,10 @@ TEST_F(AgentCommands, AConfirmedTrialStaysAndAnUnconfirmedOneIsStoppedWithTheTri
 {
     // Confirmed before the limit: the mapping outlives the trial period.
     std::uint64_t start = harness.sessionNowMs();
-    ASSERT_TRUE(client->ask(apply("mouse_left", "blocked")));
-    ASSERT_TRUE(notPending(stateWhen(*client, notPending)));
+    const auto inForce = [](const char* source) {
+        return [source](const QJsonObject& s) { return s["source"].toString() == source && notPending(s); };
+    };
+    ASSERT_TRUE(inForce("mouse_left")(client->askUntil(apply("mouse_left", "blocked"), inForce("mouse_left"))));
     harness.advanceClockTo(start + 14900);
     ASSERT_TRUE(client->ask(QJsonObject{{"command", "confirm"}, {"version", 1}}));
     QJsonObject state = stateWhen(*client, [](const QJsonObject& s) { return s["trialSeconds"].toInt(-1) == 0; });
@@ -204,8 +201,7 @@ TEST_F(AgentCommands, AConfirmedTrialStaysAndAnUnconfirmedOneIsStoppedWithTheTri
 
     // Not confirmed: the first tick past the limit stops it.
     start = harness.sessionNowMs();
-    ASSERT_TRUE(client->ask(apply("mouse_right", "blocked")));
-    ASSERT_TRUE(notPending(stateWhen(*client, notPending)));
+    ASSERT_TRUE(inForce("mouse_right")(client->askUntil(apply("mouse_right", "blocked"), inForce("mouse_right"))));
     harness.advanceClockTo(start + 15000);
     state = stateWhen(*client, [](const QJsonObject& s) { return s["error"].toString() == kTrialText; });
     EXPECT_EQ(state["error"].toString(), kTrialText);
@@ -217,7 +213,7 @@ TEST_F(AgentCommands, ARemappedKeyTypedInTheSessionReachesTheSystemAsItsTargetAn
 {
     auto observer = harness.connectGreeted();
     ASSERT_TRUE(observer);
-    ASSERT_TRUE((*observer->ask(observe(true)))["observing"].toBool());
+    ASSERT_TRUE(observer->askUntil(observe(true), [](const QJsonObject& s) { return s["observing"].toBool(); })["observing"].toBool());
     const QJsonObject library = withRules(vorna::core::defaultLibrary(), 0, 0, {rule("key_65", "key_66")});
     ASSERT_TRUE(client->ask(configure(library)));
     const QJsonObject state = stateWhen(*client, [](const QJsonObject& s) { return s["active"].toBool(); });
@@ -246,7 +242,7 @@ TEST_F(AgentCommands, ARemappedKeyTypedInTheSessionReachesTheSystemAsItsTargetAn
 
 TEST_F(AgentCommands, ObserveRefusals)
 {
-    QJsonObject state = *client->ask(observe("true"));
+    QJsonObject state = client->askUntil(observe("true"), [](const QJsonObject& s) { return !s["error"].toString().isEmpty(); });
     EXPECT_EQ(state["error"].toString(), "Invalid observation flag");
     EXPECT_FALSE(state["observing"].toBool(true));
 
@@ -254,7 +250,8 @@ TEST_F(AgentCommands, ObserveRefusals)
     ::kill(pid_t(state["watchdogPid"].toInt()), SIGKILL);
     state = stateWhen(*client, [&](const QJsonObject& s) { return s["error"].toString() == gone; });
     ASSERT_EQ(state["error"].toString(), gone);
-    state = *client->ask(observe(true));
+    // Refused: it never observes, whatever the tick pushes meanwhile.
+    state = client->askUntil(observe(true), [](const QJsonObject& s) { return s["observing"].toBool(); }, 1s);
     EXPECT_EQ(state["error"].toString(), gone);
     EXPECT_FALSE(state["observing"].toBool(true));
 }
@@ -287,10 +284,8 @@ TEST_F(AgentCommands, CaptureIsRefusedUnlessTheClientsOwnWindowIsInFront)
 TEST_F(AgentCommands, CtrlShiftACapturedThroughTheSession)
 {
     const HWND own = foregroundWindowOf(DWORD(::getpid()), L"Settings");
-    const std::optional<QJsonObject> state = client->ask(
-        {{"command", "captureKeys"}, {"version", 1}, {"window", QString::number(quintptr(own))}, {"request", "42"}});
-    ASSERT_TRUE(state);
-    EXPECT_EQ((*state)["error"].toString(), "");
+    ASSERT_TRUE(client->request(
+        {{"command", "captureKeys"}, {"version", 1}, {"window", QString::number(quintptr(own))}, {"request", "42"}}));
     // The backend is capturing once it says so.
     std::optional<QJsonObject> progress = client->readMessageOfType("keyCapture");
     ASSERT_TRUE(progress);
@@ -328,10 +323,9 @@ TEST_F(AgentCommands, TheForegroundApplicationChoosesTheProfile)
     library = edited(library, {"profiles", 1, "application"}, "C:\\Apps\\editor.exe");
     harness.session().addProcess({4100001, L"C:\\Apps\\editor.exe"});
     harness.session().addProcess({4100002, L"C:\\Apps\\other.exe"});
-    const std::optional<QJsonObject> configured = client->ask(configure(library));
-    ASSERT_TRUE(configured);
-    ASSERT_EQ((*configured)["error"].toString(), "");
-    EXPECT_EQ((*configured)["contextReason"].toString(), "Автоматический выбор по приложению");
+    const QJsonObject configured = client->askUntil(configure(library), [](const QJsonObject& s) { return s["configured"].toBool(); });
+    ASSERT_EQ(configured["error"].toString(), "");
+    EXPECT_EQ(configured["contextReason"].toString(), "Автоматический выбор по приложению");
 
     foregroundWindowOf(4100001, L"Document");
     QJsonObject state = stateWhen(*client, [](const QJsonObject& s) { return s["profileName"].toString() == "Profile 1"; });
@@ -351,10 +345,9 @@ TEST_F(AgentCommands, AMacrosPreviousProfileStepFromTheFirstOfThreeLandsOnTheLas
         {"name", "Back"}, {"mode", "once"}, {"repeat", 1},
         {"steps", QJsonArray{QJsonObject{{"type", "profile"}, {"input", "previous"}, {"ms", 0}}}}}};
     library = withRules(library, 0, 0, {rule("key_65", "macro:1")});
-    ASSERT_TRUE((*client->ask(observe(true)))["observing"].toBool());
-    const std::optional<QJsonObject> configured = client->ask(configure(library));
-    ASSERT_TRUE(configured);
-    ASSERT_EQ((*configured)["error"].toString(), "");
+    ASSERT_TRUE(client->askUntil(observe(true), [](const QJsonObject& s) { return s["observing"].toBool(); })["observing"].toBool());
+    const QJsonObject configured = client->askUntil(configure(library), [](const QJsonObject& s) { return s["configured"].toBool(); });
+    ASSERT_EQ(configured["error"].toString(), "");
     ASSERT_TRUE(stateWhen(*client, [](const QJsonObject& s) { return s["active"].toBool(); })["active"].toBool());
 
     harness.driver().tap('A');
@@ -366,7 +359,7 @@ TEST_F(AgentCommands, AMacrosPreviousProfileStepFromTheFirstOfThreeLandsOnTheLas
             announced = announced || (event.toObject()["kind"].toInt() == 4 && event.toObject()["result"].toInt() == 12);
     }
     EXPECT_TRUE(announced);
-    const QJsonObject state = *client->ask(kState);
+    const QJsonObject state = stateWhen(*client, [](const QJsonObject& s) { return s["profileName"].toString() == "Profile 2"; });
     EXPECT_EQ(state["profileName"].toString(), "Profile 2");
     EXPECT_EQ(state["contextReason"].toString(), "Макрос закрепил профиль. Применение набора вернёт выбранный режим.");
 }
@@ -382,8 +375,7 @@ TEST(AgentWithoutForegroundTracking, AutomaticProfilesAreRefused)
     EXPECT_FALSE(greeting["contextAvailable"].toBool(true));
     QJsonObject library = vorna::core::defaultLibrary();
     library["automatic"] = true;
-    const std::optional<QJsonObject> state = client->ask(configure(library));
-    ASSERT_TRUE(state);
-    EXPECT_EQ((*state)["error"].toString(), "Недоступно определение активного приложения");
-    EXPECT_FALSE((*state)["configured"].toBool(true));
+    const QJsonObject state = client->askUntil(configure(library), [](const QJsonObject& s) { return !s["error"].toString().isEmpty(); });
+    EXPECT_EQ(state["error"].toString(), "Недоступно определение активного приложения");
+    EXPECT_FALSE(state["configured"].toBool(true));
 }

@@ -16,17 +16,6 @@ using vorna::test::rule;
 
 namespace {
 
-QJsonObject motion(std::initializer_list<std::pair<const char*, QJsonValue>> changes)
-{
-    QJsonObject m{{"wheelVertical", 100}, {"wheelHorizontal", 100}, {"invertVertical", false},
-                  {"invertHorizontal", false}, {"pages", false}, {"verticalToHorizontal", false},
-                  {"cursorX", 100}, {"cursorY", 100}, {"invertX", false}, {"invertY", false},
-                  {"axis", 0}, {"temporarySpeed", 25}, {"scrollPixels", 40}};
-    for (const auto& [key, value] : changes)
-        m[key] = value;
-    return m;
-}
-
 QJsonObject withRules(QJsonObject library, int profile, int layer, const QJsonArray& rules)
 {
     return edited(library, {"profiles", profile, "layers", layer, "rules"}, rules);
@@ -48,11 +37,11 @@ TEST(Configuration, ATrialRunsOnlyWhenACriticalInputOrTheCursorIsTouched)
         {"a critical input blocked", withRules(three, 2, 5, {rule("mouse_left", "blocked")}), true},
         {"a critical input in a chord", withRules(three, 0, 0, {rule("key_162", "chord:key_162+key_65")}), true},
         {"cursor X inverted in layer 7 of profile 3",
-         edited(three, {"profiles", 3, "layers", 6, "motion"}, motion({{"invertX", true}})), true},
-        {"cursor slowed", edited(three, {"profiles", 0, "layers", 9, "motion"}, motion({{"cursorY", 50}})), true},
-        {"only the wheel inverted", edited(three, {"profiles", 0, "layers", 0, "motion"}, motion({{"invertVertical", true}})),
+         edited(three, {"profiles", 3, "layers", 6, "motion"}, vorna::test::motionSettings({{"invertX", true}})), true},
+        {"cursor slowed", edited(three, {"profiles", 0, "layers", 9, "motion"}, vorna::test::motionSettings({{"cursorY", 50}})), true},
+        {"only the wheel inverted", edited(three, {"profiles", 0, "layers", 0, "motion"}, vorna::test::motionSettings({{"invertVertical", true}})),
          false},
-        {"only the temporary speed", edited(three, {"profiles", 0, "layers", 0, "motion"}, motion({{"temporarySpeed", 50}})),
+        {"only the temporary speed", edited(three, {"profiles", 0, "layers", 0, "motion"}, vorna::test::motionSettings({{"temporarySpeed", 50}})),
          false},
     };
     for (const auto& c : cases) {

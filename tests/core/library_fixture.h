@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <initializer_list>
+#include <utility>
 #include <optional>
 #include <variant>
 
@@ -66,6 +67,18 @@ inline QJsonObject rule(const char* source, const char* target, std::optional<in
     if (modifiers)
         object["modifiers"] = *modifiers;
     return object;
+}
+
+// A layer's complete motion object: the defaults with `changes` applied.
+inline QJsonObject motionSettings(std::initializer_list<std::pair<const char*, QJsonValue>> changes = {})
+{
+    QJsonObject m{{"wheelVertical", 100}, {"wheelHorizontal", 100}, {"invertVertical", false},
+                  {"invertHorizontal", false}, {"pages", false}, {"verticalToHorizontal", false},
+                  {"cursorX", 100}, {"cursorY", 100}, {"invertX", false}, {"invertY", false},
+                  {"axis", 0}, {"temporarySpeed", 25}, {"scrollPixels", 40}};
+    for (const auto& [key, value] : changes)
+        m[QString::fromUtf8(key)] = value;
+    return m;
 }
 
 // defaultLibrary with `profiles` - 1 further profiles "p1", "p2", ...

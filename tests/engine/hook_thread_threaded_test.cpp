@@ -184,8 +184,10 @@ TEST_F(LiveSession, TimedLayerExpiresWithoutFurtherInput)
     layers->layers[2] = snapshot({rule("key_70", "key_71")});
     ASSERT_TRUE(start(layers->layers[0]));
 
-    inject({keyDown(65), keyUp(65)});
+    // Taken before the press: the layer's time runs from the key event, which a loaded machine
+    // may deliver well before inject() returns.
     const auto started = std::chrono::steady_clock::now();
+    inject({keyDown(65), keyUp(65)});
     ASSERT_TRUE(eventually([&] { return backend.status().currentLayer == 2; }));
     inject({keyDown(70), keyUp(70)});
     EXPECT_EQ(sink(2), (Strings{"+71i", "-71i"}));

@@ -126,6 +126,26 @@ std::optional<QJsonObject> RawClient::ask(const QJsonObject& request)
     return readMessageOfType(QStringLiteral("state"));
 }
 
+QJsonObject RawClient::askUntil(const QJsonObject& request, const std::function<bool(const QJsonObject&)>& answered,
+                                std::chrono::milliseconds limit)
+{
+    QJsonObject last;
+    drain();
+    if (!this->request(request))
+        return last;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const std::optional<QJsonObject> state = readMessageOfType(QStringLiteral("state"), left);
+        if (!state)
+            break;
+        last = *state;
+        if (answered(last))
+            break;
+    }
+    return last;
+}
+
 bool RawClient::readUntilClosed(std::vector<std::string>& lines, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

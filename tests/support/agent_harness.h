@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -44,6 +45,10 @@ public:
     // Sends the request and returns the state line that answers it (or, rarely, a state the
     // agent pushed just before it: assert on conditions with a poll where that matters).
     std::optional<QJsonObject> ask(const QJsonObject& request);
+    // Sends the request and reads states until one shows `answered` (the tick pushes states
+    // too, so the first one read may predate the request); that state, or the last one read.
+    QJsonObject askUntil(const QJsonObject& request, const std::function<bool(const QJsonObject&)>& answered,
+                         std::chrono::milliseconds limit = std::chrono::seconds(5));
     // Reads until the agent closes the connection; true when it did within the time. The lines
     // read meanwhile are returned in `lines`.
     bool readUntilClosed(std::vector<std::string>& lines, std::chrono::milliseconds timeout = std::chrono::seconds(10));

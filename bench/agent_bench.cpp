@@ -1,0 +1,212 @@
+// The agent process: start to greeting (goal: median under 150 ms), one state round trip over
+// the socket (goal: median under 200 us), "configure" of the largest valid library (goal: under
+// 20 ms request to reply), the work of one tick with a full observation ring for four
+// observers on a 16-profile library (goal: under 2 ms), and an idle agent's processor use
+// (goal: under 1 % of one core over 10 s).
+#include "agent/line_framing.h"
+#include "agent/tick_rules.h"
+#include "agent/trace_message.h"
+#include "core/input_id.h"
+#include "core/rule_inheritance.h"
+#include "engine/observation_ring.h"
+#include "tests/core/large_library.h"
+#include "tests/support/agent_harness.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const QJsonObject kState{{"command", "state"}, {"version", 1}};
+
+// The agent program sits beside the benchmarks in the same build.
+const bool kBinaryDirSet = [] {
+    if (std::getenv("VORNA_BINARY_DIR") == nullptr) {
+        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+        ::setenv("VORNA_BINARY_DIR", self.parent_path().parent_path().c_str(), 1);
+    }
+    return true;
+}();
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+void shutDown(vorna::test::AgentHarness& harness)
+{
+    if (auto client = harness.connectGreeted())
+        client->ask(QJsonObject{{"command", "shutdown"}, {"version", 1}});
+    harness.agent().wait(10s);
+}
+
+void BM_AgentStartToGreeting(benchmark::State& state)
+{
+    std::vector<double> ms;
+    for (auto _ : state) {
+        vorna::test::AgentHarness harness;
+        const auto start = Clock::now();
+        if (!harness.startAgent()) // returns once a client has read the greeting
+            state.SkipWithError("the agent did not start");
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(elapsed);
+        ms.push_back(elapsed * 1000.0);
+        shutDown(harness);
+    }
+    state.counters["median_ms"] = median(ms);
+}
+BENCHMARK(BM_AgentStartToGreeting)->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
+
+void BM_StateRoundTrip(benchmark::State& state)
+{
+    vorna::test::AgentHarness harness;
+    if (!harness.startAgent()) {
+        state.SkipWithError("the agent did not start");
+        return;
+    }
+    auto client = harness.connectGreeted();
+    const std::string line = R"({"command":"state","version":1})" "\n";
+    std::vector<double> us;
+    for (auto _ : state) {
+        client->drain(); // a state the tick pushed is not the reply
+        const auto start = Clock::now();
+        client->send(line);
+        client->readLine();
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(elapsed);
+        us.push_back(elapsed * 1e6);
+    }
+    state.counters["median_us"] = median(us);
+    shutDown(harness);
+}
+BENCHMARK(BM_StateRoundTrip)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
+
+void BM_ConfigureLargestLibrary(benchmark::State& state)
+{
+    vorna::test::AgentHarness harness;
+    if (!harness.startAgent()) {
+        state.SkipWithError("the agent did not start");
+        return;
+    }
+    auto client = harness.connectGreeted();
+    const QJsonObject request{{"command", "configure"}, {"version", 1}, {"library", vorna::test::largestLibrary()}};
+    std::vector<double> ms;
+    for (auto _ : state) {
+        client->drain();
+        const auto start = Clock::now();
+        const std::optional<QJsonObject> reply = client->ask(request);
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        if (!reply || !(*reply)["error"].toString().isEmpty()) {
+            const std::string why = reply ? (*reply)["error"].toString().toStdString() : "no reply";
+            state.SkipWithError(("configure was refused: " + why).c_str());
+            break;
+        }
+        state.SetIterationTime(elapsed);
+        ms.push_back(elapsed * 1000.0);
+    }
+    state.counters["median_ms"] = median(ms);
+    shutDown(harness);
+}
+BENCHMARK(BM_ConfigureLargestLibrary)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
+
+// What one tick does with a full ring: 511 records, each naming its profile, layer and matched
+// rule in the largest 16-profile library (rule arrays cached per generation, profile and layer
+// as the tick caches them), cut into batches, each batch and the held message encoded once per
+// observing client.
+void BM_TickWithFullRingFourObservers(benchmark::State& state)
+{
+    const QJsonObject library = vorna::test::largestLibrary();
+    std::vector<vorna::windows::ObservationRecord> records(vorna::windows::kObservationRingSize - 1);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        auto& r = records[i];
+        r.id = vorna::core::makeInputId(0, 0, std::uint16_t(65 + i % 26));
+        r.sequence = i;
+        r.revision = 7;
+        r.profileIndex = std::uint8_t(i % 16);
+        r.layerIndex = std::uint8_t(i % 10);
+        r.rule = std::uint32_t(1 + i % 100);
+        r.suppressed = 1;
+    }
+    vorna::windows::HeldStateSnapshot held;
+    held.valid = true;
+    constexpr int kObservers = 4;
+    std::map<QString, QJsonArray> cache;
+    for (auto _ : state) {
+        QJsonArray events;
+        for (const auto& r : records) {
+            const auto rules = [&]() -> QJsonArray {
+                const QString key = QStringLiteral("%1:%2:%3").arg(r.revision).arg(r.profileIndex).arg(r.layerIndex);
+                auto found = cache.find(key);
+                if (found == cache.end()) {
+                    if (cache.size() >= 64)
+                        cache.clear();
+                    found = cache.emplace(key, vorna::core::effectiveRules(library, r.profileIndex, r.layerIndex)).first;
+                }
+                return found->second;
+            };
+            events.append(vorna::ipc::buildTraceEvent(r, library, rules));
+        }
+        std::size_t bytes = 0;
+        for (const QJsonArray& batch : vorna::ipc::traceBatches(events)) {
+            const QJsonObject message{{"type", "trace"}, {"events", batch}};
+            for (int c = 0; c < kObservers; ++c)
+                bytes += std::size_t(vorna::ipc::encodeLine(message).size());
+        }
+        const QJsonObject heldMessage = vorna::ipc::buildHeldMessage(held);
+        for (int c = 0; c < kObservers; ++c)
+            bytes += std::size_t(vorna::ipc::encodeLine(heldMessage).size());
+        benchmark::DoNotOptimize(bytes);
+    }
+}
+BENCHMARK(BM_TickWithFullRingFourObservers)->Unit(benchmark::kMillisecond);
+
+double processorSeconds(pid_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string skip;
+    for (int i = 0; i < 11; ++i) // state ... cmajflt
+        fields >> skip;
+    long user = 0;
+    long system = 0;
+    fields >> user >> system;
+    return double(user + system) / double(::sysconf(_SC_CLK_TCK));
+}
+
+void BM_IdleAgentProcessorShare(benchmark::State& state)
+{
+    vorna::test::AgentHarness harness;
+    if (!harness.startAgent()) {
+        state.SkipWithError("the agent did not start");
+        return;
+    }
+    std::this_thread::sleep_for(1s); // past start-up
+    for (auto _ : state) {
+        const double before = processorSeconds(harness.agent().pid());
+        std::this_thread::sleep_for(10s);
+        const double used = processorSeconds(harness.agent().pid()) - before;
+        state.counters["core_percent"] = used / 10.0 * 100.0;
+    }
+    shutDown(harness);
+}
+BENCHMARK(BM_IdleAgentProcessorShare)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
