@@ -1,4 +1,4 @@
-#include "core/agent_pipe_name.h"
+#include "ctl/control_tool.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -6,10 +6,9 @@
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    // Same names as every other role, so the same pipe name follows.
+    // The pipe name follows the per-user data folder, which these two names choose: they must be
+    // the agent's own, or the tool would compute another name and never find it.
     QCoreApplication::setApplicationName(QStringLiteral("Vorna Input Trellan"));
     QCoreApplication::setOrganizationName(QStringLiteral("Vorna Skelde"));
-    std::fprintf(stderr, "vornactl: not available in this build yet (agent pipe %s)\n",
-                 qPrintable(vorna::core::agentPipeName()));
-    return 2;
+    return vorna::ctl::runControlTool(application.arguments().mid(1), stdout, stderr);
 }
