@@ -22,6 +22,7 @@ using vorna::sim::SinkEvent;
 using vorna::sim::WindowRecord;
 using vorna::test::AgentHarness;
 using vorna::test::edited;
+using vorna::test::keysReached;
 using vorna::test::libraryWithProfiles;
 using vorna::test::RawClient;
 using vorna::test::rule;
@@ -75,23 +76,6 @@ QJsonObject stateWhen(RawClient& client, const std::function<bool(const QJsonObj
 bool notPending(const QJsonObject& state)
 {
     return !state["pending"].toBool(true);
-}
-
-// Keys that reached the system as "+66i" (down, injected) or "-65" (up, physical).
-std::vector<std::string> keysReached(vorna::sim::Driver& driver, std::size_t atLeast)
-{
-    std::vector<std::string> keys;
-    const auto deadline = std::chrono::steady_clock::now() + 3s;
-    while (keys.size() < atLeast && std::chrono::steady_clock::now() < deadline) {
-        for (const SinkEvent& e : driver.takeSink()) {
-            if (e.kind != vorna::sim::HookKind::Keyboard)
-                continue;
-            keys.push_back(std::string((e.key.flags & LLKHF_UP) ? "-" : "+") + std::to_string(e.key.vkCode) +
-                           ((e.key.flags & LLKHF_INJECTED) ? "i" : ""));
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return keys;
 }
 
 class AgentCommands : public testing::Test {

@@ -278,4 +278,20 @@ std::string AgentHarness::agentErrors() const
     return text.str();
 }
 
+std::vector<std::string> keysReached(sim::Driver& driver, std::size_t atLeast)
+{
+    std::vector<std::string> keys;
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (keys.size() < atLeast && std::chrono::steady_clock::now() < deadline) {
+        for (const sim::SinkEvent& e : driver.takeSink()) {
+            if (e.kind != sim::HookKind::Keyboard)
+                continue;
+            keys.push_back(std::string((e.key.flags & LLKHF_UP) ? "-" : "+") + std::to_string(e.key.vkCode) +
+                           ((e.key.flags & LLKHF_INJECTED) ? "i" : ""));
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return keys;
+}
+
 } // namespace vorna::test

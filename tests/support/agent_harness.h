@@ -102,6 +102,10 @@ private:
     std::string m_pipeName;
 };
 
+// Keys that reached the system as "+66i" (down, injected) or "-65" (up, physical), read from the
+// sink until at least `atLeast` have come or three seconds have passed.
+std::vector<std::string> keysReached(sim::Driver& driver, std::size_t atLeast);
+
 // The agent's pipe name as a process with `env` computes it.
 QString pipeNameFor(const std::map<std::string, std::string>& env);
 
