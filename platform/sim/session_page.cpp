@@ -4,7 +4,8 @@
 #include <cstring>
 #include <new>
 #include <sys/mman.h>
-#include <system_error>
+#include <stdexcept>
+#include <string>
 #include <unistd.h>
 
 namespace vorna::sim {
@@ -54,7 +55,7 @@ SessionPage* createSessionPage(int& descriptor)
 {
     descriptor = memfd_create("vorna-sim-session", MFD_CLOEXEC);
     if (descriptor < 0)
-        throw std::system_error(errno, std::generic_category(), "cannot create the session page");
+        throw std::runtime_error(std::string("cannot create the session page: ") + std::strerror(errno));
     void* memory = MAP_FAILED;
     if (ftruncate(descriptor, sizeof(SessionPage)) == 0)
         memory = mmap(nullptr, sizeof(SessionPage), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
@@ -62,7 +63,7 @@ SessionPage* createSessionPage(int& descriptor)
         const int error = errno;
         ::close(descriptor);
         descriptor = -1;
-        throw std::system_error(error, std::generic_category(), "cannot map the session page");
+        throw std::runtime_error(std::string("cannot map the session page: ") + std::strerror(error));
     }
     auto* page = new (memory) SessionPage; // the mapping is zero: every atomic starts at 0
     page->hookTimeoutMs.store(300);

@@ -79,7 +79,7 @@ TEST(VornaSimTool, DrivesABrokerAndReadsWhatReachedTheSystem)
 std::vector<ToolRun> runAll(const std::vector<std::string>& arguments)
 {
     std::vector<ToolRun> results(arguments.size());
-    constexpr std::size_t batch = 12;
+    constexpr std::size_t batch = 6;
     for (std::size_t first = 0; first < arguments.size(); first += batch) {
         std::vector<std::thread> running;
         for (std::size_t i = first; i < std::min(arguments.size(), first + batch); ++i)

@@ -32,7 +32,9 @@ constexpr const char* helpText = R"(vorna-sim - the simulated Windows session of
 Usage:
   vorna-sim serve SOCKET            Hold a session and serve it on SOCKET until interrupted.
                                     Programs started with VORNA_SIM_SESSION=SOCKET join it,
-                                    and so do the programs they start.
+                                    and so do the programs they start. A client that breaks
+                                    the protocol is told why and let go, and the reason is
+                                    printed on standard error; the others go on.
   vorna-sim [--socket SOCKET] [--timeout MS] COMMAND [ARGUMENTS]
                                     Drive the session served on SOCKET (default: the socket
                                     named by VORNA_SIM_SESSION). A broker that stays silent
