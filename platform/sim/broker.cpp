@@ -434,7 +434,8 @@ private:
             c->role = role;
             c->processId = processId;
             if (c->role == 3) {
-                // A hook channel: the socket passes to the input stream and this reader ends.
+                // A hook channel: the socket passes to the input stream, and this reader goes on
+                // to the next client.
                 const int fd = ::dup(c->fd);
                 if (fd < 0) {
                     in.fail("the broker has run out of descriptors");

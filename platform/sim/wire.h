@@ -124,7 +124,6 @@ public:
         if (error_.empty())
             error_ = reason;
     }
-    std::size_t left() const { return size_ - at_; }
     // Fails when bytes are left over: a frame is exactly its fields.
     bool finish()
     {
