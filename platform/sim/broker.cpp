@@ -732,6 +732,14 @@ private:
                 }
                 break;
             }
+            if (!in.finish()) {
+                // A request whose handler did not check for bytes after its fields (each should,
+                // before it acts): the client is let go all the same.
+                const std::string reason = wire::opName(header.op) + ": " + in.error();
+                logRefusal(*c, reason);
+                c->refuse(header.id, reason);
+                break;
+            }
             if (handedOver) {
                 std::lock_guard lock(mutex_);
                 std::erase(connections_, c);

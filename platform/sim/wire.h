@@ -113,7 +113,8 @@ private:
 
 // Reads a payload. Every value is checked before use: a short payload, a count larger than the
 // bytes left, a bool byte other than 0 or 1, and whatever a record's reader refuses (fail) make
-// ok() false, and error() says why (the first reason found).
+// ok() false, and error() says why (the first reason found). A request's handler reads all its
+// fields, then calls finish() before it acts on them.
 class Reader {
 public:
     Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
