@@ -1,7 +1,8 @@
-# vorna_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l])
-# One GoogleTest executable, registered test by test with CTest.
+# vorna_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l] [SERIAL])
+# One GoogleTest executable, registered test by test with CTest. SERIAL: its tests run alone,
+# with nothing beside them (load and soak tests, whose load would slow the others down).
 function(vorna_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -9,10 +10,14 @@ function(vorna_test name)
   if(NOT _labels)
     set(_labels unit)
   endif()
+  set(_serial FALSE)
+  if(T_SERIAL)
+    set(_serial TRUE)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     NO_PRETTY_VALUES
-    PROPERTIES LABELS "${_labels}")
+    PROPERTIES LABELS "${_labels}" RUN_SERIAL ${_serial})
   # The environment is set after discovery: a list value given to gtest_discover_tests reaches
   # the discovered tests split into separate properties, and only its first entry survives.
   set(_env_script "${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake")

@@ -4,6 +4,7 @@
 
 #include "platform/sim/session_state.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,9 @@ public:
 
     SessionState& session();
     const std::string& socketPath() const;
+    // Connections being served and hook channels held (a channel whose thread has gone is let
+    // go when the next channel opens, or when its process leaves).
+    std::size_t clientCount() const;
 
 private:
     class Impl;

@@ -8,10 +8,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -20,24 +27,92 @@ namespace vorna::sim {
 
 using wire::Op;
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string milliseconds(std::chrono::milliseconds value)
+{
+    return std::to_string(value.count()) + " ms";
+}
+
+// A socket whose connect, sends and reads inside a frame give up after the time-out. A listener
+// whose queue is full makes connect wait: the send time-out bounds that wait too.
+int connectTo(const std::string& path, std::chrono::milliseconds timeout, std::string& why)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) {
+        why = "the socket path is empty or too long";
+        return -1;
+    }
+    path.copy(address.sun_path, path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    const timeval limit{static_cast<time_t>(timeout.count() / 1000), static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        why = errno == EAGAIN ? "it did not take the connection within " + milliseconds(timeout) : std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Waits until the socket has something to read (or has hung up); false at the deadline.
+bool readableBy(int fd, Clock::time_point deadline)
+{
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(std::clamp<std::int64_t>(left, 0, 60'000)));
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return true; // the read that follows finds the fault
+        if (ready == 0 && Clock::now() >= deadline)
+            return false;
+    }
+}
+
+} // namespace
+
 class BrokerClient::Connection {
 public:
-    Connection(const std::string& path, Role role, HookAnswerPort& port) : port_(port), path_(path)
+    Connection(const std::string& path, Role role, std::chrono::milliseconds timeout, HookAnswerPort& port)
+        : port_(port), path_(path), role_(role), timeout_(std::max(timeout, std::chrono::milliseconds(1)))
     {
-        fd_ = connectTo(path);
+        std::string why;
+        fd_ = connectTo(path, timeout_, why);
         if (fd_ < 0)
-            throw std::runtime_error("no broker answers at " + path);
+            throw std::runtime_error("no broker answers at " + path + ": " + why);
         wire::Writer hello;
         hello.put(static_cast<std::uint8_t>(role)).put(static_cast<DWORD>(::getpid()));
         wire::Header header{};
         std::vector<std::uint8_t> payload;
         int pageDescriptor = -1;
-        if (!wire::sendFrame(fd_, Op::Hello, 1, hello) || !wire::readFrame(fd_, header, payload, &pageDescriptor) ||
-            pageDescriptor < 0 || (page_ = mapSessionPage(pageDescriptor)) == nullptr) {
+        const auto deadline = Clock::now() + timeout_;
+        if (!wire::sendFrame(fd_, Op::Hello, 1, hello))
+            why = "it did not take the greeting within " + milliseconds(timeout_);
+        else if (!readableBy(fd_, deadline) || !wire::readFrame(fd_, header, payload, &pageDescriptor))
+            why = "it did not greet within " + milliseconds(timeout_);
+        else if (static_cast<Op>(header.op) == Op::Refused)
+            why = "it refused this client: " + wire::readRefusal(payload);
+        else if (static_cast<Op>(header.op) != Op::Reply || header.id != 1 || pageDescriptor < 0)
+            why = "its greeting was not a broker's";
+        else if ((page_ = mapSessionPage(pageDescriptor)) == nullptr)
+            why = "its session page cannot be mapped";
+        if (pageDescriptor >= 0)
+            ::close(pageDescriptor);
+        if (page_ == nullptr) {
             ::close(fd_);
-            throw std::runtime_error("the broker at " + path + " did not greet");
+            throw std::runtime_error("the broker at " + path + " cannot be joined: " + why);
         }
-        ::close(pageDescriptor);
+        heard();
         // Only a member is sent frames it did not ask for; a driver reads its replies itself,
         // which saves a thread hand-off on every call.
         inlineReplies_ = role == Role::Driver;
@@ -52,6 +127,7 @@ public:
         if (receiver_.joinable())
             receiver_.join();
         ::close(fd_);
+        releaseSessionPage(page_, -1);
     }
 
     const SessionPage& page() const { return *page_; }
@@ -62,55 +138,47 @@ public:
         ThreadQueue* queue = currentThreadQueue(true);
         if (queue->hasChannel())
             return;
-        const int fd = connectTo(path_);
+        std::string why;
+        const int fd = connectTo(path_, timeout_, why);
         if (fd < 0)
             return; // calls keep coming through the process's connection
         wire::Writer hello;
         hello.put(static_cast<std::uint8_t>(3)).put(static_cast<DWORD>(::getpid())).put(GetCurrentThreadId());
         wire::Header header{};
         std::vector<std::uint8_t> payload;
-        if (!wire::sendFrame(fd, Op::Hello, 1, hello) || !wire::readFrame(fd, header, payload)) {
+        if (!wire::sendFrame(fd, Op::Hello, 1, hello) || !readableBy(fd, Clock::now() + timeout_) ||
+            !wire::readFrame(fd, header, payload) || static_cast<Op>(header.op) != Op::Reply) {
             ::close(fd);
             return;
         }
         queue->attachChannel(fd);
     }
 
-    // Sends a request and waits for its reply; false (with an empty reply) once the broker is gone.
+    // Sends a request and waits for its reply. When the connection fails (the broker has gone,
+    // refused the request, or stopped answering), every call from then on fails: a driver's
+    // throws std::runtime_error with the reason, a member's returns false with an empty reply
+    // (the reason goes to standard error once).
     bool call(Op op, const wire::Writer& request, std::vector<std::uint8_t>& reply)
     {
-        if (inlineReplies_) {
-            std::lock_guard lock(writeMutex_);
-            wire::Header header{};
-            const std::uint64_t id = nextId_++;
-            if (!wire::sendFrame(fd_, op, id, request) || !wire::readFrame(fd_, header, reply) || header.id != id) {
-                reply.clear();
-                return false;
-            }
+        const bool done = inlineReplies_ ? callInline(op, request, reply) : callThroughReceiver(op, request, reply);
+        if (done)
             return true;
-        }
-        Waiter waiter{nextId_++, &reply, false};
+        reply.clear();
+        std::string reason;
         {
             std::lock_guard lock(mutex_);
-            if (closed_) {
-                reply.clear();
-                return false;
-            }
-            waiters_.push_back(&waiter);
+            reason = failure_;
         }
-        post(op, request, waiter.id);
-        std::unique_lock lock(mutex_);
-        replied_.wait(lock, [&] { return waiter.done || closed_; });
-        std::erase(waiters_, &waiter);
-        if (!waiter.done)
-            reply.clear();
-        return waiter.done;
+        if (role_ == Role::Driver)
+            throw std::runtime_error(reason);
+        return false;
     }
 
     void post(Op op, const wire::Writer& request, std::uint64_t id = 0)
     {
         std::lock_guard lock(writeMutex_);
-        wire::sendFrame(fd_, op, id, request);
+        if (!wire::sendFrame(fd_, op, id, request) && !failed())
+            failWith("the broker at " + path_ + " did not take a request within " + milliseconds(timeout_));
     }
 
 private:
@@ -120,11 +188,130 @@ private:
         bool done;
     };
 
+    // The connection has failed for this reason (the first one stays); nothing more goes over it.
+    // A member says so on standard error, unless the broker simply went away.
+    void failWith(const std::string& reason, bool quiet = false)
+    {
+        bool first = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (failure_.empty()) {
+                failure_ = reason;
+                first = true;
+            }
+            closed_ = true;
+            replied_.notify_all();
+        }
+        ::shutdown(fd_, SHUT_RDWR);
+        if (first && !quiet && role_ == Role::Member)
+            std::fprintf(stderr, "vorna-sim: %s; this process has left the session\n", reason.c_str());
+    }
+
+    bool failed()
+    {
+        std::lock_guard lock(mutex_);
+        return closed_;
+    }
+
+    void heard() { lastHeard_.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed); }
+    Clock::time_point lastHeard() const { return Clock::time_point(Clock::duration(lastHeard_.load(std::memory_order_relaxed))); }
+
+    std::string silence() const { return "the broker at " + path_ + " did not answer within " + milliseconds(timeout_); }
+
+    // A driver: the reply is read on this thread. A broker that is slow to reply (a wait for
+    // input behind slow hooks) is asked whether it still answers; one that answers nothing, not
+    // even that, for the time-out has failed.
+    bool callInline(Op op, const wire::Writer& request, std::vector<std::uint8_t>& reply)
+    {
+        std::lock_guard lock(writeMutex_);
+        if (failed())
+            return false;
+        const std::uint64_t id = nextId_++;
+        if (!wire::sendFrame(fd_, op, id, request)) {
+            failWith("the broker at " + path_ + " did not take a request within " + milliseconds(timeout_));
+            return false;
+        }
+        auto since = Clock::now();
+        bool asked = false;
+        wire::Header header{};
+        for (;;) {
+            if (!readableBy(fd_, since + (asked ? timeout_ : timeout_ / 2))) {
+                if (asked) {
+                    failWith(silence());
+                    return false;
+                }
+                if (!wire::sendFrame(fd_, Op::Ping, nextId_++, wire::Writer())) {
+                    failWith(silence());
+                    return false;
+                }
+                asked = true;
+                continue;
+            }
+            if (!wire::readFrame(fd_, header, reply)) {
+                failWith("the broker at " + path_ + " closed the connection");
+                return false;
+            }
+            since = Clock::now();
+            asked = false;
+            if (static_cast<Op>(header.op) == Op::Refused) {
+                failWith("the broker at " + path_ + " refused a request: " + wire::readRefusal(reply));
+                return false;
+            }
+            if (static_cast<Op>(header.op) == Op::Reply && header.id == id)
+                return true;
+            // An answer to a ping: the broker is alive, and the reply is still to come.
+        }
+    }
+
+    // A member: its receiver thread reads every frame and hands replies over.
+    bool callThroughReceiver(Op op, const wire::Writer& request, std::vector<std::uint8_t>& reply)
+    {
+        Waiter waiter{nextId_++, &reply, false};
+        {
+            std::lock_guard lock(mutex_);
+            if (closed_)
+                return false;
+            waiters_.push_back(&waiter);
+        }
+        post(op, request, waiter.id);
+        std::unique_lock lock(mutex_);
+        auto since = Clock::now();
+        bool asked = false;
+        for (;;) {
+            if (replied_.wait_until(lock, since + (asked ? timeout_ : timeout_ / 2), [&] { return waiter.done || closed_; }))
+                break;
+            if (lastHeard() > since) {
+                since = lastHeard(); // the broker has said something since: it still answers
+                asked = false;
+                continue;
+            }
+            if (asked) {
+                lock.unlock();
+                failWith(silence());
+                lock.lock();
+                break;
+            }
+            lock.unlock();
+            post(Op::Ping, wire::Writer(), nextId_++);
+            lock.lock();
+            asked = true;
+        }
+        std::erase(waiters_, &waiter);
+        return waiter.done;
+    }
+
     void receive()
     {
         wire::Header header{};
         std::vector<std::uint8_t> payload;
-        while (wire::readFrame(fd_, header, payload)) {
+        std::string reason;
+        for (;;) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, -1) < 0 && errno != EINTR)
+                break;
+            if (!wire::readFrame(fd_, header, payload))
+                break;
+            heard();
             wire::Reader in(payload.data(), payload.size());
             switch (static_cast<Op>(header.op)) {
             case Op::Reply: {
@@ -133,10 +320,13 @@ private:
                 if (it != waiters_.end()) {
                     (*it)->reply->swap(payload);
                     (*it)->done = true;
-                    replied_.notify_all();
                 }
+                replied_.notify_all(); // also a sign of life to callers still waiting
                 break;
             }
+            case Op::Refused:
+                reason = "the broker at " + path_ + " refused a request: " + wire::readRefusal(payload);
+                break;
             case Op::HookCall: {
                 const auto call = in.get<HookCall>();
                 if (const auto queue = findThreadQueue(call.threadId))
@@ -163,28 +353,16 @@ private:
                 break;
             }
         }
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-        replied_.notify_all();
-    }
-
-    static int connectTo(const std::string& path)
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (path.empty() || path.size() >= sizeof address.sun_path)
-            return -1;
-        path.copy(address.sun_path, path.size());
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            ::close(fd);
-            return -1;
-        }
-        return fd;
+        if (reason.empty())
+            failWith("the broker at " + path_ + " closed the connection", true);
+        else
+            failWith(reason);
     }
 
     HookAnswerPort& port_;
     const std::string path_;
+    const Role role_;
+    const std::chrono::milliseconds timeout_;
     int fd_ = -1;
     const SessionPage* page_ = nullptr;
     std::mutex writeMutex_;
@@ -192,8 +370,10 @@ private:
     std::condition_variable replied_;
     std::vector<Waiter*> waiters_;
     bool closed_ = false;
+    std::string failure_; // why the connection failed, once it has
     bool inlineReplies_ = false;
     std::atomic<std::uint64_t> nextId_{2};
+    std::atomic<Clock::rep> lastHeard_{0};
     std::thread receiver_;
 };
 
@@ -214,8 +394,20 @@ Buffers& buffers()
 
 } // namespace
 
-BrokerClient::BrokerClient(const std::string& socketPath, Role role)
-    : connection_(std::make_unique<Connection>(socketPath, role, *this))
+std::chrono::milliseconds BrokerClient::defaultTimeout()
+{
+    if (const char* text = std::getenv("VORNA_SIM_TIMEOUT_MS")) {
+        char* end = nullptr;
+        errno = 0;
+        const long long value = std::strtoll(text, &end, 10);
+        if (*text != 0 && *end == 0 && errno == 0 && value > 0 && value <= 86'400'000)
+            return std::chrono::milliseconds(value);
+    }
+    return std::chrono::milliseconds(10'000);
+}
+
+BrokerClient::BrokerClient(const std::string& socketPath, Role role, std::chrono::milliseconds timeout)
+    : connection_(std::make_unique<Connection>(socketPath, role, timeout, *this))
 {
 }
 

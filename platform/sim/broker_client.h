@@ -5,6 +5,7 @@
 
 #include "platform/sim/session_api.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -14,8 +15,16 @@ class BrokerClient final : public SessionApi {
 public:
     enum class Role : std::uint8_t { Member = 1, Driver = 2 };
 
-    // Throws std::runtime_error when the broker cannot be reached.
-    BrokerClient(const std::string& socketPath, Role role);
+    // How long the broker may stay silent: connecting and greeting, and each reply (a broker that
+    // is slow to reply but answers a ping in time is waited for). VORNA_SIM_TIMEOUT_MS when it
+    // holds a number of milliseconds (1 to a day), else 10 s.
+    static std::chrono::milliseconds defaultTimeout();
+
+    // Throws std::runtime_error when the broker cannot be reached or does not greet in time.
+    // A driver's calls throw std::runtime_error, with the reason, once the connection has failed
+    // (the broker has gone, refused a request, or not answered in time); a member's calls fail
+    // as their Win32 functions do, and the reason goes to standard error once.
+    BrokerClient(const std::string& socketPath, Role role, std::chrono::milliseconds timeout = defaultTimeout());
     ~BrokerClient() override;
 
     const SessionPage& page() override;

@@ -66,8 +66,10 @@ bool usKeyFor(wchar_t c, WORD& virtualKey, bool& shift)
 
 Driver::Driver() : session_(&processSession()) {}
 
-Driver::Driver(const std::string& socketPath)
-    : client_(std::make_unique<BrokerClient>(socketPath, BrokerClient::Role::Driver)), session_(client_.get())
+Driver::Driver(const std::string& socketPath) : Driver(socketPath, BrokerClient::defaultTimeout()) {}
+
+Driver::Driver(const std::string& socketPath, std::chrono::milliseconds timeout)
+    : client_(std::make_unique<BrokerClient>(socketPath, BrokerClient::Role::Driver, timeout)), session_(client_.get())
 {
 }
 

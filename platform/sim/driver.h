@@ -6,6 +6,7 @@
 #include "platform/sim/desktop_client.h"
 #include "platform/sim/session_api.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,8 +20,11 @@ class Driver {
 public:
     // This process's own session (a broker's when VORNA_SIM_SESSION is set).
     Driver();
-    // The broker listening on this socket; throws std::runtime_error when it cannot be reached.
+    // The broker listening on this socket; throws std::runtime_error when it cannot be reached
+    // or does not greet within the time-out (BrokerClient::defaultTimeout() unless given). Once
+    // connected, a call whose reply does not come in time (see BrokerClient) throws it too.
     explicit Driver(const std::string& socketPath);
+    Driver(const std::string& socketPath, std::chrono::milliseconds timeout);
     ~Driver();
     Driver(const Driver&) = delete;
     Driver& operator=(const Driver&) = delete;

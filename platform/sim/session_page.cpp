@@ -1,8 +1,11 @@
 #include "platform/sim/session_page.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <sys/mman.h>
+#include <stdexcept>
+#include <string>
 #include <unistd.h>
 
 namespace vorna::sim {
@@ -52,17 +55,29 @@ SessionPage* createSessionPage(int& descriptor)
 {
     descriptor = memfd_create("vorna-sim-session", MFD_CLOEXEC);
     if (descriptor < 0)
-        throw std::bad_alloc();
-    if (ftruncate(descriptor, sizeof(SessionPage)) != 0)
-        throw std::bad_alloc();
-    void* memory = mmap(nullptr, sizeof(SessionPage), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-    if (memory == MAP_FAILED)
-        throw std::bad_alloc();
+        throw std::runtime_error(std::string("cannot create the session page: ") + std::strerror(errno));
+    void* memory = MAP_FAILED;
+    if (ftruncate(descriptor, sizeof(SessionPage)) == 0)
+        memory = mmap(nullptr, sizeof(SessionPage), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+    if (memory == MAP_FAILED) {
+        const int error = errno;
+        ::close(descriptor);
+        descriptor = -1;
+        throw std::runtime_error(std::string("cannot map the session page: ") + std::strerror(error));
+    }
     auto* page = new (memory) SessionPage; // the mapping is zero: every atomic starts at 0
     page->hookTimeoutMs.store(300);
     page->writeScreen(ScreenState{});
     page->writeCursor({960, 540});
     return page;
+}
+
+void releaseSessionPage(const SessionPage* page, int descriptor)
+{
+    if (page != nullptr)
+        munmap(const_cast<SessionPage*>(page), sizeof(SessionPage));
+    if (descriptor >= 0)
+        ::close(descriptor);
 }
 
 const SessionPage* mapSessionPage(int descriptor)

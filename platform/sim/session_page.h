@@ -32,8 +32,11 @@ static_assert(sizeof(ScreenState) % sizeof(std::int32_t) == 0);
 static_assert(std::atomic<std::uint64_t>::is_always_lock_free && std::atomic<std::int64_t>::is_always_lock_free);
 
 // Maps a fresh page (zeroed, defaults set) on a new memfd; the descriptor is kept for sharing.
+// Throws std::runtime_error (with nothing left open) when it cannot.
 SessionPage* createSessionPage(int& descriptor);
 // Maps a broker's page read-only.
 const SessionPage* mapSessionPage(int descriptor);
+// Unmaps a page and closes its descriptor (either may be absent: nullptr, -1).
+void releaseSessionPage(const SessionPage* page, int descriptor);
 
 } // namespace vorna::sim

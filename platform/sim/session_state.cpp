@@ -1,5 +1,7 @@
 #include "platform/sim/session_state.h"
 
+#include "platform/sim/session_limits.h"
+
 #include "platform/sim/win32_message.h"
 #include "platform/sim/win32_notice.h"
 #include "platform/sim/win32_errors.h"
@@ -57,6 +59,8 @@ SessionState::~SessionState()
     answered_.notify_all();
     if (streamStarted_)
         idle_.wait(lock, [&] { return streamExited_; });
+    lock.unlock();
+    releaseSessionPage(page_, pageDescriptor_);
 }
 
 DWORD SessionState::tick() const
@@ -528,7 +532,14 @@ void SessionState::setHookTimeout(DWORD milliseconds)
 
 void SessionState::stepClock(std::int64_t milliseconds)
 {
-    page_->clockOffsetNs.fetch_add(milliseconds * 1'000'000);
+    // Forward only, and never past limits::maxClockOffsetMs in all: the offset in nanoseconds
+    // (and the monotonic time added to it) must not overflow. A broker refuses such steps; here,
+    // in-process, a step back does nothing and a step too far stops at the limit.
+    constexpr std::int64_t maxNs = limits::maxClockOffsetMs * 1'000'000;
+    const std::int64_t stepMs = std::clamp<std::int64_t>(milliseconds, 0, limits::maxClockOffsetMs);
+    std::int64_t offset = page_->clockOffsetNs.load();
+    while (!page_->clockOffsetNs.compare_exchange_weak(offset, std::min(maxNs, offset + stepMs * 1'000'000))) {
+    }
 }
 
 void SessionState::setFailure(FailPoint point, const Failure& failure)

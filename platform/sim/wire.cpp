@@ -1,6 +1,8 @@
 #include "platform/sim/wire.h"
 
 #include <cerrno>
+#include <iterator>
+#include <string>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -84,12 +86,59 @@ bool readExactly(int socket, void* buffer, std::size_t size, int* receivedDescri
 
 } // namespace
 
-bool readFrame(int socket, Header& header, std::vector<std::uint8_t>& payload, int* receivedDescriptor)
+bool readFrame(int socket, Header& header, std::vector<std::uint8_t>& payload, int* receivedDescriptor, std::string* refusal)
 {
-    if (!readExactly(socket, &header, sizeof header, receivedDescriptor) || header.size > maxPayload)
+    if (!readExactly(socket, &header, sizeof header, receivedDescriptor))
         return false;
+    if (header.size > maxPayload || header.reserved != 0) {
+        if (refusal != nullptr) {
+            *refusal = header.size > maxPayload ? "a frame of " + std::to_string(header.size) + " bytes is over the limit of " +
+                                                      std::to_string(maxPayload) + " bytes"
+                                                : "the header's reserved field is " + std::to_string(header.reserved) + ", not 0";
+        }
+        return false;
+    }
     payload.resize(header.size);
     return header.size == 0 || readExactly(socket, payload.data(), header.size, nullptr);
+}
+
+bool sendRefusal(int socket, std::uint64_t id, std::string_view reason)
+{
+    Writer w;
+    w.put(std::wstring(reason.begin(), reason.end())); // the reasons are plain ASCII
+    return sendFrame(socket, Op::Refused, id, w);
+}
+
+std::string readRefusal(const std::vector<std::uint8_t>& payload)
+{
+    Reader in(payload.data(), payload.size());
+    const std::wstring text = in.getString();
+    std::string reason;
+    for (const wchar_t c : text)
+        reason += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    return in.ok() && !reason.empty() ? reason : "no reason given";
+}
+
+std::string opName(std::uint16_t op)
+{
+    static constexpr const char* names[] = {
+        nullptr,         "Hello",         "Reply",        "SendInput",       "InstallHook",
+        "RemoveHook",    "HookAnswer",    "RegisterWindow", "UnregisterWindow", "FindWindow",
+        "RegisterRawInput", "RawInputDevices", "SetSessionNotification", "FindProcess", "Inject",
+        "WaitIdle",      "SetScreen",     "SetCursor",    "SetToggle",       "AddWindow",
+        "RemoveWindow",  "SetForeground", "Windows",      "AddProcess",      "ReadSink",
+        "Hooks",         "Notify",        "AddRawDevice", "RemoveRawDevice", "SetHookTimeout",
+        "StepClock",     "SetFailure",    "Reset",        "HookCall",        "CancelHookCall",
+        "WindowMessage",
+    };
+    static_assert(std::size(names) == std::size_t(Op::WindowMessage) + 1);
+    if (op == static_cast<std::uint16_t>(Op::Refused))
+        return "Refused";
+    if (op == static_cast<std::uint16_t>(Op::Ping))
+        return "Ping";
+    if (op < std::size(names) && names[op] != nullptr)
+        return names[op];
+    return "op " + std::to_string(op);
 }
 
 } // namespace vorna::sim::wire

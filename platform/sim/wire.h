@@ -5,13 +5,21 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
 namespace vorna::sim::wire {
 
 enum class Op : std::uint16_t {
-    Hello = 1, // role u8, process id u32; the reply carries the session page's descriptor
+    // From the broker: the peer broke the protocol; the payload is the reason (a string) and the
+    // connection closes after it. Kept apart from the numbering below.
+    Refused = 0xFFFF,
+    // A client that has waited long for a reply asks whether the broker still answers: an empty
+    // reply. Also kept apart.
+    Ping = 0xFFFE,
+    Hello = 1, // role u8 (1 member, 2 driver, 3 hook channel), process id u32, for a channel its
+               // thread id u32; the reply carries the session page's descriptor. First and once.
     Reply,
     // A member's calls.
     SendInput,
@@ -66,6 +74,9 @@ static_assert(sizeof(Header) == 16);
 
 constexpr std::uint32_t maxPayload = 16u << 20;
 
+// The operation's name for messages ("op 999" when it has none).
+std::string opName(std::uint16_t op);
+
 class Writer {
 public:
     void clear() { bytes_.clear(); }
@@ -105,28 +116,59 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
+// Reads a payload. Every value is checked before use: a short payload, a count larger than the
+// bytes left, a bool byte other than 0 or 1, and whatever a record's reader refuses (fail) make
+// ok() false, and error() says why (the first reason found). A request's handler reads all its
+// fields, then calls finish() before it acts on them.
 class Reader {
 public:
     Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool ok() const { return ok_; }
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    void fail(std::string_view reason)
+    {
+        if (error_.empty())
+            error_ = reason;
+    }
+    // Fails when bytes are left over: a frame is exactly its fields.
+    bool finish()
+    {
+        if (ok() && at_ != size_)
+            fail(std::to_string(size_ - at_) + " byte(s) after the last field");
+        return ok();
+    }
     template <typename T>
     T get()
     {
         static_assert(std::is_trivially_copyable_v<T>);
         T value{};
+        if (!ok())
+            return value;
         if (size_ - at_ < sizeof(T)) {
-            ok_ = false;
+            fail("the payload ends inside a field");
             return value;
         }
-        std::memcpy(&value, data_ + at_, sizeof(T));
+        if constexpr (std::is_same_v<T, bool>) {
+            // Any other byte would be undefined behaviour once read as a bool.
+            const std::uint8_t byte = data_[at_];
+            if (byte > 1) {
+                fail("a bool byte is " + std::to_string(byte) + ", not 0 or 1");
+                return value;
+            }
+            value = byte != 0;
+        } else {
+            std::memcpy(&value, data_ + at_, sizeof(T));
+        }
         at_ += sizeof(T);
         return value;
     }
     std::wstring getString()
     {
         const auto count = get<std::uint32_t>();
-        if (!ok_ || (size_ - at_) / sizeof(wchar_t) < count) {
-            ok_ = false;
+        if (!ok())
+            return {};
+        if ((size_ - at_) / sizeof(wchar_t) < count) {
+            fail("a string of " + std::to_string(count) + " characters is longer than the payload left");
             return {};
         }
         std::wstring text(count, L'\0');
@@ -137,10 +179,13 @@ public:
     template <typename T>
     std::vector<T> getVector()
     {
+        static_assert(!std::is_same_v<T, bool>);
         const auto count = get<std::uint32_t>();
         std::vector<T> values;
-        if (!ok_ || (size_ - at_) / sizeof(T) < count) {
-            ok_ = false;
+        if (!ok())
+            return values;
+        if ((size_ - at_) / sizeof(T) < count) {
+            fail("a count of " + std::to_string(count) + " is more than the payload holds");
             return values;
         }
         values.reserve(count);
@@ -153,11 +198,18 @@ private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t at_ = 0;
-    bool ok_ = true;
+    std::string error_;
 };
 
-// Whole frames; false when the peer has gone. A descriptor may travel with a frame.
+// Whole frames; false when the peer has gone (or, for a socket with a receive or send time-out,
+// has stalled inside a frame). A descriptor may travel with a frame. readFrame also refuses a
+// header that announces more than maxPayload or has its reserved field set: then it returns
+// false with the reason in refusal, having read only the header.
 bool sendFrame(int socket, Op op, std::uint64_t id, const Writer& payload, int passDescriptor = -1);
-bool readFrame(int socket, Header& header, std::vector<std::uint8_t>& payload, int* receivedDescriptor = nullptr);
+bool readFrame(int socket, Header& header, std::vector<std::uint8_t>& payload, int* receivedDescriptor = nullptr,
+               std::string* refusal = nullptr);
+// A Refused frame with its reason; the peer is sent nothing after it.
+bool sendRefusal(int socket, std::uint64_t id, std::string_view reason);
+std::string readRefusal(const std::vector<std::uint8_t>& payload);
 
 } // namespace vorna::sim::wire

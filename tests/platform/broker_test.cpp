@@ -129,6 +129,22 @@ TEST_F(BrokeredSession, AHungHookOwnerIsSkippedAfterTheTimeOutAndRemoved)
     CloseHandle(hung);
 }
 
+// A reply that takes longer than the driver's time-out is waited for while the broker still
+// answers: here a hung hook holds the key press for the session's hook time-out.
+TEST_F(BrokeredSession, AReplySlowerThanTheTimeOutIsWaitedForWhileTheBrokerAnswers)
+{
+    driver->session().setHookTimeout(1500);
+    const HANDLE hung = startRecorder(L"hook-and-hang");
+    Driver impatient(socket, std::chrono::milliseconds(400));
+    const auto start = Clock::now();
+    EXPECT_TRUE(impatient.keyDown('H'));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(impatient.session().hooks().empty());
+    TerminateProcess(hung, 1);
+    waitForExit(hung);
+    CloseHandle(hung);
+}
+
 TEST_F(BrokeredSession, DriversShareTheSessionStateAndClock)
 {
     Driver second(socket);

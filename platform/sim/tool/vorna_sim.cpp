@@ -1,13 +1,19 @@
 // vorna-sim: serves a simulated Windows session to the processes that share it, and drives it
 // as a person at the machine would.
 #include "platform/sim/broker.h"
+#include "platform/sim/broker_client.h"
 #include "platform/sim/driver.h"
 #include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/session_limits.h"
 #include "platform/sim/text.h"
 #include "platform/sim/tool/desktop_commands.h"
 #include "platform/sim/win32_api.h"
 
+#include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,10 +33,14 @@ constexpr const char* helpText = R"(vorna-sim - the simulated Windows session of
 Usage:
   vorna-sim serve SOCKET            Hold a session and serve it on SOCKET until interrupted.
                                     Programs started with VORNA_SIM_SESSION=SOCKET join it,
-                                    and so do the programs they start.
-  vorna-sim [--socket SOCKET] COMMAND [ARGUMENTS]
+                                    and so do the programs they start. A client that breaks
+                                    the protocol is told why and let go, and the reason is
+                                    printed on standard error; the others go on.
+  vorna-sim [--socket SOCKET] [--timeout MS] COMMAND [ARGUMENTS]
                                     Drive the session served on SOCKET (default: the socket
-                                    named by VORNA_SIM_SESSION).
+                                    named by VORNA_SIM_SESSION). A broker that stays silent
+                                    for MS milliseconds (default: VORNA_SIM_TIMEOUT_MS, else
+                                    10000) while connecting or replying is an error (exit 1).
 
 Physical input (each waits until the hooks have decided and prints "passed" or "swallowed"):
   press KEY...                      press keys and keep them down (again: auto-repeat)
@@ -42,7 +52,8 @@ Physical input (each waits until the hooks have decided and prints "passed" or "
   button-down BUTTON | button-up BUTTON
   move DX DY                        move the mouse by DX, DY pixels
   move-to X Y                       move the mouse to a point
-  scroll DELTA | hscroll DELTA      turn the wheel (120 is one notch; up and right positive)
+  scroll DELTA | hscroll DELTA      turn the wheel (120 is one notch; up and right positive;
+                                    -32768 to 32767)
 
 Reading the session:
   sink [--keep]                     what reached the system since the last read, oldest first
@@ -53,7 +64,8 @@ Reading the session:
   devices                           raw-input devices
 
 Changing the session:
-  monitors L,T,R,B [L,T,R,B...] [--primary N]   replace the monitors (negative origins allowed)
+  monitors L,T,R,B [L,T,R,B...] [--primary N]   replace the monitors (1 to 16; negative
+                                    origins allowed; edges within 16777216 of 0)
   clip L,T,R,B | clip none          clip the cursor, or free it
   toggle KEY on|off                 set a lock key's state (capslock, numlock, scrolllock)
   add-window PID TID TITLE [CLASS]  add a window of another program; prints its handle
@@ -67,8 +79,10 @@ Changing the session:
   add-device mouse|keyboard|hid NAME [BUTTONS | VENDOR PRODUCT]
   remove-device HANDLE              (both tell windows registered for device notices)
   hook-timeout MS                   how long a hook may take before it is skipped and removed
+                                    (0 to 4294967295)
   clock MS                          step the session clock (GetTickCount64, the performance
-                                    counter) forward by MS milliseconds
+                                    counter) forward by MS milliseconds (0 to 4398046511104,
+                                    the session's whole offset included)
   fail POINT ERROR [COUNT [ACCEPT]] make the next COUNT calls fail with ERROR (COUNT -1: until
                                     cleared with "fail POINT 0 0"); ACCEPT: events SendInput takes
                                     first. POINT: send-input, set-hook, register-raw-input,
@@ -80,9 +94,62 @@ Changing the session:
 Keys: letters and digits, f1-f24, esc, tab, enter, numpad-enter, space, backspace, shift,
 lshift, rshift, ctrl, lctrl, rctrl, alt, lalt, ralt, lwin, rwin, apps, capslock, numlock,
 scrolllock, pause, printscreen, insert, delete, home, end, pageup, pagedown, left, right, up,
-down, numpad0-numpad9, multiply, add, subtract, decimal, divide, or a virtual-key code as vk:NN.
-Keypad keys follow Num Lock as on Windows. Buttons: left, right, middle, x1, x2.
+down, numpad0-numpad9, multiply, add, subtract, decimal, divide, or a virtual-key code as vk:NN
+(1-255, decimal or 0x hex). Keypad keys follow Num Lock as on Windows. Buttons: left, right,
+middle, x1, x2. Numbers are decimal or 0x hex; a value out of range is refused (exit 2).
 )";
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A whole number in [min, max], decimal or 0x hex, with nothing around it; anything else is a
+// usage error that names the argument and its range.
+std::int64_t integer(const std::string& text, const std::string& what, std::int64_t min, std::int64_t max)
+{
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::size_t sign = negative ? 1 : 0;
+    const bool hexadecimal = text.size() > sign + 2 && text[sign] == '0' && (text[sign + 1] == 'x' || text[sign + 1] == 'X');
+    const std::size_t first = sign + (hexadecimal ? 2 : 0);
+    bool valid = text.size() > first;
+    for (std::size_t i = first; valid && i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        valid = hexadecimal ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+    }
+    if (!valid)
+        throw UsageError(what + " is not a number: " + text);
+    errno = 0;
+    const unsigned long long magnitude = std::strtoull(text.c_str() + first, nullptr, hexadecimal ? 16 : 10);
+    constexpr unsigned long long largest = 0x7FFF'FFFF'FFFF'FFFFull;
+    const bool fits = errno == 0 && magnitude <= largest + (negative ? 1 : 0);
+    std::int64_t value = 0;
+    if (fits)
+        value = !negative ? static_cast<std::int64_t>(magnitude)
+                          : magnitude > largest ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+    if (!fits || value < min || value > max)
+        throw UsageError(what + " must be " + std::to_string(min) + " to " + std::to_string(max) + ": " + text);
+    return value;
+}
+
+// A handle (window, device): 1 to 2^64-1, decimal or 0x hex as the session prints them.
+std::uint64_t handle(const std::string& text, const std::string& what)
+{
+    const bool hexadecimal = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    bool valid = text.size() > (hexadecimal ? 2u : 0u);
+    for (std::size_t i = hexadecimal ? 2 : 0; valid && i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        valid = hexadecimal ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+    }
+    errno = 0;
+    const unsigned long long value = valid ? std::strtoull(text.c_str(), nullptr, hexadecimal ? 16 : 10) : 0;
+    if (!valid || errno != 0 || value == 0)
+        throw UsageError(what + " is not a handle (1 to 2^64-1, as printed): " + text);
+    return value;
+}
+
+constexpr std::int64_t dwordMax = 0xFFFF'FFFF;
+
 
 std::optional<UINT> keyByName(std::string name)
 {
@@ -91,10 +158,11 @@ std::optional<UINT> keyByName(std::string name)
     if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
         return static_cast<UINT>(std::toupper(static_cast<unsigned char>(name[0])));
     if (name.rfind("vk:", 0) == 0)
-        return static_cast<UINT>(std::strtoul(name.c_str() + 3, nullptr, 0));
-    if (name.size() >= 2 && name[0] == 'f' && std::isdigit(static_cast<unsigned char>(name[1]))) {
-        const int n = std::atoi(name.c_str() + 1);
-        if (n >= 1 && n <= 24)
+        return static_cast<UINT>(integer(name.substr(3), "the virtual-key code of " + name, 1, 255));
+    if (name.size() >= 2 && name.size() <= 3 && name[0] == 'f' && std::isdigit(static_cast<unsigned char>(name[1])) &&
+        std::isdigit(static_cast<unsigned char>(name.back()))) {
+        const int n = std::stoi(name.substr(1));
+        if (n >= 1 && n <= 24 && name[1] != '0')
             return static_cast<UINT>(VK_F1 + n - 1);
     }
     if (name.rfind("numpad", 0) == 0 && name.size() == 7 && std::isdigit(static_cast<unsigned char>(name[6])))
@@ -126,28 +194,23 @@ std::optional<UINT> buttonByName(const std::string& name)
     return it->second;
 }
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-long number(const std::string& text)
-{
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text.c_str(), &end, 0);
-    if (text.empty() || *end != 0 || errno != 0)
-        throw UsageError("not a number: " + text);
-    return value;
-}
-
 RECT rectangle(const std::string& text)
 {
-    RECT r{};
-    char extra = 0;
-    if (std::sscanf(text.c_str(), "%d,%d,%d,%d%c", &r.left, &r.top, &r.right, &r.bottom, &extra) != 4 || r.right <= r.left ||
-        r.bottom <= r.top)
+    std::vector<std::string> parts(1);
+    for (const char c : text) {
+        if (c == ',')
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    if (parts.size() != 4)
         throw UsageError("not a rectangle L,T,R,B: " + text);
+    LONG edges[4];
+    for (int i = 0; i < 4; ++i)
+        edges[i] = static_cast<LONG>(integer(parts[i], "an edge of " + text, -limits::maxCoordinate, limits::maxCoordinate));
+    const RECT r{edges[0], edges[1], edges[2], edges[3]};
+    if (const char* why = limits::checkRect(r))
+        throw UsageError("not a rectangle L,T,R,B: " + text + " (" + why + ")");
     return r;
 }
 
@@ -241,9 +304,15 @@ WPARAM noticeCode(const std::string& kind, const std::string& name)
 int drive(Driver& driver, const std::string& command, const std::vector<std::string>& args)
 {
     SessionApi& s = driver.session();
-    const auto need = [&](std::size_t count) {
+    const auto need = [&](std::size_t count, std::size_t most = 0) {
+        most = std::max(most, count);
         if (args.size() < count)
             throw UsageError(command + " needs " + std::to_string(count) + " argument(s)");
+        if (args.size() > most)
+            throw UsageError(command + " takes at most " + std::to_string(most) + " argument(s)");
+    };
+    const auto coordinate = [&](const std::string& text, const char* what) {
+        return static_cast<LONG>(integer(text, command + " " + what, INT32_MIN, INT32_MAX));
     };
     const auto mouse = [&](PhysicalEvent::Type type, LONG x, LONG y, UINT button = 0) {
         PhysicalEvent e;
@@ -272,10 +341,11 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
         }
         printOutcomes(driver.send(events));
     } else if (command == "type") {
-        need(1);
+        need(1, 1);
         if (!driver.type(fromUtf8(args[0])))
             throw UsageError("the text has a character the US layout cannot type");
     } else if (command == "click" || command == "button-down" || command == "button-up") {
+        need(command == "click" ? 0 : 1, 1);
         const auto button = buttonByName(args.empty() ? "left" : args[0]);
         if (!button)
             throw UsageError("unknown button: " + args[0]);
@@ -286,15 +356,19 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
             events.push_back(mouse(PhysicalEvent::Type::ButtonUp, 0, 0, *button));
         printOutcomes(driver.send(events));
     } else if (command == "move" || command == "move-to") {
-        need(2);
+        need(2, 2);
         printOutcomes(driver.send({mouse(command == "move" ? PhysicalEvent::Type::MoveBy : PhysicalEvent::Type::MoveTo,
-                                         number(args[0]), number(args[1]))}));
+                                         coordinate(args[0], "x"), coordinate(args[1], "y"))}));
     } else if (command == "scroll" || command == "hscroll") {
-        need(1);
+        need(1, 1);
+        const auto delta = integer(args[0], command + " delta", limits::minWheelDelta, limits::maxWheelDelta);
         printOutcomes(driver.send({mouse(command == "scroll" ? PhysicalEvent::Type::Wheel : PhysicalEvent::Type::HWheel,
-                                         number(args[0]), 0)}));
+                                         static_cast<LONG>(delta), 0)}));
     } else if (command == "sink") {
-        const bool keep = !args.empty() && args[0] == "--keep";
+        need(0, 1);
+        if (!args.empty() && args[0] != "--keep")
+            throw UsageError("sink takes only --keep");
+        const bool keep = !args.empty();
         for (const SinkEvent& e : s.readSink(!keep)) {
             if (e.kind == HookKind::Keyboard)
                 std::cout << messageName(e.message) << " vk=" << e.key.vkCode << " scan=" << hex(e.key.scanCode)
@@ -305,6 +379,7 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
                           << " extra=" << hex(e.mouse.dwExtraInfo) << '\n';
         }
     } else if (command == "keys") {
+        need(0);
         for (UINT vk = 1; vk < 256; ++vk) {
             const std::uint8_t state = s.page().keys[vk].load();
             const bool lock = vk == VK_CAPITAL || vk == VK_NUMLOCK || vk == VK_SCROLL;
@@ -312,6 +387,7 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
                 std::cout << "vk " << vk << ((state & 0x80) ? " down" : "") << ((lock && (state & 1)) ? " toggled" : "") << '\n';
         }
     } else if (command == "cursor") {
+        need(0);
         const POINT p = s.page().readCursor();
         const ScreenState screen = s.page().readScreen();
         const RECT clip = screen.effectiveClip();
@@ -323,10 +399,12 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
                       << (i == screen.primary ? " primary" : "") << '\n';
         }
     } else if (command == "hooks") {
+        need(0);
         for (const HookInfo& h : s.hooks())
             std::cout << hex(reinterpret_cast<std::uintptr_t>(h.hook)) << (h.kind == HookKind::Keyboard ? " keyboard" : " mouse")
                       << " pid " << h.processId << " thread " << h.threadId << '\n';
     } else if (command == "windows") {
+        need(0);
         const auto foreground = s.page().foreground.load();
         for (const WindowRecord& w : s.windows())
             std::cout << (reinterpret_cast<std::uintptr_t>(w.hwnd) == foreground ? "* " : "  ")
@@ -334,6 +412,7 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
                       << " class \"" << toUtf8(w.className) << "\" title \"" << toUtf8(w.title) << "\""
                       << (w.visible ? "" : " hidden") << '\n';
     } else if (command == "devices") {
+        need(0);
         std::vector<RawDevice> devices;
         s.rawInputDevices(FailPoint::Count, devices);
         static const char* kinds[] = {"mouse", "keyboard", "hid"};
@@ -343,56 +422,67 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
         ScreenState screen = s.page().readScreen();
         screen.monitorCount = 0;
         screen.primary = 0;
+        std::optional<std::string> primary;
         for (std::size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--primary" && i + 1 < args.size()) {
-                screen.primary = static_cast<std::int32_t>(number(args[++i]));
-            } else if (screen.monitorCount < ScreenState::maxMonitors) {
+            if (args[i] == "--primary") {
+                if (i + 1 == args.size() || primary)
+                    throw UsageError("--primary needs one monitor number, once");
+                primary = args[++i];
+            } else if (screen.monitorCount == ScreenState::maxMonitors) {
+                throw UsageError("monitors takes at most " + std::to_string(ScreenState::maxMonitors) + " rectangles");
+            } else {
                 screen.monitors[screen.monitorCount++] = rectangle(args[i]);
             }
         }
-        if (screen.monitorCount == 0 || screen.primary < 0 || screen.primary >= screen.monitorCount)
-            throw UsageError("monitors needs at least one rectangle and a primary among them");
+        if (screen.monitorCount == 0)
+            throw UsageError("monitors needs at least one rectangle");
+        if (primary)
+            screen.primary = static_cast<std::int32_t>(integer(*primary, "--primary", 0, screen.monitorCount - 1));
         s.setScreen(screen);
     } else if (command == "clip") {
-        need(1);
+        need(1, 1);
         ScreenState screen = s.page().readScreen();
         screen.clipped = args[0] != "none";
         if (screen.clipped)
             screen.clip = rectangle(args[0]);
         s.setScreen(screen);
     } else if (command == "toggle") {
-        need(2);
+        need(2, 2);
         const auto key = keyByName(args[0]);
-        if (!key || (args[1] != "on" && args[1] != "off"))
-            throw UsageError("toggle KEY on|off");
+        if (!key || *key > 255 || (args[1] != "on" && args[1] != "off"))
+            throw UsageError("toggle KEY on|off, with a key that has a virtual-key code");
         s.setToggle(*key, args[1] == "on");
     } else if (command == "add-window") {
-        need(3);
+        need(3, 4);
         WindowRecord w;
-        w.processId = static_cast<DWORD>(number(args[0]));
-        w.threadId = static_cast<DWORD>(number(args[1]));
+        w.processId = static_cast<DWORD>(integer(args[0], "add-window PID", 0, dwordMax));
+        w.threadId = static_cast<DWORD>(integer(args[1], "add-window TID", 0, dwordMax));
         w.title = fromUtf8(args[2]);
         w.className = args.size() > 3 ? fromUtf8(args[3]) : L"";
         w.visible = true;
         std::cout << hex(reinterpret_cast<std::uintptr_t>(s.addWindow(w))) << '\n';
     } else if (command == "remove-window") {
-        need(1);
-        s.removeWindow(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(number(args[0]))));
+        need(1, 1);
+        s.removeWindow(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle(args[0], "remove-window HWND"))));
     } else if (command == "foreground") {
-        need(1);
-        const HWND window = args[0] == "none" ? nullptr : reinterpret_cast<HWND>(static_cast<std::uintptr_t>(number(args[0])));
+        need(1, 1);
+        const HWND window =
+            args[0] == "none" ? nullptr : reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle(args[0], "foreground HWND")));
         if (!s.setForeground(window))
             throw UsageError("no such window: " + args[0]);
     } else if (command == "add-process") {
-        need(2);
+        need(2, 3);
         ProcessRecord p;
-        p.processId = static_cast<DWORD>(number(args[0]));
+        p.processId = static_cast<DWORD>(integer(args[0], "add-process PID", 0, dwordMax));
         p.imagePath = fromUtf8(args[1]);
-        p.accessDenied = args.size() > 2 && args[2] == "--denied";
+        if (args.size() > 2 && args[2] != "--denied")
+            throw UsageError("add-process takes only --denied after the image");
+        p.accessDenied = args.size() > 2;
         s.addProcess(p);
     } else if (command == "notice") {
-        need(1);
+        need(1, 2);
         if (args[0] == "end-session") {
+            need(1, 1);
             std::cout << s.notify(Notice::QueryEndSession, 0) << " window(s)\n";
         } else if (args[0] == "session" || args[0] == "power") {
             need(2);
@@ -402,39 +492,49 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
             throw UsageError("notice session|power|end-session");
         }
     } else if (command == "add-device") {
-        need(2);
         RawDevice d;
+        if (args.empty() || (args[0] != "mouse" && args[0] != "keyboard" && args[0] != "hid"))
+            throw UsageError("add-device mouse|keyboard|hid NAME [BUTTONS | VENDOR PRODUCT]");
         d.type = args[0] == "mouse" ? RIM_TYPEMOUSE : args[0] == "keyboard" ? RIM_TYPEKEYBOARD : RIM_TYPEHID;
+        need(2, d.type == RIM_TYPEMOUSE ? 3 : d.type == RIM_TYPEHID ? 4 : 2);
+        if (d.type == RIM_TYPEHID && args.size() == 3)
+            throw UsageError("add-device hid needs both VENDOR and PRODUCT, or neither");
         d.name = fromUtf8(args[1]);
         if (d.type == RIM_TYPEMOUSE)
-            d.buttons = args.size() > 2 ? static_cast<DWORD>(number(args[2])) : 5;
+            d.buttons = args.size() > 2 ? static_cast<DWORD>(integer(args[2], "add-device BUTTONS", 1, 32)) : 5;
         if (d.type == RIM_TYPEHID && args.size() > 3) {
-            d.vendorId = static_cast<DWORD>(number(args[2]));
-            d.productId = static_cast<DWORD>(number(args[3]));
+            d.vendorId = static_cast<DWORD>(integer(args[2], "add-device VENDOR", 0, 0xFFFF));
+            d.productId = static_cast<DWORD>(integer(args[3], "add-device PRODUCT", 0, 0xFFFF));
         }
         std::cout << hex(s.addRawDevice(d)) << '\n';
     } else if (command == "remove-device") {
-        need(1);
-        if (!s.removeRawDevice(static_cast<std::uint64_t>(number(args[0]))))
+        need(1, 1);
+        if (!s.removeRawDevice(handle(args[0], "remove-device HANDLE")))
             throw UsageError("no such device: " + args[0]);
     } else if (command == "hook-timeout") {
-        need(1);
-        s.setHookTimeout(static_cast<DWORD>(number(args[0])));
+        need(1, 1);
+        s.setHookTimeout(static_cast<DWORD>(integer(args[0], "hook-timeout MS", 0, dwordMax)));
     } else if (command == "clock") {
-        need(1);
-        s.stepClock(number(args[0]));
+        need(1, 1);
+        const auto step = integer(args[0], "clock MS", 0, limits::maxClockOffsetMs);
+        if (const char* why = limits::checkClockStep(step, s.page().clockOffsetNs.load()))
+            throw UsageError(std::string("clock MS: ") + why + ": " + args[0]);
+        s.stepClock(step);
     } else if (command == "fail") {
-        need(2);
+        need(2, 4);
+        const FailPoint point = failPoint(args[0]);
         Failure f;
-        f.error = static_cast<DWORD>(number(args[1]));
-        f.remaining = args.size() > 2 ? static_cast<std::int32_t>(number(args[2])) : 1;
-        f.accept = args.size() > 3 ? static_cast<std::uint32_t>(number(args[3])) : 0;
+        f.error = static_cast<DWORD>(integer(args[1], "fail ERROR", 0, dwordMax));
+        f.remaining = args.size() > 2 ? static_cast<std::int32_t>(integer(args[2], "fail COUNT", -1, INT32_MAX)) : 1;
+        f.accept = args.size() > 3 ? static_cast<std::uint32_t>(integer(args[3], "fail ACCEPT", 0, dwordMax)) : 0;
         if (f.error == 0)
             f.remaining = 0;
-        s.setFailure(failPoint(args[0]), f);
+        s.setFailure(point, f);
     } else if (command == "wait") {
+        need(0);
         s.waitIdle();
     } else if (command == "reset") {
+        need(0);
         s.reset();
     } else if (!tool::driveDesktop(driver, command, args)) {
         throw UsageError("unknown command: " + command);
@@ -475,17 +575,27 @@ int main(int argc, char** argv)
             return serve(args[1]);
         }
         std::string socket;
-        if (args[0] == "--socket") {
-            if (args.size() < 3)
-                throw UsageError("--socket needs a path and a command");
-            socket = args[1];
+        std::chrono::milliseconds timeout = BrokerClient::defaultTimeout();
+        bool socketGiven = false;
+        bool timeoutGiven = false;
+        while (!args.empty() && (args[0] == "--socket" || args[0] == "--timeout")) {
+            bool& given = args[0] == "--socket" ? socketGiven : timeoutGiven;
+            if (given || args.size() < 3)
+                throw UsageError(args[0] + " needs a value and a command after it, and comes once");
+            given = true;
+            if (args[0] == "--socket")
+                socket = args[1];
+            else
+                timeout = std::chrono::milliseconds(integer(args[1], "--timeout MS", 1, 86'400'000));
             args.erase(args.begin(), args.begin() + 2);
-        } else if (const char* fromEnvironment = std::getenv("VORNA_SIM_SESSION")) {
-            socket = fromEnvironment;
+        }
+        if (!socketGiven) {
+            if (const char* fromEnvironment = std::getenv("VORNA_SIM_SESSION"))
+                socket = fromEnvironment;
         }
         if (socket.empty())
             throw UsageError("no session: pass --socket SOCKET or set VORNA_SIM_SESSION");
-        Driver driver(socket);
+        Driver driver(socket, timeout);
         const std::string command = args[0];
         args.erase(args.begin());
         return drive(driver, command, args);
