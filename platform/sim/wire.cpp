@@ -124,14 +124,15 @@ std::string opName(std::uint16_t op)
     static constexpr const char* names[] = {
         nullptr,         "Hello",         "Reply",        "SendInput",       "InstallHook",
         "RemoveHook",    "HookAnswer",    "RegisterWindow", "UnregisterWindow", "FindWindow",
-        "RegisterRawInput", "RawInputDevices", "SetSessionNotification", "FindProcess", "Inject",
+        "RegisterRawInput", "RawInputDevices", "SetSessionNotification", "FindProcess", "TakeFailure",
+        "InstallWinEventHook", "RemoveWinEventHook", "Inject",
         "WaitIdle",      "SetScreen",     "SetCursor",    "SetToggle",       "AddWindow",
         "RemoveWindow",  "SetForeground", "Windows",      "AddProcess",      "ReadSink",
         "Hooks",         "Notify",        "AddRawDevice", "RemoveRawDevice", "SetHookTimeout",
         "StepClock",     "SetFailure",    "Reset",        "HookCall",        "CancelHookCall",
-        "WindowMessage",
+        "WindowMessage", "Desktop",
     };
-    static_assert(std::size(names) == std::size_t(Op::WindowMessage) + 1);
+    static_assert(std::size(names) == std::size_t(Op::Desktop) + 1);
     if (op == static_cast<std::uint16_t>(Op::Refused))
         return "Refused";
     if (op == static_cast<std::uint16_t>(Op::Ping))
