@@ -293,7 +293,7 @@ public:
     void handleKeyCapture(const QJsonObject& message);
     void handleTrace(const QJsonObject& message);
     void handleInputEvent(const QJsonObject& message);
-    QString hotspotBinding(const QString& hotspot) const;
+    bool hotspotBinding(const QString& hotspot, const QString& input) const;
 
     // Reads the high-contrast state (and the colour scheme) and notifies on a change.
     void pollHighContrast();
@@ -320,7 +320,7 @@ private slots:
     void onAgentDisconnected();
     void onAgentReadyRead();
     void onCaptureTimeout();
-    void onCaptureReplyTimeout();
+    void onCaptureReplyTimeout(quint64 request);
 
 private:
     bool englishText() const { return language() == QLatin1String("en"); }
@@ -347,7 +347,7 @@ private:
     QTimer liveCoalesceTimer;
     QTimer m_noticeTimer;
     bool m_windowsHighContrast = false;
-    LiveInputModel m_live{this};
+    LiveInputModel m_live{this, [this] { return m_seams.monotonicMs(); }};
     bool m_liveEnabled = true;
     bool m_livePage = false;
     bool m_observationWanted = false;

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QProcess>
+#include <QWindow>
 
 #ifdef _WIN32
 #  include <QSettings>
@@ -56,6 +57,16 @@ double PlatformProbe::windowDpi(quintptr window) const
     return dpi == 0 ? 96.0 : static_cast<double>(dpi);
 }
 
+bool PlatformProbe::clientToScreen(quintptr window, QPoint& point) const
+{
+    const HWND handle = reinterpret_cast<HWND>(window);
+    POINT converted{point.x(), point.y()};
+    if (handle == nullptr || IsWindow(handle) == FALSE || ClientToScreen(handle, &converted) == FALSE)
+        return false;
+    point = QPoint(converted.x, converted.y);
+    return true;
+}
+
 #else
 
 // Off Windows there is no high-contrast mode, keyboard layout or per-window DPI to ask for;
@@ -91,6 +102,21 @@ bool PlatformProbe::numLock() const
 double PlatformProbe::windowDpi(quintptr) const
 {
     return 96.0;
+}
+
+// Without native windows the handle is a Qt window id: find that window and map through it.
+bool PlatformProbe::clientToScreen(quintptr window, QPoint& point) const
+{
+    if (window == 0 || qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr)
+        return false;
+    const QWindowList windows = QGuiApplication::allWindows();
+    for (QWindow* candidate : windows) {
+        if (candidate->handle() != nullptr && static_cast<quintptr>(candidate->winId()) == window) {
+            point = candidate->mapToGlobal(point);
+            return true;
+        }
+    }
+    return false;
 }
 
 #endif

@@ -4,6 +4,7 @@
 // the agent process, the monotonic clock and the desktop's own state. Tests swap them so that
 // an agent start does not re-run the test binary and timing is stepped instead of slept.
 
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -26,6 +27,9 @@ public:
     virtual bool numLock() const;
     // Dots per inch of the monitor a native window stands on (96 when unknown).
     virtual double windowDpi(quintptr window) const;
+    // Converts a point in a native window's client area to screen pixels; false when the
+    // window is gone or the conversion fails.
+    virtual bool clientToScreen(quintptr window, QPoint& point) const;
 };
 
 struct ControllerSeams {

@@ -9,4 +9,4 @@ void AppController::confirmHotspot() {}
 void AppController::clearHotspot(const QString&) {}
 void AppController::swapSideHotspots() {}
 QString AppController::hotspotInput(const QString&, const QString& fallback) const { return fallback; }
-QString AppController::hotspotBinding(const QString&) const { return {}; }
+bool AppController::hotspotBinding(const QString&, const QString&) const { return true; }

@@ -5,7 +5,7 @@
 #include "app/app_controller.h"
 
 QVariantList AppController::macros() const { return {}; }
-QVariantList AppController::macroSteps() const { return {}; }
+QVariantList AppController::macroSteps() const { return m_macroSteps.toVariantList(); }
 QString AppController::macroDuration() const { return {}; }
 void AppController::editMacro(int) {}
 void AppController::reloadMacroEditor(const QJsonArray&) {}
