@@ -61,6 +61,7 @@ public:
 
     // Writes one line to a connected socket; aborts a client whose output backlog is too long.
     void writeLine(QLocalSocket* socket, const QJsonObject& message);
+    void writeEncoded(QLocalSocket* socket, const QByteArray& line);
 
     // The 20 ms tick.
     void tick();
