@@ -13,6 +13,7 @@
 #include "agent/actions/action_executor.h"
 #include "agent/context/windows_context.h"
 #include "agent/tick_timer.h"
+#include "agent/trace_rule_cache.h"
 #include "agent/tray/windows_tray.h"
 #include "core/custom_action.h"
 #include "core/rules_snapshot.h"
@@ -60,6 +61,7 @@ public:
 
     // Writes one line to a connected socket; aborts a client whose output backlog is too long.
     void writeLine(QLocalSocket* socket, const QJsonObject& message);
+    void writeEncoded(QLocalSocket* socket, const QByteArray& line);
 
     // The 20 ms tick.
     void tick();
@@ -136,8 +138,8 @@ private:
     std::uint64_t m_pendingGeneration = 0;
     context::WindowsContext m_context;
     QJsonObject m_library;
-    std::map<std::uint64_t, QJsonObject> m_libraryByGeneration;
-    std::map<QString, QJsonArray> m_tickRecords;
+    // The libraries of recent generations, with the rule context their trace events name.
+    std::map<std::uint64_t, TraceRuleCache> m_libraryByGeneration;
     std::vector<core::RulesSnapshot> m_profileSnapshots;
     std::int32_t m_profileIndex = 0;
     std::int32_t m_layerIndex = 0;

@@ -77,22 +77,32 @@ void AgentServer::onReadyRead(QLocalSocket* socket)
 
 void AgentServer::writeLine(QLocalSocket* socket, const QJsonObject& message)
 {
+    writeEncoded(socket, encodeLine(message));
+}
+
+void AgentServer::writeEncoded(QLocalSocket* socket, const QByteArray& line)
+{
     if (socket == nullptr || socket->state() != QLocalSocket::ConnectedState)
         return;
     if (socket->bytesToWrite() > kMaxQueuedOutputBytes) {
         socket->abort();
         return;
     }
-    socket->write(encodeLine(message));
+    socket->write(line);
 }
 
 void AgentServer::writeToObservers(const QJsonObject& message)
 {
     // A write may abort a client, which leaves the list at once: walk a copy and skip the gone.
+    // Encoded once for all observers: a full ring's trace is the bulk of a tick's work.
     const QList<QLocalSocket*> clients = m_clients;
+    QByteArray line;
     for (QLocalSocket* client : clients) {
-        if (m_clients.contains(client) && isObserving(client))
-            writeLine(client, message);
+        if (!m_clients.contains(client) || !isObserving(client))
+            continue;
+        if (line.isEmpty())
+            line = encodeLine(message);
+        writeEncoded(client, line);
     }
 }
 

@@ -51,7 +51,7 @@ bool AgentServer::switchProfile(const core::RulesSnapshot& snapshot)
 
 void AgentServer::rememberLibrary(std::uint64_t generation)
 {
-    m_libraryByGeneration[generation] = m_library;
+    m_libraryByGeneration[generation] = TraceRuleCache(m_library);
     while (m_libraryByGeneration.size() > kRememberedGenerations)
         m_libraryByGeneration.erase(m_libraryByGeneration.begin());
 }

@@ -7,7 +7,6 @@
 #include "agent/tick_rules.h"
 #include "agent/trace_message.h"
 #include "core/custom_action.h"
-#include "core/rule_inheritance.h"
 #include "engine/output_batch.h"
 #include "platform/win32.h"
 
@@ -18,7 +17,6 @@ namespace vorna::ipc {
 namespace {
 
 constexpr std::int64_t kDevicePeriodMs = 1999;
-constexpr std::size_t kTickRecordLimit = 64;
 constexpr std::uint32_t kStatePushTicks = 10;
 
 const QString kHooksLostText = QStringLiteral("Не удалось восстановить хуки ввода. Включите назначения повторно.");
@@ -148,18 +146,8 @@ void AgentServer::observe()
     QJsonArray events;
     for (const windows::ObservationRecord& record : records) {
         const auto found = m_libraryByGeneration.find(record.revision);
-        const QJsonObject library = found != m_libraryByGeneration.end() ? found->second : QJsonObject();
-        const auto rules = [&]() -> QJsonArray {
-            const QString key = QStringLiteral("%1:%2:%3").arg(record.revision).arg(record.profileIndex).arg(record.layerIndex);
-            auto cached = m_tickRecords.find(key);
-            if (cached == m_tickRecords.end()) {
-                if (m_tickRecords.size() >= kTickRecordLimit)
-                    m_tickRecords.clear();
-                cached = m_tickRecords.emplace(key, core::effectiveRules(library, record.profileIndex, record.layerIndex)).first;
-            }
-            return cached->second;
-        };
-        events.append(buildTraceEvent(record, library, rules));
+        events.append(found != m_libraryByGeneration.end() ? found->second.traceEvent(record)
+                                                            : TraceRuleCache().traceEvent(record));
     }
     for (QJsonArray& batch : traceBatches(events))
         flushTrace(batch);
@@ -201,7 +189,7 @@ void AgentServer::handleEngineEvents()
         }
         const auto found = m_libraryByGeneration.find(record.revision);
         const QJsonArray actions = found != m_libraryByGeneration.end()
-                                       ? found->second.value(QStringLiteral("actions")).toArray()
+                                       ? found->second.library().value(QStringLiteral("actions")).toArray()
                                        : QJsonArray();
         if (record.command == 0 || record.command > actions.size())
             continue;

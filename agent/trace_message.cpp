@@ -23,6 +23,14 @@ double number(std::uint64_t value)
 QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObject& library,
                             const std::function<QJsonArray()>& effectiveRules)
 {
+    return buildTraceEvent(r, library,
+                           TraceLookups{effectiveRules,
+                                        [&] { return core::effectiveMotion(library, r.profileIndex, r.layerIndex); },
+                                        [&] { return core::annotatedRules(library, r.profileIndex, r.layerIndex, r.rule); }});
+}
+
+QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObject& library, const TraceLookups& lookups)
+{
     const bool cursor = r.kind == windows::kRecordCursor;
     QJsonObject event{
         {QStringLiteral("id"), cursor ? QStringLiteral("cursor_move") : core::inputIdName(r.id)},
@@ -68,13 +76,13 @@ QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObje
     if (r.layerIndex < layers.size()) {
         event.insert(QStringLiteral("layer"), layers.at(r.layerIndex).toObject().value(QStringLiteral("name")));
         if (r.pointer != 0) {
-            event.insert(QStringLiteral("motionSettings"), core::effectiveMotion(library, r.profileIndex, r.layerIndex));
+            event.insert(QStringLiteral("motionSettings"), lookups.effectiveMotion());
             event.insert(QStringLiteral("motionModes"), int(r.pointerModes));
         }
     }
     if (r.rule == 0)
         return event;
-    const QJsonArray rules = effectiveRules();
+    const QJsonArray rules = lookups.effectiveRules();
     if (r.rule > std::uint32_t(rules.size()))
         return event;
     QJsonObject matched = rules.at(r.rule - 1).toObject();
@@ -83,7 +91,7 @@ QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObje
         matched.insert(QStringLiteral("target"), trigger.value(QStringLiteral("fallback")));
     }
     event.insert(QStringLiteral("matchedRule"), matched);
-    event.insert(QStringLiteral("ruleContext"), core::annotatedRules(library, r.profileIndex, r.layerIndex, r.rule));
+    event.insert(QStringLiteral("ruleContext"), lookups.ruleContext());
     return event;
 }
 

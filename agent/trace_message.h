@@ -24,6 +24,16 @@ inline constexpr int kTraceBatchEvents = 32;
 QJsonObject buildTraceEvent(const windows::ObservationRecord& record, const QJsonObject& library,
                             const std::function<QJsonArray()>& effectiveRules);
 
+// The library's facts an event names, asked only when the record needs them: the effective
+// rules, the effective motion and the matched rule's context of the record's profile and layer.
+struct TraceLookups {
+    std::function<QJsonArray()> effectiveRules;
+    std::function<QJsonObject()> effectiveMotion;
+    std::function<QJsonObject()> ruleContext;
+};
+QJsonObject buildTraceEvent(const windows::ObservationRecord& record, const QJsonObject& library,
+                            const TraceLookups& lookups);
+
 QJsonObject buildHeldMessage(const windows::HeldStateSnapshot& snapshot);
 
 // The event observers get once the profile a macro stepped to is in force.

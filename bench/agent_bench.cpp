@@ -6,8 +6,8 @@
 #include "agent/line_framing.h"
 #include "agent/tick_rules.h"
 #include "agent/trace_message.h"
+#include "agent/trace_rule_cache.h"
 #include "core/input_id.h"
-#include "core/rule_inheritance.h"
 #include "engine/observation_ring.h"
 #include "tests/core/large_library.h"
 #include "tests/support/agent_harness.h"
@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -125,9 +124,9 @@ void BM_ConfigureLargestLibrary(benchmark::State& state)
 BENCHMARK(BM_ConfigureLargestLibrary)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
 
 // What one tick does with a full ring: 511 records, each naming its profile, layer and matched
-// rule in the largest 16-profile library (rule arrays cached per generation, profile and layer
-// as the tick caches them), cut into batches, each batch and the held message encoded once per
-// observing client.
+// rule in the largest 16-profile library (rule context cached per generation, profile and layer
+// as the tick caches it), cut into batches, each batch and the held message encoded once and
+// written to every observing client.
 void BM_TickWithFullRingFourObservers(benchmark::State& state)
 {
     const QJsonObject library = vorna::test::largestLibrary();
@@ -145,31 +144,20 @@ void BM_TickWithFullRingFourObservers(benchmark::State& state)
     vorna::windows::HeldStateSnapshot held;
     held.valid = true;
     constexpr int kObservers = 4;
-    std::map<QString, QJsonArray> cache;
+    vorna::ipc::TraceRuleCache cache(library); // the generation's, kept across ticks as the agent keeps it
     for (auto _ : state) {
         QJsonArray events;
-        for (const auto& r : records) {
-            const auto rules = [&]() -> QJsonArray {
-                const QString key = QStringLiteral("%1:%2:%3").arg(r.revision).arg(r.profileIndex).arg(r.layerIndex);
-                auto found = cache.find(key);
-                if (found == cache.end()) {
-                    if (cache.size() >= 64)
-                        cache.clear();
-                    found = cache.emplace(key, vorna::core::effectiveRules(library, r.profileIndex, r.layerIndex)).first;
-                }
-                return found->second;
-            };
-            events.append(vorna::ipc::buildTraceEvent(r, library, rules));
-        }
+        for (const auto& r : records)
+            events.append(cache.traceEvent(r));
         std::size_t bytes = 0;
         for (const QJsonArray& batch : vorna::ipc::traceBatches(events)) {
-            const QJsonObject message{{"type", "trace"}, {"events", batch}};
+            const QByteArray line = vorna::ipc::encodeLine(QJsonObject{{"type", "trace"}, {"events", batch}});
             for (int c = 0; c < kObservers; ++c)
-                bytes += std::size_t(vorna::ipc::encodeLine(message).size());
+                bytes += std::size_t(line.size());
         }
-        const QJsonObject heldMessage = vorna::ipc::buildHeldMessage(held);
+        const QByteArray heldLine = vorna::ipc::encodeLine(vorna::ipc::buildHeldMessage(held));
         for (int c = 0; c < kObservers; ++c)
-            bytes += std::size_t(vorna::ipc::encodeLine(heldMessage).size());
+            bytes += std::size_t(heldLine.size());
         benchmark::DoNotOptimize(bytes);
     }
 }

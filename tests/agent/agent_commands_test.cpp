@@ -224,6 +224,40 @@ TEST_F(AgentCommands, ARemappedKeyTypedInTheSessionReachesTheSystemAsItsTargetAn
     EXPECT_TRUE(observer->readMessageOfType("held", 2s));
 }
 
+// The trace names the rules of the generation a record came from: after a configure that
+// changes the rule, the event carries the new target, never one cached for the old library.
+TEST_F(AgentCommands, TheTraceAfterAReconfigureNamesTheNewRule)
+{
+    auto observer = harness.connectGreeted();
+    ASSERT_TRUE(observer);
+    ASSERT_TRUE(observer->askUntil(observe(true), [](const QJsonObject& s) { return s["observing"].toBool(); })["observing"].toBool());
+    // The target of the first traced rule match on key_65 of a generation other than `earlier`.
+    const auto traced = [&](const QString& earlier) -> std::pair<QString, QString> {
+        for (int i = 0; i < 200; ++i) {
+            const std::optional<QJsonObject> trace = observer->readMessageOfType("trace", 5s);
+            if (!trace)
+                return {};
+            for (const QJsonValue& event : (*trace)["events"].toArray()) {
+                const QJsonObject e = event.toObject();
+                if (e["id"].toString() == "key_65" && e.contains("ruleContext") && e["revision"].toString() != earlier)
+                    return {e["matchedRule"].toObject()["target"].toString(), e["revision"].toString()};
+            }
+        }
+        return {};
+    };
+    QString revision;
+    for (const char* target : {"key_66", "key_67"}) {
+        const QJsonObject library = withRules(vorna::core::defaultLibrary(), 0, 0, {rule("key_65", target)});
+        ASSERT_TRUE(client->ask(configure(library)));
+        const QJsonObject state = stateWhen(*client, [](const QJsonObject& s) { return s["active"].toBool() && notPending(s); });
+        ASSERT_TRUE(state["active"].toBool());
+        harness.driver().tap('A');
+        const auto [tracedTarget, tracedRevision] = traced(revision);
+        EXPECT_EQ(tracedTarget, QString::fromLatin1(target));
+        revision = tracedRevision;
+    }
+}
+
 TEST_F(AgentCommands, ObserveRefusals)
 {
     QJsonObject state = client->askUntil(observe("true"), [](const QJsonObject& s) { return !s["error"].toString().isEmpty(); });
