@@ -3,7 +3,6 @@
 
 #include "tests/support/settings_shell.h"
 
-#include <QDir>
 #include <QSignalSpy>
 
 namespace {
@@ -78,14 +77,7 @@ TEST(KeyboardPage, ScreenshotsInBothLanguages)
     ASSERT_NE(shell.window(), nullptr);
     openKeyboardPage(shell);
     shell.click(shell.find<QQuickItem>(QStringLiteral("showNumpad")));
-    const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    for (const char* language : {"ru", "en"}) {
-        shell.controller().setLanguage(QString::fromLatin1(language));
-        const QImage image = shell.grab();
-        ASSERT_FALSE(image.isNull());
-        EXPECT_TRUE(image.save(folder + QStringLiteral("/keyboard-page-%1.png").arg(QLatin1String(language))));
-    }
+    shell.saveScreenshotsInBothLanguages(QStringLiteral("keyboard-page"));
 }
 
 } // namespace
