@@ -50,6 +50,7 @@ AbstractButton {
 
     contentItem: Text {
         text: key.caption
+        textFormat: Text.PlainText
         font.family: Theme.fontFamily
         font.pixelSize: 13
         color: key.lit ? key.theme.onAccent : key.theme.ink
