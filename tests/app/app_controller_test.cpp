@@ -64,7 +64,8 @@ TEST_F(Controller, FreshControllerHasItsStartValues)
     EXPECT_EQ(controller.property("status").toString(), QStringLiteral("Подключение к движку…"));
     EXPECT_EQ(controller.recordingSeconds(), 0);
     EXPECT_FALSE(controller.property("connected").toBool());
-    EXPECT_TRUE(controller.property("selectedModel").toMap().isEmpty());
+    EXPECT_EQ(controller.property("selectedModel").toMap(), controller.models().value(2).toMap());
+    EXPECT_FALSE(controller.selectedModel().isEmpty());
 }
 
 TEST_F(Controller, HasTheElevenSignalsInOrderAndSixtySevenPropertiesFirst)
@@ -133,14 +134,18 @@ TEST_F(Controller, ModifiersOutsideZeroToFifteenAndTheCurrentValueAreIgnored)
     EXPECT_EQ(mapping.count(), 1);
 }
 
-TEST_F(Controller, SelectionIgnoresEveryIndexWithoutADeviceCatalog)
+TEST_F(Controller, SelectionIgnoresIndexesOutsideTheDeviceCatalogAndTheCurrentOne)
 {
     AppController controller(nullptr, false, seams());
     QSignalSpy selection(&controller, &AppController::selectionChanged);
-    for (int index : {-1, 0, 2, 3})
+    const int models = int(controller.models().size());
+    for (int index : {-1, models, 2})
         controller.setSelectedIndex(index);
     EXPECT_EQ(selection.count(), 0);
     EXPECT_EQ(controller.selectedIndex(), 2);
+    controller.setSelectedIndex(models - 1);
+    EXPECT_EQ(selection.count(), 1);
+    EXPECT_EQ(controller.selectedIndex(), models - 1);
 }
 
 TEST_F(Controller, MemberPropertiesOnlyStoreAndNotifyOnChange)

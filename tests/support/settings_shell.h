@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -115,6 +116,21 @@ public:
     {
         settle();
         return m_window->grabWindow();
+    }
+
+    // Saves the window as "<build>/screenshots/<name>-<language>.png" in both interface
+    // languages, for a person to look at.
+    void saveScreenshotsInBothLanguages(const QString& name) const
+    {
+        const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        for (const char* language : {"ru", "en"}) {
+            m_controller->setLanguage(QString::fromLatin1(language));
+            const QImage image = grab();
+            ASSERT_FALSE(image.isNull());
+            const QString path = folder + QStringLiteral("/%1-%2.png").arg(name, QString::fromLatin1(language));
+            EXPECT_TRUE(image.save(path)) << path.toStdString();
+        }
     }
 
 private:
