@@ -177,8 +177,11 @@ std::vector<BadFrame> badFrames()
         {"clock step just past", true, op(Op::StepClock), clockStep(vorna::sim::limits::maxClockOffsetMs + 1), "past the largest"},
         // Other enumerations and values.
         {"hook kind 2", true, op(Op::InstallHook), Bytes().u8(2).u32(pid).u32(1), "a hook kind other than 0"},
-        {"device query point 8", true, op(Op::RawInputDevices), Bytes().u8(8), "an unknown failure point 8"},
-        {"failure point Count", true, op(Op::SetFailure), Bytes().u8(7).put(vorna::sim::Failure{}), "an unknown failure point 7"},
+        // The first value past the last failure point: new points move it.
+        {"device query point past the last", true, op(Op::RawInputDevices),
+         Bytes().u8(std::uint8_t(vorna::sim::FailPoint::Count)), "an unknown failure point"},
+        {"failure point Count", true, op(Op::SetFailure),
+         Bytes().u8(std::uint8_t(vorna::sim::FailPoint::Count)).put(vorna::sim::Failure{}), "an unknown failure point"},
         {"failure count -2", true, op(Op::SetFailure), Bytes().u8(0).put(vorna::sim::Failure{5, -2, 0}), "a failure count below -1"},
         {"notice 3", true, op(Op::Notify), Bytes().u8(3).put(WPARAM(0)), "an unknown notice 3"},
         {"toggle key 0", true, op(Op::SetToggle), Bytes().u32(0).u8(1), "a virtual key outside 1-255"},
