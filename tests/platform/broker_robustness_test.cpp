@@ -177,9 +177,10 @@ std::vector<BadFrame> badFrames()
         {"clock step just past", true, op(Op::StepClock), clockStep(vorna::sim::limits::maxClockOffsetMs + 1), "past the largest"},
         // Other enumerations and values.
         {"hook kind 2", true, op(Op::InstallHook), Bytes().u8(2).u32(pid).u32(1), "a hook kind other than 0"},
-        // The first value past the last failure point: new points move it.
+        // The first values past the last failure point (a device query may name Count itself,
+        // a plain query): new points move them.
         {"device query point past the last", true, op(Op::RawInputDevices),
-         Bytes().u8(std::uint8_t(vorna::sim::FailPoint::Count)), "an unknown failure point"},
+         Bytes().u8(std::uint8_t(vorna::sim::FailPoint::Count) + 1), "an unknown failure point"},
         {"failure point Count", true, op(Op::SetFailure),
          Bytes().u8(std::uint8_t(vorna::sim::FailPoint::Count)).put(vorna::sim::Failure{}), "an unknown failure point"},
         {"failure count -2", true, op(Op::SetFailure), Bytes().u8(0).put(vorna::sim::Failure{5, -2, 0}), "a failure count below -1"},
