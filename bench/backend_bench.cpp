@@ -201,7 +201,7 @@ struct MixedWorkload {
     void loadProgram(const windows::LayerProgram& program)
     {
         windows::BackendState& s = thread->state;
-        s.layers = program;
+        s.loadLayers(program);
         thread->layerStacks.reset(program.initialLayer);
         s.engine.copySnapshot(program.layers[program.initialLayer]);
     }

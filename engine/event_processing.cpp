@@ -111,11 +111,15 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
     const uint64_t resetsBefore = state.output.generation;
 
     const CompiledRule* found = rule;
+    bool lookedUp = false;
     if (useSlots && physical) {
         // Due work first: a timed layer or a pending trigger resolves before this event counts.
         expireLayers(event.time);
         pumpScheduler(event.time);
-        found = state.engine.released ? nullptr : engine::findRule(state.engine.rules, state.engine.held, event);
+        // Only a press opens a slot or takes a rule, so only a press needs its rule looked up.
+        found = state.engine.released || event.phase != core::kPhaseDown ? nullptr
+                                                                          : engine::lookUpRule(state.engine, event);
+        lookedUp = true;
         const engine::SlotUpdate update = engine::updateTimedSlots(state.timedSlots, event, found);
         if (update.full)
             resetAll(ResetCapacity);
@@ -148,7 +152,8 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
         }
     }
 
-    engine::EvaluationResult result = engine::evaluateInput(state.engine, event, found);
+    // A fresh event was remembered as held above, with its physical state.
+    engine::EvaluationResult result = engine::evaluateTracked(state.engine, event, found, lookedUp);
     if (useSlots) {
         beginContext(event, result.ruleId);
         state.contexts.current.macro = result.macroSlot;
@@ -325,7 +330,7 @@ void InputThread::flushTimedSlots()
 void InputThread::updateActive()
 {
     const bool on = !state.engine.released &&
-                    (state.engine.rules.count > 0 || pointerHoldCount > 0 || !isNeutral(currentMotion()));
+                    (state.engine.currentRules().count > 0 || pointerHoldCount > 0 || !isNeutral(currentMotion()));
     active.store(on, std::memory_order_release);
 }
 
@@ -337,7 +342,7 @@ void InputThread::applyLayer()
     engine::abandonPendingSlots(state.timedSlots);
     layerStacks.current = layer;
     currentLayer.store(layer, std::memory_order_release);
-    state.engine.copySnapshot(state.layers.layers[layer]);
+    state.engine.useRules(state.layers.layers[layer], state.layerChains[layer]);
     clearNotches();
     resetPointer();
     updateActive();

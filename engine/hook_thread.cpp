@@ -469,7 +469,7 @@ void InputThread::takePendingSnapshot()
     state.engine.copySnapshot(taken.snapshot);
     clearNotches();
     state.macros = taken.macros;
-    state.layers = taken.layers;
+    state.loadLayers(taken.layers);
     layerStacks.reset(state.layers.initialLayer);
     currentLayer.store(layerStacks.current, std::memory_order_release);
     state.contexts.revision = taken.generation;

@@ -21,6 +21,7 @@
 
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -60,8 +61,13 @@ struct PointerHold {
 
 // Wheel and cursor bookkeeping of the pointer path.
 struct PointerState {
-    // Wheel units not yet making a notch, per wheel rule id, modifier state and axis.
-    int32_t notches[kWheelRuleBank][kModifierStates][2];
+    // Wheel units not yet making a notch, per wheel rule id, modifier state and axis; and the
+    // (rule, modifier state) rows that took units since the last clear, so that a layer change
+    // clears those rows instead of all 32 KB.
+    int32_t notches[kWheelRuleBank][kModifierStates][2] = {};
+    uint16_t notchRows[kWheelRuleBank * kModifierStates];
+    uint16_t notchRowCount = 0;
+    std::bitset<kWheelRuleBank * kModifierStates> notchRowListed;
     WheelRemainders wheel[kModifierStates];
     int64_t cursorRemainderX;
     int64_t cursorRemainderY;
