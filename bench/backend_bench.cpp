@@ -3,11 +3,13 @@
 // allocation); a mixed workload of the hook path (a plain remap, a held layer, a hold-tap and a
 // chord, with 4, 48 and 255 rules in the base layer; goal: under 370 ns per event, no heap
 // allocation), the same workload timed event by event (goal: p50 under 400 ns, p99 under 2 us),
-// a layer switch (goal: under 100 ns); and a 1000 Hz mouse-move stream through a running backend
+// a layer switch (goal: under 100 ns); a 1000 Hz mouse-move stream through a running backend
 // on the simulated session (goal: under 5 % of one core on the hook thread, which must not
-// allocate either).
+// allocate either); and every other kind of input, a macro, an action, a pointer hold and a
+// configuration takeover through a running backend (goal: no allocation on the hook thread).
 #include "bench/counting_allocator.h"
 
+#include "core/macro.h"
 #include "core/rule_list.h"
 #include "core/rules_snapshot.h"
 #include "engine/input_thread.h"
@@ -401,6 +403,116 @@ void BM_MouseMoveStream1000Hz(benchmark::State& state)
         state.SkipWithError("the hook procedures allocated");
 }
 BENCHMARK(BM_MouseMoveStream1000Hz)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Every path of the hook thread but mouse moves, which the stream above covers: a remap, a held
+// layer, a hold-tap, a double press, a chord, a toggle, a macro with a wait, an action, a held
+// pointer mode with moves, wheel rules and transformed wheel steps, a button without a rule, and
+// per round one configuration taken over by the running thread; observation on.
+void BM_HookThreadAllInputs(benchmark::State& state)
+{
+    using Type = sim::PhysicalEvent::Type;
+    const auto rule = [](const char* source, const char* target) { return ruleObject(source, target); };
+    const auto timed = [](const char* source, const char* target, const char* kind, const char* fallback) {
+        return QJsonObject{{"source", source}, {"target", target},
+                           {"trigger", QJsonObject{{"kind", kind}, {"intervalMs", 150}, {"fallback", fallback}}}};
+    };
+    QJsonArray base = {rule("key_65", "key_66"), rule("key_76", "layer:hold:2"), timed("key_72", "key_73", "holdTap", "key_89"),
+                       timed("key_68", "key_69", "double", "key_70"), rule("key_84", "toggle:key_87"),
+                       rule("key_77", "macro:1"), rule("key_88", "action:1"), rule("mouse_back", "pointer:speed"),
+                       rule("wheel_up", "key_67"),
+                       QJsonObject{{"source", "key_75"}, {"target", "key_78"},
+                                   {"trigger", QJsonObject{{"kind", "chord"}, {"intervalMs", 2000}, {"keys", QJsonArray{"key_74"}}}}}};
+    QJsonArray layer = base;
+    layer.append(rule("key_85", "key_86"));
+    auto program = std::make_unique<windows::LayerProgram>();
+    program->enabled = 1;
+    program->actionCount = 1;
+    program->layers[0] = compiledRules(base);
+    program->layers[1] = compiledRules(layer);
+    program->motion[0].wheelHorizontal = 50;
+    program->motion[0].cursorX = 50;
+    windows::MacroBank macros{};
+    QString error;
+    if (!core::parseMacro(QJsonDocument::fromJson(R"({"name":"m","mode":"once","repeat":1,"steps":[
+            {"type":"down","input":"key_80","ms":0},{"type":"wait","input":"","ms":1},{"type":"up","input":"key_80","ms":0}]})")
+                              .object(),
+                          macros[0], error)) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+
+    sim::SessionApi& session = sim::processSession();
+    session.reset();
+    windows::WindowsInputBackend backend;
+    std::string startError;
+    if (!backend.start(program->layers[0], startError, macros, *program, 1)) {
+        state.SkipWithError(startError.c_str());
+        return;
+    }
+    backend.setObservation(true);
+    windows::InputThread* hook = windows::InputThread::activeBackend.load();
+    bench::watchThread(hook->thread.native_handle(), &hook->state.output.inHook);
+
+    const auto key = [](UINT vk, bool down) { return sim::PhysicalEvent{down ? Type::KeyDown : Type::KeyUp, vk}; };
+    const auto button = [](UINT number, bool down) {
+        return sim::PhysicalEvent{down ? Type::ButtonDown : Type::ButtonUp, number};
+    };
+    const auto wheel = [](Type type, LONG delta) {
+        sim::PhysicalEvent e{type};
+        e.x = delta;
+        return e;
+    };
+    const auto move = [](LONG dx) {
+        sim::PhysicalEvent e{Type::MoveBy};
+        e.x = dx;
+        return e;
+    };
+    const std::vector<sim::PhysicalEvent> round = {
+        key(65, true), key(65, false),                                  // remap
+        key(76, true), key(85, true), key(85, false), key(76, false),   // held layer
+        key(72, true), key(72, false),                                  // hold-tap, tapped
+        key(68, true), key(68, false), key(68, true), key(68, false),   // double press
+        key(74, true), key(75, true), key(75, false), key(74, false),   // chord
+        key(84, true), key(84, false), key(84, true), key(84, false),   // toggle on and off
+        key(77, true), key(77, false),                                  // macro
+        key(88, true), key(88, false),                                  // action
+        button(4, true), move(3), move(-3), button(4, false),          // held pointer mode
+        wheel(Type::Wheel, 120), wheel(Type::Wheel, 40), wheel(Type::HWheel, 120), move(2), move(-2),
+        button(1, true), button(1, false),                              // no rule
+    };
+    std::uint64_t generation = 1;
+    std::uint64_t events = 0;
+    const std::size_t before = bench::watchedAllocations();
+    const std::size_t inHookBefore = bench::flaggedAllocations();
+    for (auto _ : state) {
+        session.inject(round, false);
+        session.waitIdle();
+        std::string applyError;
+        if (!backend.applyRules(program->layers[0], ++generation, applyError, macros, *program)) {
+            state.SkipWithError(applyError.c_str());
+            break;
+        }
+        while (backend.status().appliedGeneration != generation)
+            std::this_thread::yield();
+        benchmark::DoNotOptimize(backend.drainEngineEvents().size());
+        benchmark::DoNotOptimize(backend.drainObservations().size());
+        events += round.size();
+    }
+    const std::size_t allocations = bench::watchedAllocations() - before;
+    const std::size_t inHook = bench::flaggedAllocations() - inHookBefore;
+    const windows::BackendStatus status = backend.status();
+    bench::watchThread(pthread_t{});
+    backend.stop();
+    state.counters["events"] = double(events);
+    state.counters["suppressed"] = double(status.suppressed);
+    state.counters["thread_allocations"] = double(allocations);
+    state.counters["in_hook_allocations"] = double(inHook);
+    if (status.suppressed == 0)
+        state.SkipWithError("the rules did not apply");
+    if (allocations != 0)
+        state.SkipWithError("the hook thread allocated");
+}
+BENCHMARK(BM_HookThreadAllInputs)->Iterations(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
