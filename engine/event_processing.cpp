@@ -45,7 +45,8 @@ void InputThread::observe(const ObservationRecord& record)
 
 void InputThread::observeResult(uint8_t result)
 {
-    observe(state.contexts.record(kRecordEngine, result));
+    if (state.observing) // the record is built only for a ring that takes it
+        observe(state.contexts.record(kRecordEngine, result));
 }
 
 void InputThread::beginContext(const InputEvent& event, uint32_t ruleId)
@@ -55,6 +56,8 @@ void InputThread::beginContext(const InputEvent& event, uint32_t ruleId)
 
 void InputThread::recordInput(const InputEvent& event, bool swallowed)
 {
+    if (!state.observing)
+        return;
     ObservationRecord record = state.contexts.record(kRecordInput, swallowed ? kResultSwallowed : kResultPassed);
     copyEventFields(record, event);
     record.suppressed = swallowed ? 1 : 0;

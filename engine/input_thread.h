@@ -136,6 +136,7 @@ public:
     bool sessionAvailable = true;
     bool hooksFailed = false;
     int64_t qpcFrequency = 0;
+    uint64_t nsPerCount = 0; // 10^9 / qpcFrequency when that is whole (10 MHz counters), else 0
     bool physicalDown[257] = {};   // what the keyboard hook last saw (256: numpad Enter)
     bool panicSwallowed[256] = {};
     POINT lastInjectedCursor{};
@@ -200,6 +201,7 @@ public:
 
 private:
     bool startUp(const core::RulesSnapshot& snapshot);
+    void setCounterFrequency(int64_t frequency);
     void loop();
     bool waitForWork();
     void handleMessage(const MSG& message);

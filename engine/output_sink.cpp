@@ -159,6 +159,8 @@ void OutputSink::observe(const ObservationRecord& record)
 
 void OutputSink::recordOutput(const OutputEvent& event, bool sent)
 {
+    if (!m_state.observing) // the record is built only for a ring that takes it
+        return;
     ObservationRecord record = m_state.contexts.record(kRecordOutput, sent ? kResultSent : kResultFailed);
     record.id = event.input;
     record.phase = event.phase;
@@ -170,6 +172,8 @@ void OutputSink::recordOutput(const OutputEvent& event, bool sent)
 
 void OutputSink::recordFailure(const OutputEvent& event, std::uint32_t error)
 {
+    if (!m_state.observing)
+        return;
     ObservationRecord record = m_state.contexts.record(kRecordOutput, kResultFailed);
     record.id = event.input;
     record.phase = event.phase;
