@@ -109,10 +109,10 @@ void BM_ProcessEventInHook(benchmark::State& state)
     };
     pressAndRelease(); // the first call meets the session and clocks, which set themselves up once
     const std::uint64_t warmUpOutputs = s.outputEvents.load();
-    const std::size_t before = bench::heapAllocations();
+    const std::size_t before = bench::allAllocations();
     for (auto _ : state)
         pressAndRelease();
-    const std::size_t allocations = bench::heapAllocations() - before;
+    const std::size_t allocations = bench::allAllocations() - before;
     state.counters["heap_allocations"] = double(allocations);
     if (allocations != 0)
         state.SkipWithError("the hook path allocated");
@@ -260,10 +260,10 @@ void BM_MixedHookPath(benchmark::State& state)
         return;
     }
     const std::uint64_t outputsBefore = s.outputEvents.load();
-    const std::size_t before = bench::heapAllocations();
+    const std::size_t before = bench::allAllocations();
     for (auto _ : state)
         workload.round();
-    const std::size_t allocations = bench::heapAllocations() - before;
+    const std::size_t allocations = bench::allAllocations() - before;
     state.counters["heap_allocations"] = double(allocations);
     if (allocations != 0)
         state.SkipWithError("the hook path allocated");
@@ -283,7 +283,7 @@ void BM_MixedHookPathPerEvent(benchmark::State& state)
     MixedWorkload workload(48);
     std::vector<std::uint32_t> samples;
     samples.reserve(std::size_t(state.max_iterations) * kEventsPerRound);
-    const std::size_t before = bench::heapAllocations();
+    const std::size_t before = bench::allAllocations();
     for (auto _ : state) {
         workload.round([&](auto&& run) {
             const Clock::time_point start = Clock::now();
@@ -291,7 +291,7 @@ void BM_MixedHookPathPerEvent(benchmark::State& state)
             samples.push_back(std::uint32_t(std::chrono::nanoseconds(Clock::now() - start).count()));
         });
     }
-    const std::size_t allocations = bench::heapAllocations() - before;
+    const std::size_t allocations = bench::allAllocations() - before;
     std::vector<std::uint32_t> clock(10'001);
     for (std::uint32_t& sample : clock) {
         const Clock::time_point start = Clock::now();
@@ -319,13 +319,13 @@ void BM_LayerSwitch(benchmark::State& state)
 {
     MixedWorkload workload(255);
     windows::InputThread& thread = *workload.thread;
-    const std::size_t before = bench::heapAllocations();
+    const std::size_t before = bench::allAllocations();
     std::uint8_t layer = 0;
     for (auto _ : state) {
         layer ^= 1;
         thread.stepLayer(layer);
     }
-    const std::size_t allocations = bench::heapAllocations() - before;
+    const std::size_t allocations = bench::allAllocations() - before;
     state.counters["heap_allocations"] = double(allocations);
     if (allocations != 0)
         state.SkipWithError("the layer switch allocated");
