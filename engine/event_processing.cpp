@@ -123,6 +123,8 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
         found = state.engine.released || event.phase != core::kPhaseDown ? nullptr
                                                                           : engine::lookUpRule(state.engine, event);
         lookedUp = true;
+    }
+    if (useSlots && physical && engine::slotsConcern(state.timedSlots, event, found)) {
         const engine::SlotUpdate update = engine::updateTimedSlots(state.timedSlots, event, found);
         if (update.full)
             resetAll(ResetCapacity);
@@ -307,7 +309,8 @@ void InputThread::replayEngineResults(const engine::SlotUpdate& update)
 void InputThread::pumpScheduler(uint64_t now)
 {
     const bool focusMoved = state.slotWindow != 0 && foregroundWindow() != state.slotWindow;
-    for (int n = 0; n < kSlotLoopLimit; ++n) {
+    // Without a busy slot there is nothing to release or resolve.
+    for (int n = 0; n < kSlotLoopLimit && state.timedSlots.busy != 0; ++n) {
         const engine::SlotUpdate update = focusMoved ? engine::releaseTimedSlot(state.timedSlots, now)
                                                      : engine::expireTimedSlot(state.timedSlots, now);
         if (update.count == 0)

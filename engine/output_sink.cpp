@@ -243,7 +243,7 @@ bool OutputSink::enqueue(const OutputBatch& batch)
 
 void OutputSink::onFlushMessage()
 {
-    if (inHook || flushing)
+    if (inHook || flushing || count == 0)
         return;
     flushing = 1;
     ObservationContexts& contexts = m_state.contexts;

@@ -1,10 +1,11 @@
 // The engine's indexes against the straightforward route: randomised event streams with a fixed
 // seed, where every answer of an index (rule chains by source, entries by input, free entries,
-// layers switched by pointer, wheel notches cleared by the rows in use) must equal the answer of
-// a walk over the tables, of a copy or of a full clear.
+// layers switched by pointer, busy trigger slots, wheel notches cleared by the rows in use) must
+// equal the answer of a walk over the tables, of a copy or of a full clear.
 #include "engine/input_thread.h"
 #include "engine/mapping_engine.h"
 #include "engine/rule_evaluation.h"
+#include "engine/timed_slots.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>
@@ -381,6 +382,51 @@ TEST(EngineIndexes, ALayerChangeClearsTheWheelNotchesAsAFullClearWould)
             ASSERT_TRUE(everyNotchClear()) << "step " << step;
         }
     }
+}
+
+TEST(EngineIndexes, TheBusyTriggerSlotsAreTheSlotsThatAreNotFree)
+{
+    // Hold-tap and double rules on a few keys, pressed and released by three devices with time
+    // running on, slots expiring, released, abandoned and cancelled at random: after every call
+    // the bits of busy slots equal a walk over the slots' states.
+    Streams streams(16);
+    const CompiledRule rules[] = {timedRule("key_65", "key_66", TriggerKind::HoldTap, "key_67", 100),
+                                  timedRule("key_68", "key_69", TriggerKind::Double, "key_70", 150),
+                                  timedRule("mouse_back", "key_71", TriggerKind::HoldTap, "blocked", 300)};
+    TimedSlots timed{};
+    const auto walkedBusy = [&timed] {
+        std::uint16_t busy = 0;
+        for (std::size_t i = 0; i < timed.size(); ++i)
+            busy = std::uint16_t(busy | (timed[i].state != kSlotFree ? 1u << i : 0u));
+        return busy;
+    };
+    std::uint64_t timeMs = 1;
+    int opened = 0;
+    for (int step = 0; step < 20'000; ++step) {
+        timeMs += std::uint64_t(streams.number(60));
+        switch (streams.number(30)) {
+        case 0:
+            releaseTimedSlot(timed, ms(timeMs));
+            break;
+        case 1:
+            abandonPendingSlots(timed);
+            break;
+        case 2:
+            cancelTimedSlots(timed);
+            break;
+        default: {
+            const CompiledRule& rule = rules[std::size_t(streams.number(3))];
+            const InputEvent e = event(rule.source, std::uint8_t(streams.number(2)), ms(timeMs),
+                                       std::uint64_t(1 + streams.number(3)));
+            opened += updateTimedSlots(timed, e, &rule).started;
+            expireTimedSlot(timed, ms(timeMs));
+            break;
+        }
+        }
+        ASSERT_EQ(timed.busy, walkedBusy()) << "step " << step;
+        EXPECT_EQ(slotsConcern(timed, event(key(90), 1), nullptr), timed.busy != 0);
+    }
+    EXPECT_GT(opened, 1000);
 }
 
 } // namespace
