@@ -72,27 +72,28 @@ void SourceChains::build(const RulesSnapshot& rules)
     m_first.fill(0);
     m_next.fill(0);
     m_sources.fill(0);
+    for (std::size_t i = 0; i < m_count; ++i)
+        m_sources[i] = rules.rules[i].source;
     // Built backwards, so that each chain runs in match order.
     for (std::size_t i = m_count; i-- > 0;) {
-        const InputId source = rules.rules[i].source;
-        m_sources[i] = source;
+        const InputId source = m_sources[i];
         const int chain = chainOf(source);
-        if (chain < 0)
+        if (chain >= 0) {
+            m_next[i] = m_first[std::size_t(chain)];
+            m_first[std::size_t(chain)] = std::uint16_t(i + 1);
             continue;
-        m_next[i] = m_first[std::size_t(chain)];
-        m_first[std::size_t(chain)] = std::uint16_t(i + 1);
+        }
+        const std::size_t later = findFirst(m_sources, source, i + 1);
+        m_next[i] = later < m_count ? std::uint16_t(later + 1) : 0;
     }
 }
 
-std::uint64_t SourceChains::next(InputId source, std::uint64_t after) const
+std::uint64_t SourceChains::first(InputId source) const
 {
     const int chain = chainOf(source);
-    if (chain >= 0) {
-        const std::uint16_t next = after >= m_count ? m_first[std::size_t(chain)] : m_next[after];
-        return next == 0 ? m_count : std::min<std::uint64_t>(next - 1, m_count);
-    }
-    const std::uint64_t from = after >= m_count ? 0 : after + 1;
-    return from >= m_count ? m_count : std::min<std::uint64_t>(findFirst(m_sources, source, from), m_count);
+    if (chain >= 0)
+        return m_first[std::size_t(chain)] == 0 ? m_count : m_first[std::size_t(chain)] - 1u;
+    return std::min<std::uint64_t>(findFirst(m_sources, source, 0), m_count);
 }
 
 void MappingEngine::copySnapshot(const RulesSnapshot& snapshot)
@@ -138,9 +139,13 @@ void MappingEngine::refresh(const ActiveMapping& entry)
         count(outputs[k], 1, m_holdCounts);
         slot = outputs[k];
     }
-    m_owners[i] = entry.occupied ? entry.owner : 0;
-    m_sources[i] = entry.occupied ? entry.source : 0;
-    m_activeBySource.update(i, m_owners[i] != 0, windows::inputIndex(m_sources[i]));
+    const std::uint64_t owner = entry.occupied ? entry.owner : 0;
+    const InputId source = entry.occupied ? entry.source : 0;
+    if (m_owners[i] != owner || m_sources[i] != source) {
+        m_owners[i] = owner;
+        m_sources[i] = source;
+        m_activeBySource.update(i, owner != 0, windows::inputIndex(source));
+    }
 }
 
 const HeldInput* MappingEngine::firstHeld(InputId input) const

@@ -55,20 +55,22 @@ struct HeldInput {
 class SourceChains {
 public:
     void build(const RulesSnapshot& rules);
-    // Index of the first rule after `after` (or from the start when `after` is at or past the
-    // list's end) whose source is `source`, in match order; the list's rule count if none.
-    std::uint64_t next(InputId source, std::uint64_t after) const;
+    // The rules of one source in match order, as indexes into the list: from first(source),
+    // then next(rule), until the list's rule count.
+    std::uint64_t first(InputId source) const;
+    std::uint64_t next(std::uint64_t rule) const { return m_next[rule] == 0 ? m_count : m_next[rule] - 1u; }
 
     bool operator==(const SourceChains&) const = default;
 
 private:
-    // Chains start per input index (keys, buttons, scan-code keys), then per wheel direction.
+    // Chains start per input index (keys, buttons, scan-code keys), then per wheel direction;
+    // rules of other sources are linked to the next rule of their source all the same.
     static constexpr std::size_t kChainHeads = 1024 + 4;
     static int chainOf(InputId source);
 
     std::uint64_t m_count = 0;
     // Rule index + 1 (0 ends a chain): the first rule of each chain, and for every rule the
-    // next one of its chain. Sources without a chain are looked up in m_sources.
+    // next one of its source. The first rule of a source without a chain is found in m_sources.
     std::array<std::uint16_t, kChainHeads> m_first{};
     std::array<std::uint16_t, kMaxRules> m_next{};
     std::array<InputId, kMaxRules> m_sources{};
@@ -101,12 +103,8 @@ struct MappingEngine {
     void useRules(const RulesSnapshot& snapshot, const SourceChains& chains);
     // The rules in force.
     const RulesSnapshot& currentRules() const { return *m_currentRules; }
-    // Index of the first rule in force after `after` (or from the start when `after` is the
-    // rule count) whose source is `source`, in match order; the rule count if there is none.
-    std::uint64_t nextRuleWithSource(InputId source, std::uint64_t after) const
-    {
-        return m_currentChains->next(source, after);
-    }
+    // The rules in force of one source, in match order (see SourceChains).
+    const SourceChains& currentChains() const { return *m_currentChains; }
 
     // Remembered presses: the first entry in table order that holds `input` (any device), the
     // entry of one device and input, and the first free entry; none when there is none.

@@ -164,9 +164,9 @@ const CompiledRule* lookUpRule(const core::MappingEngine& engine, const InputEve
 {
     const auto firstHeld = [&engine](InputId input) { return engine.firstHeld(input); };
     const core::RulesSnapshot& rules = engine.currentRules();
+    const core::SourceChains& chains = engine.currentChains();
     const std::uint64_t end = std::min<std::uint64_t>(rules.count, core::kMaxRules);
-    for (std::uint64_t i = engine.nextRuleWithSource(event.input, end); i < end;
-         i = engine.nextRuleWithSource(event.input, i)) {
+    for (std::uint64_t i = chains.first(event.input); i < end; i = chains.next(i)) {
         if (ruleMatches(rules.rules[i], firstHeld, event))
             return &rules.rules[i];
     }
@@ -273,15 +273,13 @@ EvaluationResult evaluate(core::MappingEngine& engine, const InputEvent& event, 
     free->occupied = 1;
     free->owner = event.device;
     free->source = event.input;
-    engine.refresh(*free);
-    if (engine.released)
-        return result;
-    if (lookUp)
+    if (!engine.released && lookUp)
         rule = lookUpRule(engine, event);
-    if (!rule)
+    if (engine.released || !rule) {
+        engine.refresh(*free); // the source passes through
         return result;
-
-    applyRule(engine, *free, *rule, result.batch);
+    }
+    applyRule(engine, *free, *rule, result.batch); // records the entry with its target
     result.suppress = free->suppress;
     result.ruleId = free->ruleId;
     result.macroSlot = free->macroSlot;
