@@ -69,7 +69,7 @@ windows::InputEvent keyEvent(std::uint8_t phase, std::uint64_t time)
 
 void reportAllocations(benchmark::State& state, std::size_t before)
 {
-    const std::size_t allocations = bench::heapAllocations() - before;
+    const std::size_t allocations = bench::allAllocations() - before;
     state.counters["heap_allocations"] = double(allocations);
     if (allocations != 0)
         state.SkipWithError("the decision path allocated");
@@ -82,7 +82,7 @@ void BM_EvaluateEvent(benchmark::State& state)
     engine->copySnapshot(fullSnapshot());
     fillActiveTable(*engine);
     std::uint64_t time = 1'000'000;
-    const std::size_t before = bench::heapAllocations();
+    const std::size_t before = bench::allAllocations();
     for (auto _ : state) {
         windows::engine::EvaluationResult down = windows::engine::evaluateInput(*engine, keyEvent(0, time += 1000));
         benchmark::DoNotOptimize(down.suppress);
@@ -113,7 +113,7 @@ void BM_AssembleChordBatch(benchmark::State& state)
     backend->engine.copySnapshot(fullSnapshot());
     fillActiveTable(backend->engine);
     std::uint64_t time = 1'000'000;
-    const std::size_t before = bench::heapAllocations();
+    const std::size_t before = bench::allAllocations();
     for (auto _ : state) {
         for (std::uint8_t phase : {std::uint8_t(0), std::uint8_t(1)}) {
             const windows::engine::EvaluationResult result =

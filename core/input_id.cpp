@@ -1,6 +1,5 @@
 #include "core/input_id.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <array>
@@ -61,11 +60,8 @@ QString nameAt(const QStringList& names, std::uint16_t code)
 
 } // namespace
 
-bool parseInputId(const QString& text, InputId& id)
+bool parseInputId(QStringView text, InputId& id)
 {
-    static const QRegularExpression keyPattern(
-        QRegularExpression::anchoredPattern(QStringLiteral("key_([1-9][0-9]{0,2})")));
-
     if (text == QLatin1String("key_numpad_enter")) {
         id = makeInputId(kClassKeyboard, kKindExtendedScanCode, kNumpadEnterCode);
         return true;
@@ -78,15 +74,26 @@ bool parseInputId(const QString& text, InputId& id)
         id = makeInputId(kClassMouseButton, kKindMouseButton, std::uint16_t(button + 1));
         return true;
     }
-    const QRegularExpressionMatch match = keyPattern.match(text);
-    if (!match.hasMatch())
+    // The whole text is "key_" and one to three ASCII digits without a leading zero.
+    const QLatin1String prefix("key_");
+    if (!text.startsWith(prefix) || text.size() <= prefix.size() || text.size() > prefix.size() + 3)
         return false;
-    bool converted = false;
-    const uint code = match.captured(1).toUInt(&converted, 10);
-    if (!converted || !contains(kTextVirtualKeys, code))
+    uint code = 0;
+    for (qsizetype i = prefix.size(); i < text.size(); ++i) {
+        const char16_t digit = text[i].unicode();
+        if (digit < u'0' || digit > u'9' || (i == prefix.size() && digit == u'0'))
+            return false;
+        code = code * 10 + uint(digit - u'0');
+    }
+    if (!contains(kTextVirtualKeys, code))
         return false;
     id = makeInputId(kClassKeyboard, kKindVirtualKey, std::uint16_t(code));
     return isValidInputId(id);
+}
+
+bool parseInputId(const QString& text, InputId& id)
+{
+    return parseInputId(QStringView(text), id);
 }
 
 QString inputIdName(InputId id)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
 
@@ -33,6 +34,8 @@ constexpr std::uint16_t inputCode(InputId id) { return std::uint16_t(id >> 16); 
 constexpr bool isWheelInput(InputId id) { return inputClass(id) == kClassWheel; }
 
 // Parses a text form ("key_65", "mouse_back", "wheel_up", ...). `id` is meaningful only on true.
+// Allocates nothing, so that rule lists and macros parse many of them cheaply.
+bool parseInputId(QStringView text, InputId& id);
 bool parseInputId(const QString& text, InputId& id);
 
 // The text form of `id`, or an empty string when it has none.

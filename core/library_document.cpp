@@ -13,7 +13,6 @@
 
 #include <QHash>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
@@ -67,9 +66,9 @@ private:
     bool checkProfile(qsizetype index, const QJsonValue& value);
     bool checkCondition(qsizetype index, const QJsonObject& profile);
     bool checkLayer(const QJsonValue& value);
-    bool checkReferences(const RulesSnapshot& rules);
+    bool checkReferences(const CompiledRule* begin, const CompiledRule* end);
     bool checkRulesInForce();
-    void noteIdentities(const RulesSnapshot& snapshot);
+    void noteIdentities(const CompiledRule* begin, const CompiledRule* end);
 
     // Which (source, modifiers) identities a layer defines, as bits of a dense numbering over
     // the document (at most one identity per rule of the document).
@@ -86,6 +85,8 @@ private:
     qsizetype ruleTotal_ = 0;
     QHash<quint64, qsizetype> identityIndex_;
     std::vector<LayerIdentities> layerIdentities_; // profile * 10 + layer, in check order
+    // Where each layer's rules are compiled, one after the other.
+    std::unique_ptr<std::array<CompiledRule, kMaxRules>> compiled_ = std::make_unique<std::array<CompiledRule, kMaxRules>>();
 };
 
 bool LibraryCheck::checkRoot()
@@ -247,19 +248,18 @@ bool LibraryCheck::checkLayer(const QJsonValue& value)
                 return fail("Rule names require schema v3");
         }
     }
-    auto compiled = std::make_unique<RulesSnapshot>();
-    if (!parseRules(rules, *compiled, error_))
+    std::size_t count = 0;
+    if (!parseRuleList(rules, *compiled_, count, error_))
         return false;
-    noteIdentities(*compiled);
-    return checkReferences(*compiled);
+    const CompiledRule* begin = compiled_->data();
+    noteIdentities(begin, begin + count);
+    return checkReferences(begin, begin + count);
 }
 
 // Slot references of one compiled layer, in four passes so that each kind of fault has its
 // own precedence whatever the rule order.
-bool LibraryCheck::checkReferences(const RulesSnapshot& snapshot)
+bool LibraryCheck::checkReferences(const CompiledRule* begin, const CompiledRule* end)
 {
-    const CompiledRule* begin = snapshot.rules.data();
-    const CompiledRule* end = begin + snapshot.count;
     for (const CompiledRule* rule = begin; rule != end; ++rule) {
         if (rule->trigger != TriggerKind::HoldTap && rule->trigger != TriggerKind::Double)
             continue;
@@ -301,19 +301,19 @@ bool LibraryCheck::checkRulesInForce()
                                             | layerIdentities_[profile * kLayersPerProfile + layer];
             if (inForce.count() <= kMaxRules)
                 continue;
-            auto compiled = std::make_unique<RulesSnapshot>();
-            if (!parseRules(effectiveRules(library_, profile, layer), *compiled, error_))
+            std::size_t count = 0;
+            if (!parseRuleList(effectiveRules(library_, profile, layer), *compiled_, count, error_))
                 return false;
         }
     }
     return true;
 }
 
-void LibraryCheck::noteIdentities(const RulesSnapshot& snapshot)
+void LibraryCheck::noteIdentities(const CompiledRule* begin, const CompiledRule* end)
 {
     LayerIdentities identities;
-    for (std::size_t i = 0; i < snapshot.count; ++i) {
-        const CompiledRule& rule = snapshot.rules[i];
+    for (const CompiledRule* at = begin; at != end; ++at) {
+        const CompiledRule& rule = *at;
         const quint64 identity = quint64(rule.source) << 8 | rule.modifiers;
         const auto known = identityIndex_.constFind(identity);
         const qsizetype index = known != identityIndex_.constEnd() ? *known : identityIndex_.size();
@@ -335,7 +335,7 @@ bool LibraryCheck::run()
     }
     if (!checkRulesInForce())
         return false;
-    if (QJsonDocument(library_).toJson(QJsonDocument::Compact).size() > kMaxLibraryJsonBytes)
+    if (compactJsonSize(library_) > kMaxLibraryJsonBytes)
         return fail("Library too large");
     return true;
 }

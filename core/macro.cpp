@@ -127,14 +127,18 @@ bool parseMacro(const QJsonObject& object, Macro& macro, QString& error)
         if (!value.isObject())
             return fail(error, "Invalid macro step");
         const QJsonObject stepObject = value.toObject();
-        if (!hasOnlyKeys(stepObject, stepKeys) || stepObject.size() != stepKeys.size())
+        // Each field looked up once; when all three are there, no other key is.
+        const QJsonValue typeValue = stepObject.value(stepKeys[0]);
+        const QJsonValue input = stepObject.value(stepKeys[1]);
+        const QJsonValue msValue = stepObject.value(stepKeys[2]);
+        const bool allThere = !typeValue.isUndefined() && !input.isUndefined() && !msValue.isUndefined();
+        if (stepObject.size() != stepKeys.size() || (!allThere && !hasOnlyKeys(stepObject, stepKeys)))
             return fail(error, "Unknown macro step field");
 
-        const QString type = stepObject.value(QStringLiteral("type")).toString();
+        const QString type = typeValue.toString();
         const int kind = stepKindIndex(type);
-        const QJsonValue input = stepObject.value(QStringLiteral("input"));
         int ms = 0;
-        if (kind < 0 || !readWholeNumber(stepObject.value(QStringLiteral("ms")), 0, kMaxStepMs, ms) || !input.isString())
+        if (kind < 0 || !readWholeNumber(msValue, 0, kMaxStepMs, ms) || !input.isString())
             return fail(error, "Invalid macro step parameters");
 
         CompiledMacroStep step;

@@ -2,62 +2,90 @@
 
 #include "core/rules_snapshot.h"
 
-#include <QRegularExpression>
-#include <QStringList>
+#include <QLatin1String>
+#include <QStringView>
+
+#include <algorithm>
+#include <iterator>
 
 namespace vorna::core {
 
 namespace {
 
-QRegularExpression anchored(const char* pattern)
+// Reads "<digits>" that are the whole of `text`: one to `maxDigits` ASCII digits without a
+// leading zero. No allocation and no regular expression: rule lists parse many targets.
+bool readNumber(QStringView text, qsizetype maxDigits, uint& value)
 {
-    return QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(pattern)));
-}
-
-// Reads the slot number of "action:N" or "macro:N"; the pattern bounds it.
-bool readSlot(const QRegularExpression& pattern, const QString& target, std::uint16_t& slot)
-{
-    const QRegularExpressionMatch match = pattern.match(target);
-    if (!match.hasMatch())
+    if (text.isEmpty() || text.size() > maxDigits || text.front() == u'0')
         return false;
-    slot = std::uint16_t(match.captured(1).toUInt());
+    value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+        value = value * 10 + uint(c.unicode() - u'0');
+    }
     return true;
 }
 
-// Fills the layer fields from "layer:<op>:<1-10>[:<timer>]"; an empty result means success.
-QString parseLayer(const QString& target, CompiledRule& rule)
+// Reads the slot number of "action:N" (1-32) or "macro:N" (1-16) after its prefix.
+bool readSlot(QStringView number, uint highest, std::uint16_t& slot)
 {
-    static const QRegularExpression pattern =
-        anchored("layer:(hold|set|once|timed):([1-9]|10)(?::([1-9][0-9]{2,4}))?");
-    const QRegularExpressionMatch match = pattern.match(target);
-    if (!match.hasMatch())
+    uint value = 0;
+    if (!readNumber(number, 2, value) || value > highest)
+        return false;
+    slot = std::uint16_t(value);
+    return true;
+}
+
+// Fills the layer fields from "layer:<op>:<1-10>[:<timer of 3-5 digits>]"; an empty result
+// means success.
+QString parseLayer(QStringView target, CompiledRule& rule)
+{
+    static const struct {
+        QLatin1String name;
+        LayerOp op;
+    } kOps[] = {{QLatin1String("hold"), LayerOp::Hold}, {QLatin1String("set"), LayerOp::Set},
+                {QLatin1String("once"), LayerOp::Once}, {QLatin1String("timed"), LayerOp::Timed}};
+    const QStringView rest = target.mid(6);
+    const qsizetype opEnd = rest.indexOf(u':');
+    const QStringView opText = rest.left(opEnd);
+    const auto op = std::find_if(std::begin(kOps), std::end(kOps), [&](const auto& o) { return opText == o.name; });
+    if (opEnd < 0 || op == std::end(kOps))
         return QStringLiteral("Invalid layer action");
-    const QString op = match.captured(1);
-    const bool timed = op == QLatin1String("timed");
-    const bool hasTimer = match.hasCaptured(3);
+    const QStringView numbers = rest.mid(opEnd + 1);
+    const qsizetype layerEnd = numbers.indexOf(u':');
+    uint layer = 0;
+    uint timer = 0;
+    const bool hasTimer = layerEnd >= 0;
+    if (!readNumber(numbers.left(layerEnd), 2, layer) || layer > 10 ||
+        (hasTimer && (!readNumber(numbers.mid(layerEnd + 1), 5, timer) || timer < 100)))
+        return QStringLiteral("Invalid layer action");
+    const bool timed = op->op == LayerOp::Timed;
     if (timed && !hasTimer)
         return QStringLiteral("Layer timer required");
     if (!timed && hasTimer)
         return QStringLiteral("Unexpected layer timer");
     rule.targetKind = TargetKind::Layer;
-    rule.layerOp = op == QLatin1String("hold") ? LayerOp::Hold
-        : op == QLatin1String("set")           ? LayerOp::Set
-        : op == QLatin1String("once")          ? LayerOp::Once
-                                               : LayerOp::Timed;
-    rule.layerIndex = std::uint8_t(match.captured(2).toUInt() - 1);
+    rule.layerOp = op->op;
+    rule.layerIndex = std::uint8_t(layer - 1);
     if (timed)
-        rule.layerTimerMs = match.captured(3).toUInt();
+        rule.layerTimerMs = timer;
     return QString();
 }
 
 // Fills the output and chord keys from "chord:<key>+<key>[+<key>[+<key>]]".
-QString parseChord(const QString& target, CompiledRule& rule)
+QString parseChord(QStringView target, CompiledRule& rule)
 {
-    const QStringList parts = target.mid(6).split(QLatin1Char('+'), Qt::KeepEmptyParts);
-    if (parts.size() < 2 || parts.size() > 4 || !parseInputId(parts.first(), rule.output))
+    const QStringView keys = target.mid(6);
+    if (keys.count(u'+') < 1 || keys.count(u'+') > 3)
         return QStringLiteral("Invalid chord");
-    for (qsizetype i = 1; i < parts.size(); ++i) {
-        if (!parseInputId(parts.at(i), rule.chordKeys[rule.chordKeyCount]))
+    qsizetype end = keys.indexOf(u'+');
+    if (!parseInputId(keys.left(end), rule.output))
+        return QStringLiteral("Invalid chord");
+    while (end >= 0) {
+        const qsizetype start = end + 1;
+        end = keys.indexOf(u'+', start);
+        if (!parseInputId(end < 0 ? keys.mid(start) : keys.mid(start, end - start), rule.chordKeys[rule.chordKeyCount]))
             return QStringLiteral("Invalid chord key");
         ++rule.chordKeyCount;
     }
@@ -66,23 +94,21 @@ QString parseChord(const QString& target, CompiledRule& rule)
 }
 
 // Fills the target fields of `rule` from `target`; an empty result means success.
-QString parseTarget(const QString& target, CompiledRule& rule)
+QString parseTarget(QStringView target, CompiledRule& rule)
 {
-    static const QRegularExpression actionPattern = anchored("action:([1-9]|[12][0-9]|3[0-2])");
-    static const QRegularExpression macroPattern = anchored("macro:([1-9]|1[0-6])");
-
+    static const QLatin1String kPointerModes[] = {QLatin1String("scroll"), QLatin1String("speed"),
+                                                  QLatin1String("axis-x"), QLatin1String("axis-y")};
     if (target == QLatin1String("blocked")) {
         rule.targetKind = TargetKind::Blocked;
     } else if (target.startsWith(QLatin1String("pointer:"))) {
-        const QStringList modes = {QStringLiteral("scroll"), QStringLiteral("speed"),
-                                   QStringLiteral("axis-x"), QStringLiteral("axis-y")};
-        const qsizetype mode = modes.indexOf(target.mid(8));
-        if (mode < 0)
+        const QStringView word = target.mid(8);
+        const auto mode = std::find(std::begin(kPointerModes), std::end(kPointerModes), word);
+        if (mode == std::end(kPointerModes))
             return QStringLiteral("Unknown pointer action");
         rule.targetKind = TargetKind::Pointer;
-        rule.pointerMode = PointerMode(mode + 1);
+        rule.pointerMode = PointerMode(mode - std::begin(kPointerModes) + 1);
     } else if (target.startsWith(QLatin1String("action:"))) {
-        if (!readSlot(actionPattern, target, rule.actionSlot))
+        if (!readSlot(target.mid(7), 32, rule.actionSlot))
             return QStringLiteral("Invalid action reference");
         rule.targetKind = TargetKind::Action;
     } else if (target.startsWith(QLatin1String("toggle:"))) {
@@ -90,7 +116,7 @@ QString parseTarget(const QString& target, CompiledRule& rule)
             return QStringLiteral("Invalid toggle output");
         rule.targetKind = TargetKind::Toggle;
     } else if (target.startsWith(QLatin1String("macro:"))) {
-        if (!readSlot(macroPattern, target, rule.macroSlot))
+        if (!readSlot(target.mid(6), 16, rule.macroSlot))
             return QStringLiteral("Invalid macro slot");
         rule.targetKind = TargetKind::Macro;
     } else if (target == QLatin1String("layer:next") || target == QLatin1String("layer:previous")) {
@@ -123,7 +149,7 @@ bool parseMappingRule(const QString& source, const QString& target, CompiledRule
         rule = parsed;
         return true;
     }
-    if (const QString failure = parseTarget(target, parsed); !failure.isEmpty()) {
+    if (const QString failure = parseTarget(QStringView(target), parsed); !failure.isEmpty()) {
         error = failure;
         return false;
     }

@@ -3,6 +3,8 @@
 #include "core/output_mapping.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 namespace vorna::core {
 
@@ -121,23 +123,34 @@ int checkCompiledRule(const CompiledRule& rule)
     return checkTarget(rule);
 }
 
-int compileRules(const CompiledRule* rules, std::size_t count, RulesSnapshot& snapshot)
+static_assert(std::is_trivially_copyable_v<CompiledRule>, "records are moved as bytes");
+
+int sortRules(const CompiledRule* rules, std::size_t count, CompiledRule* sorted)
 {
     if (count > kMaxRules)
         return kCompileTooManyRules;
-    // Built apart from `snapshot`, which stays as it was on failure and may even be the input.
-    RulesSnapshot compiled;
+    // Every record is checked before `sorted` is written, so that it may hold the input.
     for (std::size_t i = 0; i < count; ++i) {
         const CompiledRule& rule = rules[i];
         if (const int result = checkCompiledRule(rule); result != kCompileOk)
             return result;
-        for (std::size_t j = 0; j < compiled.count; ++j)
-            if (compiled.rules[j].id == rule.id)
+        for (std::size_t j = 0; j < i; ++j)
+            if (rules[j].id == rule.id)
                 return kCompileDuplicateId;
-        compiled.rules[compiled.count++] = rule;
     }
-    std::sort(compiled.rules.begin(), compiled.rules.begin() + std::ptrdiff_t(compiled.count), matchesEarlier);
-    snapshot = compiled;
+    if (count > 0) // an empty list may come without records
+        std::memmove(static_cast<void*>(sorted), rules, count * sizeof(CompiledRule));
+    std::sort(sorted, sorted + count, matchesEarlier);
+    return kCompileOk;
+}
+
+int compileRules(const CompiledRule* rules, std::size_t count, RulesSnapshot& snapshot)
+{
+    // `snapshot` stays as it was on failure and may even hold the input.
+    if (const int result = sortRules(rules, count, snapshot.rules.data()); result != kCompileOk)
+        return result;
+    std::fill(snapshot.rules.begin() + std::ptrdiff_t(count), snapshot.rules.end(), CompiledRule{});
+    snapshot.count = count;
     return kCompileOk;
 }
 

@@ -33,6 +33,11 @@ inline constexpr int kCompileBadTarget = 6;
 // `snapshot` only when it returns kCompileOk. Allocates nothing and takes no locks.
 int compileRules(const CompiledRule* rules, std::size_t count, RulesSnapshot& snapshot);
 
+// compileRules without a snapshot: the same checks and codes, and on success the `count`
+// records in match order in `sorted` (which may be `rules` itself). For checks that look at the
+// compiled rules only.
+int sortRules(const CompiledRule* rules, std::size_t count, CompiledRule* sorted);
+
 // The code compileRules gives for a list holding only `rule`.
 int checkCompiledRule(const CompiledRule& rule);
 

@@ -12,4 +12,11 @@ BackendState::BackendState()
     output.outputFunction = &SendInput;
 }
 
+void BackendState::loadLayers(const LayerProgram& program)
+{
+    layers = program;
+    for (std::size_t i = 0; i < kProgramLayers; ++i)
+        layerChains[i].build(layers.layers[i]);
+}
+
 } // namespace vorna::windows

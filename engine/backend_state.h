@@ -26,6 +26,9 @@ struct BackendState {
     BackendState(const BackendState&) = delete;
     BackendState& operator=(const BackendState&) = delete;
 
+    // Takes a layer program and makes each layer's rules ready for a switch by pointer.
+    void loadLayers(const LayerProgram& program);
+
     core::MappingEngine engine;
     core::MacroPlayer player{engine}; // holds the copy of the macro being run
     engine::TimedSlots timedSlots{};
@@ -36,7 +39,8 @@ struct BackendState {
     std::array<core::Macro, core::kMaxMacros> macros{};
     std::atomic<bool> macroActive{false};
     SafetyJournalView* journal = nullptr; // the watchdog's view, or none
-    LayerProgram layers;
+    LayerProgram layers;           // changed only by loadLayers
+    std::array<core::SourceChains, kProgramLayers> layerChains; // of each layer's rules
     ObservationRing observations;  // written only while observing
     ObservationRing engineEvents;  // always open while the backend runs: action requests
     bool observing = false;        // the hook thread's copy of the observation request

@@ -45,7 +45,8 @@ void InputThread::observe(const ObservationRecord& record)
 
 void InputThread::observeResult(uint8_t result)
 {
-    observe(state.contexts.record(kRecordEngine, result));
+    if (state.observing) // the record is built only for a ring that takes it
+        observe(state.contexts.record(kRecordEngine, result));
 }
 
 void InputThread::beginContext(const InputEvent& event, uint32_t ruleId)
@@ -55,6 +56,8 @@ void InputThread::beginContext(const InputEvent& event, uint32_t ruleId)
 
 void InputThread::recordInput(const InputEvent& event, bool swallowed)
 {
+    if (!state.observing)
+        return;
     ObservationRecord record = state.contexts.record(kRecordInput, swallowed ? kResultSwallowed : kResultPassed);
     copyEventFields(record, event);
     record.suppressed = swallowed ? 1 : 0;
@@ -111,11 +114,17 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
     const uint64_t resetsBefore = state.output.generation;
 
     const CompiledRule* found = rule;
+    bool lookedUp = false;
     if (useSlots && physical) {
         // Due work first: a timed layer or a pending trigger resolves before this event counts.
         expireLayers(event.time);
         pumpScheduler(event.time);
-        found = state.engine.released ? nullptr : engine::findRule(state.engine.rules, state.engine.held, event);
+        // Only a press opens a slot or takes a rule, so only a press needs its rule looked up.
+        found = state.engine.released || event.phase != core::kPhaseDown ? nullptr
+                                                                          : engine::lookUpRule(state.engine, event);
+        lookedUp = true;
+    }
+    if (useSlots && physical && engine::slotsConcern(state.timedSlots, event, found)) {
         const engine::SlotUpdate update = engine::updateTimedSlots(state.timedSlots, event, found);
         if (update.full)
             resetAll(ResetCapacity);
@@ -148,7 +157,8 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
         }
     }
 
-    engine::EvaluationResult result = engine::evaluateInput(state.engine, event, found);
+    // A fresh event was remembered as held above, with its physical state.
+    engine::EvaluationResult result = engine::evaluateTracked(state.engine, event, found, lookedUp);
     if (useSlots) {
         beginContext(event, result.ruleId);
         state.contexts.current.macro = result.macroSlot;
@@ -299,7 +309,8 @@ void InputThread::replayEngineResults(const engine::SlotUpdate& update)
 void InputThread::pumpScheduler(uint64_t now)
 {
     const bool focusMoved = state.slotWindow != 0 && foregroundWindow() != state.slotWindow;
-    for (int n = 0; n < kSlotLoopLimit; ++n) {
+    // Without a busy slot there is nothing to release or resolve.
+    for (int n = 0; n < kSlotLoopLimit && state.timedSlots.busy != 0; ++n) {
         const engine::SlotUpdate update = focusMoved ? engine::releaseTimedSlot(state.timedSlots, now)
                                                      : engine::expireTimedSlot(state.timedSlots, now);
         if (update.count == 0)
@@ -325,7 +336,7 @@ void InputThread::flushTimedSlots()
 void InputThread::updateActive()
 {
     const bool on = !state.engine.released &&
-                    (state.engine.rules.count > 0 || pointerHoldCount > 0 || !isNeutral(currentMotion()));
+                    (state.engine.currentRules().count > 0 || pointerHoldCount > 0 || !isNeutral(currentMotion()));
     active.store(on, std::memory_order_release);
 }
 
@@ -337,7 +348,7 @@ void InputThread::applyLayer()
     engine::abandonPendingSlots(state.timedSlots);
     layerStacks.current = layer;
     currentLayer.store(layer, std::memory_order_release);
-    state.engine.copySnapshot(state.layers.layers[layer]);
+    state.engine.useRules(state.layers.layers[layer], state.layerChains[layer]);
     clearNotches();
     resetPointer();
     updateActive();

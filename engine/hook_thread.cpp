@@ -59,16 +59,24 @@ InputThread::~InputThread()
         thread.join();
 }
 
+void InputThread::setCounterFrequency(int64_t frequency)
+{
+    qpcFrequency = frequency;
+    nsPerCount = frequency > 0 && 1'000'000'000 % frequency == 0 ? uint64_t(1'000'000'000 / frequency) : 0;
+}
+
 uint64_t InputThread::nowNs()
 {
     if (qpcFrequency <= 0) {
         LARGE_INTEGER frequency{};
         QueryPerformanceFrequency(&frequency);
-        qpcFrequency = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
+        setCounterFrequency(frequency.QuadPart > 0 ? frequency.QuadPart : 1);
     }
     LARGE_INTEGER counter{};
     QueryPerformanceCounter(&counter);
     const uint64_t c = uint64_t(counter.QuadPart);
+    if (nsPerCount != 0)
+        return c * nsPerCount; // equal to the division below when the frequency divides 10^9
     const uint64_t f = uint64_t(qpcFrequency);
     return c / f * 1'000'000'000ull + c % f * 1'000'000'000ull / f;
 }
@@ -234,7 +242,7 @@ bool InputThread::startUp(const core::RulesSnapshot& snapshot)
         setFailure(ResetWin32Failure, kBadFrequency);
         return false;
     }
-    qpcFrequency = frequency.QuadPart;
+    setCounterFrequency(frequency.QuadPart);
 
     MSG message;
     PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
@@ -521,7 +529,7 @@ void InputThread::takePendingSnapshot()
     state.engine.copySnapshot(taken.snapshot);
     clearNotches();
     state.macros = taken.macros;
-    state.layers = taken.layers;
+    state.loadLayers(taken.layers);
     layerStacks.reset(state.layers.initialLayer);
     currentLayer.store(layerStacks.current, std::memory_order_release);
     state.contexts.revision = taken.generation;

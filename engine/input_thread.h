@@ -21,6 +21,7 @@
 
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -69,8 +70,13 @@ struct PointerHold {
 
 // Wheel and cursor bookkeeping of the pointer path.
 struct PointerState {
-    // Wheel units not yet making a notch, per wheel rule id, modifier state and axis.
-    int32_t notches[kWheelRuleBank][kModifierStates][2];
+    // Wheel units not yet making a notch, per wheel rule id, modifier state and axis; and the
+    // (rule, modifier state) rows that took units since the last clear, so that a layer change
+    // clears those rows instead of all 32 KB.
+    int32_t notches[kWheelRuleBank][kModifierStates][2] = {};
+    uint16_t notchRows[kWheelRuleBank * kModifierStates];
+    uint16_t notchRowCount = 0;
+    std::bitset<kWheelRuleBank * kModifierStates> notchRowListed;
     WheelRemainders wheel[kModifierStates];
     int64_t cursorRemainderX;
     int64_t cursorRemainderY;
@@ -139,6 +145,7 @@ public:
     bool sessionAvailable = true;
     bool hooksFailed = false;
     int64_t qpcFrequency = 0;
+    uint64_t nsPerCount = 0; // 10^9 / qpcFrequency when that is whole (10 MHz counters), else 0
     bool physicalDown[257] = {};   // what the keyboard hook last saw (256: numpad Enter)
     bool seededDown[257] = {};     // found held by a key-state scan, not released since
     bool panicSwallowed[256] = {};
@@ -211,6 +218,7 @@ public:
 
 private:
     bool startUp(const core::RulesSnapshot& snapshot);
+    void setCounterFrequency(int64_t frequency);
     void loop();
     bool waitForWork();
     void handleMessage(const MSG& message);

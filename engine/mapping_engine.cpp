@@ -55,35 +55,59 @@ int countEqual(const std::array<InputId, N>& values, InputId id)
 
 } // namespace
 
-void MappingEngine::copySnapshot(const RulesSnapshot& snapshot)
+int SourceChains::chainOf(InputId source)
 {
-    rules = snapshot;
-    const std::size_t end = std::min<std::size_t>(rules.count, kMaxRules);
-    m_firstRule.fill(0);
-    m_nextRule.fill(0);
-    m_ruleSources.fill(0);
+    const int index = windows::inputIndex(source);
+    if (index >= 0)
+        return index;
+    const std::uint16_t direction = inputCode(source);
+    if (isWheelInput(source) && inputKind(source) == kKindWheel && direction >= 1 && direction <= 4)
+        return int(kChainHeads) - 4 + direction - 1;
+    return -1;
+}
+
+void SourceChains::build(const RulesSnapshot& rules)
+{
+    m_count = std::min<std::uint64_t>(rules.count, kMaxRules);
+    m_first.fill(0);
+    m_next.fill(0);
+    m_sources.fill(0);
+    for (std::size_t i = 0; i < m_count; ++i)
+        m_sources[i] = rules.rules[i].source;
     // Built backwards, so that each chain runs in match order.
-    for (std::size_t i = end; i-- > 0;) {
-        const InputId source = rules.rules[i].source;
-        m_ruleSources[i] = source;
-        const int index = windows::inputIndex(source);
-        if (index < 0)
+    for (std::size_t i = m_count; i-- > 0;) {
+        const InputId source = m_sources[i];
+        const int chain = chainOf(source);
+        if (chain >= 0) {
+            m_next[i] = m_first[std::size_t(chain)];
+            m_first[std::size_t(chain)] = std::uint16_t(i + 1);
             continue;
-        m_nextRule[i] = m_firstRule[std::size_t(index)];
-        m_firstRule[std::size_t(index)] = std::uint16_t(i + 1);
+        }
+        const std::size_t later = findFirst(m_sources, source, i + 1);
+        m_next[i] = later < m_count ? std::uint16_t(later + 1) : 0;
     }
 }
 
-std::uint64_t MappingEngine::nextRuleWithSource(InputId source, std::uint64_t after) const
+std::uint64_t SourceChains::first(InputId source) const
 {
-    const std::uint64_t end = std::min<std::uint64_t>(rules.count, kMaxRules);
-    const int index = windows::inputIndex(source);
-    if (index >= 0) {
-        const std::uint16_t next = after >= end ? m_firstRule[std::size_t(index)] : m_nextRule[after];
-        return next == 0 ? end : std::min<std::uint64_t>(next - 1, end);
-    }
-    const std::uint64_t from = after >= end ? 0 : after + 1;
-    return from >= end ? end : std::min<std::uint64_t>(findFirst(m_ruleSources, source, from), end);
+    const int chain = chainOf(source);
+    if (chain >= 0)
+        return m_first[std::size_t(chain)] == 0 ? m_count : m_first[std::size_t(chain)] - 1u;
+    return std::min<std::uint64_t>(findFirst(m_sources, source, 0), m_count);
+}
+
+void MappingEngine::copySnapshot(const RulesSnapshot& snapshot)
+{
+    rules = snapshot;
+    m_ownChains.build(rules);
+    m_currentRules = &rules;
+    m_currentChains = &m_ownChains;
+}
+
+void MappingEngine::useRules(const RulesSnapshot& snapshot, const SourceChains& chains)
+{
+    m_currentRules = &snapshot;
+    m_currentChains = &chains;
 }
 
 void MappingEngine::count(InputId id, int delta, std::array<std::uint16_t, kCountedInputs>& counts)
@@ -115,22 +139,75 @@ void MappingEngine::refresh(const ActiveMapping& entry)
         count(outputs[k], 1, m_holdCounts);
         slot = outputs[k];
     }
-    m_owners[i] = entry.occupied ? entry.owner : 0;
-    m_sources[i] = entry.occupied ? entry.source : 0;
+    const std::uint64_t owner = entry.occupied ? entry.owner : 0;
+    const InputId source = entry.occupied ? entry.source : 0;
+    if (m_owners[i] != owner || m_sources[i] != source) {
+        m_owners[i] = owner;
+        m_sources[i] = source;
+        m_activeBySource.update(i, owner != 0, windows::inputIndex(source));
+    }
+}
+
+const HeldInput* MappingEngine::firstHeld(InputId input) const
+{
+    const int index = windows::inputIndex(input);
+    if (index >= 0) {
+        const std::size_t first = m_heldByInput.first(index);
+        return first < held.size() ? &held[first] : nullptr;
+    }
+    for (const HeldInput& entry : held) {
+        if (entry.device != 0 && entry.input == input)
+            return &entry;
+    }
+    return nullptr;
+}
+
+HeldInput* MappingEngine::findHeld(std::uint64_t device, InputId input)
+{
+    if (device == 0)
+        return nullptr;
+    const int index = windows::inputIndex(input);
+    if (index >= 0) {
+        for (std::size_t i = m_heldByInput.first(index); i < held.size(); i = m_heldByInput.next(i)) {
+            if (held[i].device == device)
+                return &held[i];
+        }
+        return nullptr;
+    }
+    for (HeldInput& entry : held) {
+        if (entry.device == device && entry.input == input)
+            return &entry;
+    }
+    return nullptr;
+}
+
+HeldInput* MappingEngine::firstFreeHeld()
+{
+    const std::size_t i = m_heldByInput.firstFree();
+    return i < held.size() ? &held[i] : nullptr;
+}
+
+void MappingEngine::setHeld(HeldInput& entry, const HeldInput& value)
+{
+    entry = value;
+    m_heldByInput.update(std::size_t(&entry - held.data()), value.device != 0, windows::inputIndex(value.input));
 }
 
 bool MappingEngine::indexMatchesTable() const
 {
     auto fresh = std::make_unique<MappingEngine>();
-    fresh->copySnapshot(rules);
+    SourceChains chains;
+    chains.build(currentRules());
     for (std::size_t i = 0; i < active.size(); ++i) {
         fresh->active[i] = active[i];
         fresh->refresh(fresh->active[i]);
     }
+    for (std::size_t i = 0; i < held.size(); ++i)
+        fresh->setHeld(fresh->held[i], held[i]);
     return fresh->m_owners == m_owners && fresh->m_sources == m_sources && fresh->m_passSources == m_passSources &&
            fresh->m_heldOutputs == m_heldOutputs && fresh->m_passCounts == m_passCounts &&
-           fresh->m_holdCounts == m_holdCounts && fresh->m_ruleSources == m_ruleSources &&
-           fresh->m_firstRule == m_firstRule && fresh->m_nextRule == m_nextRule;
+           fresh->m_holdCounts == m_holdCounts && fresh->m_activeBySource == m_activeBySource &&
+           fresh->m_heldByInput == m_heldByInput && chains == *m_currentChains;
 }
 
 int MappingEngine::holdersOfOutput(InputId id) const
@@ -183,6 +260,14 @@ ActiveMapping* MappingEngine::findEntry(std::uint64_t owner, InputId source)
 {
     if (owner == 0)
         return nullptr;
+    const int index = windows::inputIndex(source);
+    if (index >= 0) {
+        for (std::size_t i = m_activeBySource.first(index); i < active.size(); i = m_activeBySource.next(i)) {
+            if (m_owners[i] == owner && m_sources[i] == source)
+                return &active[i];
+        }
+        return nullptr;
+    }
     for (std::size_t i = findFirst(m_sources, source, 0); i < active.size(); i = findFirst(m_sources, source, i + 1)) {
         if (m_owners[i] == owner)
             return &active[i];
@@ -192,7 +277,7 @@ ActiveMapping* MappingEngine::findEntry(std::uint64_t owner, InputId source)
 
 ActiveMapping* MappingEngine::firstFreeEntry()
 {
-    const std::size_t i = findFirst(m_owners, std::uint64_t{0}, 0);
+    const std::size_t i = m_activeBySource.firstFree();
     return i < active.size() ? &active[i] : nullptr;
 }
 
@@ -242,7 +327,7 @@ void MappingEngine::releaseOwner(std::uint64_t owner, OutputBatch& batch)
         return;
     for (HeldInput& input : held) {
         if (input.device == owner)
-            input = HeldInput{};
+            setHeld(input, HeldInput{});
     }
     // Suppressed first, so that the owner's own entries do not count as pass-through sources
     // and shield each other's releases.

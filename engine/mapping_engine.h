@@ -7,6 +7,7 @@
 
 #include "core/input_id.h"
 #include "core/rules_snapshot.h"
+#include "engine/entry_index.h"
 #include "engine/output_batch.h"
 
 #include <array>
@@ -48,25 +49,70 @@ struct HeldInput {
     InputId input = 0;
 };
 
+// One rule list made ready for the engine's lookup: its rules chained by source, each chain in
+// match order. Built once per list, off the hook path (a configuration's layers when it is
+// taken over), so that a layer switch only points the engine at another list.
+class SourceChains {
+public:
+    void build(const RulesSnapshot& rules);
+    // The rules of one source in match order, as indexes into the list: from first(source),
+    // then next(rule), until the list's rule count.
+    std::uint64_t first(InputId source) const;
+    std::uint64_t next(std::uint64_t rule) const { return m_next[rule] == 0 ? m_count : m_next[rule] - 1u; }
+
+    bool operator==(const SourceChains&) const = default;
+
+private:
+    // Chains start per input index (keys, buttons, scan-code keys), then per wheel direction;
+    // rules of other sources are linked to the next rule of their source all the same.
+    static constexpr std::size_t kChainHeads = 1024 + 4;
+    static int chainOf(InputId source);
+
+    std::uint64_t m_count = 0;
+    // Rule index + 1 (0 ends a chain): the first rule of each chain, and for every rule the
+    // next one of its source. The first rule of a source without a chain is found in m_sources.
+    std::array<std::uint16_t, kChainHeads> m_first{};
+    std::array<std::uint16_t, kMaxRules> m_next{};
+    std::array<InputId, kMaxRules> m_sources{};
+};
+
 // The operations that emit append to a caller's batch (amount 120 each), so that a macro step
 // or an evaluation collects everything it sends in one batch without copies.
 //
-// Every change to an entry of `active` is followed by refresh(entry): the engine keeps a compact
-// copy of what its scans compare (owners, sources, held outputs), so that a scan of all 128
-// entries is a few vector compares instead of a walk over 8 KB of records.
+// Every change to an entry of `active` is followed by refresh(entry), and every change to an
+// entry of `held` goes through setHeld: the engine keeps a compact copy of what its scans
+// compare (owners, sources, held outputs) and indexes of both tables by input, so that finding
+// an entry or a free one takes no scan of the tables.
 struct MappingEngine {
+    MappingEngine() = default;
+    MappingEngine(const MappingEngine&) = delete; // it points into itself
+    MappingEngine& operator=(const MappingEngine&) = delete;
+
+    // The list copySnapshot copies in. While the engine runs a list handed in by useRules
+    // (a layer of the applied program), that list is in force instead: see currentRules().
     RulesSnapshot rules;
     std::array<ActiveMapping, kMaxActiveMappings> active{};
     std::array<HeldInput, kMaxHeldInputs> held{};
     std::uint8_t released = 0; // presses are recorded, no rule applies, until resume
     std::uint8_t overflow = 0; // a press found no free entry; only a full reset clears it
 
-    // The only way `rules` changes: it also rebuilds the chains of rules by source that
-    // lookups follow instead of walking all rules.
+    // Copies a list into `rules`, chains it by source and puts it in force.
     void copySnapshot(const RulesSnapshot& snapshot);
-    // Index of the first rule after `after` (or from the start when `after` is rules.count)
-    // whose source is `source`, in match order; rules.count if there is none.
-    std::uint64_t nextRuleWithSource(InputId source, std::uint64_t after) const;
+    // Puts a list in force without copying it: `chains` must be built from `snapshot`, and
+    // both must stay in place and unchanged while they are in force.
+    void useRules(const RulesSnapshot& snapshot, const SourceChains& chains);
+    // The rules in force.
+    const RulesSnapshot& currentRules() const { return *m_currentRules; }
+    // The rules in force of one source, in match order (see SourceChains).
+    const SourceChains& currentChains() const { return *m_currentChains; }
+
+    // Remembered presses: the first entry in table order that holds `input` (any device), the
+    // entry of one device and input, and the first free entry; none when there is none.
+    const HeldInput* firstHeld(InputId input) const;
+    HeldInput* findHeld(std::uint64_t device, InputId input);
+    HeldInput* firstFreeHeld();
+    // The only way an entry of `held` changes.
+    void setHeld(HeldInput& entry, const HeldInput& value);
 
     // Output places (primary or extra) equal to `id` over entries whose outputs are down.
     int holdersOfOutput(InputId id) const;
@@ -114,7 +160,7 @@ struct MappingEngine {
         entry = ActiveMapping{};
         refresh(entry);
     }
-    // Whether the compact copies agree with the table and the rules (for tests).
+    // Whether the compact copies and indexes agree with the tables and the rules in force.
     bool indexMatchesTable() const;
 
 private:
@@ -131,12 +177,14 @@ private:
     // The same as counts per input index, for the inputs that have one.
     std::array<std::uint16_t, kCountedInputs> m_passCounts{};
     std::array<std::uint16_t, kCountedInputs> m_holdCounts{};
-    // Rules by source, as rule index + 1 (0 ends a chain): the first rule of each input index,
-    // and for every rule the next one of the same source. Sources without an index are looked
-    // up in m_ruleSources.
-    std::array<InputId, kMaxRules> m_ruleSources{};
-    std::array<std::uint16_t, kCountedInputs> m_firstRule{};
-    std::array<std::uint16_t, kMaxRules> m_nextRule{};
+    // The entries of `active` by source (taken while they have an owner) and of `held` by input
+    // (taken while they have a device).
+    windows::EntryIndex m_activeBySource;
+    windows::EntryIndex m_heldByInput;
+    // The rules in force: `rules` with its own chains, or a list handed in by useRules.
+    SourceChains m_ownChains;
+    const RulesSnapshot* m_currentRules = &rules;
+    const SourceChains* m_currentChains = &m_ownChains;
 };
 
 // True if the batch carries an operation other than a cancel, or anything but ups.

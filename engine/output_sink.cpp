@@ -161,6 +161,8 @@ void OutputSink::observe(const ObservationRecord& record)
 
 void OutputSink::recordOutput(const OutputEvent& event, bool sent)
 {
+    if (!m_state.observing) // the record is built only for a ring that takes it
+        return;
     ObservationRecord record = m_state.contexts.record(kRecordOutput, sent ? kResultSent : kResultFailed);
     record.id = event.input;
     record.phase = event.phase;
@@ -172,6 +174,8 @@ void OutputSink::recordOutput(const OutputEvent& event, bool sent)
 
 void OutputSink::recordFailure(const OutputEvent& event, std::uint32_t error)
 {
+    if (!m_state.observing)
+        return;
     ObservationRecord record = m_state.contexts.record(kRecordOutput, kResultFailed);
     record.id = event.input;
     record.phase = event.phase;
@@ -227,7 +231,7 @@ bool OutputSink::enqueue(const OutputBatch& batch)
 
 void OutputSink::onFlushMessage()
 {
-    if (inHook || flushing)
+    if (inHook || flushing || count == 0)
         return;
     flushing = 1;
     ObservationContexts& contexts = m_state.contexts;

@@ -6,7 +6,6 @@
 #include "engine/injection_marker.h"
 
 #include <cstdlib>
-#include <cstring>
 
 namespace vorna::windows {
 
@@ -54,7 +53,13 @@ const core::MotionSettings& InputThread::currentMotion() const
 
 void InputThread::clearNotches()
 {
-    std::memset(pointer.notches, 0, sizeof pointer.notches);
+    for (uint16_t i = 0; i < pointer.notchRowCount; ++i) {
+        const uint16_t row = pointer.notchRows[i];
+        int32_t(&accumulators)[2] = pointer.notches[row / kModifierStates][row % kModifierStates];
+        accumulators[0] = accumulators[1] = 0;
+        pointer.notchRowListed.reset(row);
+    }
+    pointer.notchRowCount = 0;
 }
 
 bool InputThread::emitWheel(bool horizontal, int64_t amount, bool pages)
@@ -93,9 +98,7 @@ bool InputThread::processWheel(InputEvent event, int32_t delta)
         pumpScheduler(event.time);
     }
     inputEvents.fetch_add(1, std::memory_order_acq_rel);
-    const CompiledRule* rule = physical && !state.engine.released
-                                   ? engine::findRule(state.engine.rules, state.engine.held, event)
-                                   : nullptr;
+    const CompiledRule* rule = physical && !state.engine.released ? engine::lookUpRule(state.engine, event) : nullptr;
     const bool swallow = rule ? wheelRule(event, *rule, delta) : wheelMotion(event, delta);
     if (swallow)
         suppressed.fetch_add(1, std::memory_order_acq_rel);
@@ -132,6 +135,11 @@ bool InputThread::wheelRule(InputEvent& event, const CompiledRule& rule, int32_t
     if (rule.id < 1 || rule.id > uint32_t(kWheelRuleBank) || delta < INT16_MIN || delta > INT16_MAX) {
         recordInput(event, suppress);
         return suppress;
+    }
+    const uint16_t row = uint16_t((rule.id - 1) * kModifierStates + (event.modifiers & 0xF));
+    if (!pointer.notchRowListed.test(row)) {
+        pointer.notchRowListed.set(row);
+        pointer.notchRows[pointer.notchRowCount++] = row;
     }
     int32_t& accumulator = pointer.notches[rule.id - 1][event.modifiers & 0xF][isHorizontalWheel(event.input) ? 1 : 0];
     const int32_t notches = std::abs(takeNotches(accumulator, delta));

@@ -24,21 +24,25 @@ bool isWellFormed(const InputEvent& event)
            event.provider <= kMaxProviderCode && event.channel <= kMaxChannelCode;
 }
 
+// The first remembered press of `input` (any device), by a walk over the table.
+const core::HeldInput* firstHeldIn(const std::array<core::HeldInput, core::kMaxHeldInputs>& held, InputId input)
+{
+    for (const core::HeldInput& entry : held) {
+        if (entry.device != 0 && entry.input == input)
+            return &entry;
+    }
+    return nullptr;
+}
+
 // Preceding keys of a chord trigger: held in the listed order, all before the event, the first
-// of them no longer than the interval ago.
-bool chordMatches(const CompiledRule& rule, const std::array<core::HeldInput, core::kMaxHeldInputs>& held,
-                  const InputEvent& event)
+// of them no longer than the interval ago. `firstHeld` finds the first remembered press of a key.
+template <typename FirstHeld>
+bool chordMatches(const CompiledRule& rule, const FirstHeld& firstHeld, const InputEvent& event)
 {
     std::uint64_t previous = 0;
     std::uint64_t first = 0;
     for (std::uint8_t k = 0; k < rule.precedingKeyCount && k < rule.precedingKeys.size(); ++k) {
-        const core::HeldInput* found = nullptr;
-        for (const core::HeldInput& entry : held) {
-            if (entry.device != 0 && entry.input == rule.precedingKeys[k]) {
-                found = &entry;
-                break;
-            }
-        }
+        const core::HeldInput* found = firstHeld(rule.precedingKeys[k]);
         if (!found || found->pressTime == 0 || found->pressTime <= previous || found->pressTime >= event.time)
             return false;
         previous = found->pressTime;
@@ -129,8 +133,8 @@ void applyRule(core::MappingEngine& engine, ActiveMapping& entry, const Compiled
     engine.refresh(entry);
 }
 
-bool ruleMatches(const CompiledRule& rule, const std::array<core::HeldInput, core::kMaxHeldInputs>& held,
-                 const InputEvent& event)
+template <typename FirstHeld>
+bool ruleMatches(const CompiledRule& rule, const FirstHeld& firstHeld, const InputEvent& event)
 {
     if (rule.source != event.input)
         return false;
@@ -138,19 +142,7 @@ bool ruleMatches(const CompiledRule& rule, const std::array<core::HeldInput, cor
         return false;
     if ((rule.modifiers & ~event.modifiers) != 0)
         return false;
-    return rule.trigger != core::TriggerKind::Chord || chordMatches(rule, held, event);
-}
-
-// The engine's own lookup: the same walk, over the rules of the event's source only.
-const CompiledRule* findEngineRule(const core::MappingEngine& engine, const InputEvent& event)
-{
-    const std::uint64_t end = std::min<std::uint64_t>(engine.rules.count, core::kMaxRules);
-    for (std::uint64_t i = engine.nextRuleWithSource(event.input, end); i < end;
-         i = engine.nextRuleWithSource(event.input, i)) {
-        if (ruleMatches(engine.rules.rules[i], engine.held, event))
-            return &engine.rules.rules[i];
-    }
-    return nullptr;
+    return rule.trigger != core::TriggerKind::Chord || chordMatches(rule, firstHeld, event);
 }
 
 } // namespace
@@ -159,9 +151,23 @@ const CompiledRule* findRule(const core::RulesSnapshot& rules,
                              const std::array<core::HeldInput, core::kMaxHeldInputs>& held,
                              const InputEvent& event)
 {
+    const auto firstHeld = [&held](InputId input) { return firstHeldIn(held, input); };
     const std::uint64_t count = std::min<std::uint64_t>(rules.count, rules.rules.size());
     for (std::uint64_t i = 0; i < count; ++i) {
-        if (ruleMatches(rules.rules[i], held, event))
+        if (ruleMatches(rules.rules[i], firstHeld, event))
+            return &rules.rules[i];
+    }
+    return nullptr;
+}
+
+const CompiledRule* lookUpRule(const core::MappingEngine& engine, const InputEvent& event)
+{
+    const auto firstHeld = [&engine](InputId input) { return engine.firstHeld(input); };
+    const core::RulesSnapshot& rules = engine.currentRules();
+    const core::SourceChains& chains = engine.currentChains();
+    const std::uint64_t end = std::min<std::uint64_t>(rules.count, core::kMaxRules);
+    for (std::uint64_t i = chains.first(event.input); i < end; i = chains.next(i)) {
+        if (ruleMatches(rules.rules[i], firstHeld, event))
             return &rules.rules[i];
     }
     return nullptr;
@@ -172,21 +178,21 @@ void trackHeld(core::MappingEngine& engine, const InputEvent& event)
     if (event.origin != kOriginPhysical || event.device == 0 || !core::isValidInputId(event.input) ||
         core::isWheelInput(event.input))
         return;
-    core::HeldInput* free = nullptr;
-    for (core::HeldInput& entry : engine.held) {
-        if (entry.device == event.device && entry.input == event.input) {
-            if (event.phase == core::kPhaseUp)
-                entry = core::HeldInput{};
-            return;
-        }
-        if (!free && entry.device == 0)
-            free = &entry;
+    if (core::HeldInput* entry = engine.findHeld(event.device, event.input)) {
+        if (event.phase == core::kPhaseUp)
+            engine.setHeld(*entry, core::HeldInput{});
+        return;
     }
+    core::HeldInput* free = engine.firstFreeHeld();
     if (event.phase == core::kPhaseDown && free)
-        *free = core::HeldInput{event.device, event.time, event.input};
+        engine.setHeld(*free, core::HeldInput{event.device, event.time, event.input});
 }
 
-EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& event, const CompiledRule* rule)
+namespace {
+
+// `lookUp`: find the rule of a press when none is given; `track`: remember the event first.
+EvaluationResult evaluate(core::MappingEngine& engine, const InputEvent& event, const CompiledRule* rule, bool lookUp,
+                          bool track)
 {
     EvaluationResult result;
     if (event.origin == kOriginProgram) {
@@ -203,7 +209,7 @@ EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& ev
     }
 
     result.status = engine.released ? kStatusReleased : kStatusProcessed;
-    if (!rule)
+    if (track)
         trackHeld(engine, event);
 
     ActiveMapping* entry = engine.findEntry(event.device, event.input);
@@ -267,21 +273,32 @@ EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& ev
     free->occupied = 1;
     free->owner = event.device;
     free->source = event.input;
-    engine.refresh(*free);
-    if (engine.released)
+    if (!engine.released && lookUp)
+        rule = lookUpRule(engine, event);
+    if (engine.released || !rule) {
+        engine.refresh(*free); // the source passes through
         return result;
-    if (!rule)
-        rule = findEngineRule(engine, event);
-    if (!rule)
-        return result;
-
-    applyRule(engine, *free, *rule, result.batch);
+    }
+    applyRule(engine, *free, *rule, result.batch); // records the entry with its target
     result.suppress = free->suppress;
     result.ruleId = free->ruleId;
     result.macroSlot = free->macroSlot;
     result.actionSlot = free->actionSlot;
     copyTargetFields(result, *free);
     return result;
+}
+
+} // namespace
+
+EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& event, const CompiledRule* rule)
+{
+    return evaluate(engine, event, rule, rule == nullptr, rule == nullptr);
+}
+
+EvaluationResult evaluateTracked(core::MappingEngine& engine, const InputEvent& event, const CompiledRule* rule,
+                                 bool lookedUp)
+{
+    return evaluate(engine, event, rule, rule == nullptr && !lookedUp, false);
 }
 
 } // namespace vorna::windows::engine

@@ -33,10 +33,15 @@ struct EvaluationResult {
     std::uint8_t pointerMode = 0;
 };
 
-// The first rule of the snapshot (in its match order) that matches the event, or none.
+// The first rule of the snapshot (in its match order) that matches the event, or none: a walk
+// over every rule, and over the held inputs for a chord.
 const core::CompiledRule* findRule(const core::RulesSnapshot& rules,
                                    const std::array<core::HeldInput, core::kMaxHeldInputs>& held,
                                    const InputEvent& event);
+
+// The same answer for the rules in force and the held inputs of the engine, through its
+// indexes: only the rules of the event's source are looked at.
+const core::CompiledRule* lookUpRule(const core::MappingEngine& engine, const InputEvent& event);
 
 // Remembers physical presses (not wheel steps) for chord matching.
 void trackHeld(core::MappingEngine& engine, const InputEvent& event);
@@ -45,5 +50,10 @@ void trackHeld(core::MappingEngine& engine, const InputEvent& event);
 // resolved trigger slot (`rule` given: neither happens).
 EvaluationResult evaluateInput(core::MappingEngine& engine, const InputEvent& event,
                                const core::CompiledRule* rule = nullptr);
+
+// evaluateInput for a caller that has tracked a fresh event itself and, when `lookedUp` is set,
+// has looked its rule up too: `rule` is then that lookup's answer, none included.
+EvaluationResult evaluateTracked(core::MappingEngine& engine, const InputEvent& event, const core::CompiledRule* rule,
+                                 bool lookedUp);
 
 } // namespace vorna::windows::engine

@@ -3,6 +3,8 @@
 #include "core/output_mapping.h"
 #include "engine/output_batch.h"
 
+#include <bit>
+
 namespace vorna::windows::engine {
 
 using core::TriggerKind;
@@ -21,16 +23,27 @@ bool isPending(const TimedSlot& slot)
     return slot.state == kSlotPressed || slot.state == kSlotReleasedOnce;
 }
 
-void freeSlot(TimedSlot& slot)
+void freeSlot(TimedSlots& timed, std::size_t index)
 {
-    slot = TimedSlot{};
+    timed[index] = TimedSlot{};
+    timed.busy = std::uint16_t(timed.busy & ~(1u << index));
 }
 
-void pressAndRelease(SlotUpdate& update, TimedSlot& slot, std::uint8_t index, std::uint64_t time)
+void pressAndRelease(SlotUpdate& update, TimedSlots& timed, std::uint8_t index, std::uint64_t time)
 {
-    appendSlotRecord(update, slot, index, core::kPhaseDown, time, 0);
-    appendSlotRecord(update, slot, index, core::kPhaseUp, time, 0);
-    freeSlot(slot);
+    appendSlotRecord(update, timed[index], index, core::kPhaseDown, time, 0);
+    appendSlotRecord(update, timed[index], index, core::kPhaseUp, time, 0);
+    freeSlot(timed, index);
+}
+
+// The busy slots in index order: for (i = first(busy); i < 16; i = next(busy, i)).
+std::size_t firstBusy(std::uint16_t busy)
+{
+    return busy == 0 ? kTimedSlotCount : std::size_t(std::countr_zero(busy));
+}
+std::size_t nextBusy(std::uint16_t busy, std::size_t after)
+{
+    return firstBusy(std::uint16_t(busy & ~((2u << after) - 1)));
 }
 
 } // namespace
@@ -70,24 +83,23 @@ SlotUpdate updateTimedSlots(TimedSlots& timed, const InputEvent& event, const co
         return update;
 
     int found = -1;
-    int free = -1;
-    for (std::size_t i = 0; i < timed.size(); ++i) {
-        if (timed[i].state != kSlotFree) {
-            if (found < 0 && timed[i].event.device == event.device && timed[i].event.input == event.input)
-                found = int(i);
-        } else if (free < 0) {
-            free = int(i);
+    for (std::size_t i = firstBusy(timed.busy); i < timed.size(); i = nextBusy(timed.busy, i)) {
+        if (timed[i].event.device == event.device && timed[i].event.input == event.input) {
+            found = int(i);
+            break;
         }
     }
 
     if (found < 0) {
         if (event.phase != core::kPhaseDown || !rule || !isTimedTrigger(rule->trigger))
             return update;
-        if (free < 0) {
+        const std::size_t free = firstBusy(std::uint16_t(~timed.busy));
+        if (free >= timed.size()) {
             update.full = 1;
             return update;
         }
-        TimedSlot& slot = timed[std::size_t(free)];
+        TimedSlot& slot = timed[free];
+        timed.busy = std::uint16_t(timed.busy | 1u << free);
         slot.state = kSlotPressed;
         slot.event = event;
         slot.rule = *rule;
@@ -110,7 +122,7 @@ SlotUpdate updateTimedSlots(TimedSlots& timed, const InputEvent& event, const co
             slot.state = kSlotReleasedOnce; // the deadline stays that of the first press
         } else if (up) {
             slot.useFallback = 1; // released before the interval: the fallback is tapped
-            pressAndRelease(update, slot, index, event.time);
+            pressAndRelease(update, timed, index, event.time);
         }
         break;
     case kSlotReleasedOnce:
@@ -123,12 +135,12 @@ SlotUpdate updateTimedSlots(TimedSlots& timed, const InputEvent& event, const co
     case kSlotHeld:
         appendSlotRecord(update, slot, index, event.phase, event.time, 0);
         if (up)
-            freeSlot(slot);
+            freeSlot(timed, index);
         break;
     case kSlotAwaitRelease:
         if (up) {
             appendSlotRecord(update, slot, index, core::kPhaseUp, event.time, 1);
-            freeSlot(slot);
+            freeSlot(timed, index);
         }
         break;
     default:
@@ -141,7 +153,7 @@ SlotUpdate expireTimedSlot(TimedSlots& timed, std::uint64_t now)
 {
     SlotUpdate update;
     int due = -1;
-    for (std::size_t i = 0; i < timed.size(); ++i) {
+    for (std::size_t i = firstBusy(timed.busy); i < timed.size(); i = nextBusy(timed.busy, i)) {
         if (isPending(timed[i]) && timed[i].deadline <= now &&
             (due < 0 || timed[i].deadline < timed[std::size_t(due)].deadline))
             due = int(i);
@@ -153,7 +165,7 @@ SlotUpdate expireTimedSlot(TimedSlots& timed, std::uint64_t now)
     update.slot = index;
     slot.useFallback = slot.rule.trigger == TriggerKind::Double;
     if (slot.state == kSlotReleasedOnce) {
-        pressAndRelease(update, slot, index, now); // a single press of a double rule
+        pressAndRelease(update, timed, index, now); // a single press of a double rule
     } else {
         // Hold-tap held long enough: the main target is held; a double held without release:
         // the fallback is held.
@@ -166,15 +178,15 @@ SlotUpdate expireTimedSlot(TimedSlots& timed, std::uint64_t now)
 SlotUpdate releaseTimedSlot(TimedSlots& timed, std::uint64_t now)
 {
     SlotUpdate update;
-    for (std::size_t i = 0; i < timed.size(); ++i) {
+    for (std::size_t i = firstBusy(timed.busy); i < timed.size(); i = nextBusy(timed.busy, i)) {
         TimedSlot& slot = timed[i];
-        if (slot.state == kSlotFree || slot.state == kSlotAwaitRelease)
+        if (slot.state == kSlotAwaitRelease)
             continue;
         const std::uint8_t index = std::uint8_t(i);
         update.slot = index;
         appendSlotRecord(update, slot, index, core::kPhaseUp, now, 1);
         if (slot.state == kSlotReleasedOnce)
-            freeSlot(slot);
+            freeSlot(timed, i);
         else
             slot.state = kSlotAwaitRelease;
         break;
@@ -184,27 +196,28 @@ SlotUpdate releaseTimedSlot(TimedSlots& timed, std::uint64_t now)
 
 void abandonPendingSlots(TimedSlots& timed)
 {
-    for (TimedSlot& slot : timed) {
-        if (slot.state == kSlotReleasedOnce)
-            freeSlot(slot);
-        else if (slot.state == kSlotPressed)
-            slot.state = kSlotAwaitRelease;
+    for (std::size_t i = firstBusy(timed.busy); i < timed.size(); i = nextBusy(timed.busy, i)) {
+        if (timed[i].state == kSlotReleasedOnce)
+            freeSlot(timed, i);
+        else if (timed[i].state == kSlotPressed)
+            timed[i].state = kSlotAwaitRelease;
     }
 }
 
 void cancelTimedSlots(TimedSlots& timed)
 {
     abandonPendingSlots(timed);
-    for (TimedSlot& slot : timed) {
-        if (slot.state == kSlotHeld)
-            slot.state = kSlotAwaitRelease;
+    for (std::size_t i = firstBusy(timed.busy); i < timed.size(); i = nextBusy(timed.busy, i)) {
+        if (timed[i].state == kSlotHeld)
+            timed[i].state = kSlotAwaitRelease;
     }
 }
 
 std::uint64_t nextTimedDeadline(const TimedSlots& timed)
 {
     std::uint64_t earliest = 0;
-    for (const TimedSlot& slot : timed) {
+    for (std::size_t i = firstBusy(timed.busy); i < timed.size(); i = nextBusy(timed.busy, i)) {
+        const TimedSlot& slot = timed[i];
         if (isPending(slot) && (earliest == 0 || slot.deadline < earliest))
             earliest = slot.deadline;
     }

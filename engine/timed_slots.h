@@ -5,6 +5,7 @@
 
 #include "core/compiled_rule.h"
 #include "engine/input_event.h"
+#include "engine/output_batch.h"
 
 #include <array>
 #include <cstddef>
@@ -29,7 +30,11 @@ struct TimedSlot {
     std::uint8_t useFallback = 0;
 };
 
-using TimedSlots = std::array<TimedSlot, kTimedSlotCount>;
+// The sixteen slots, with a bit per busy slot (state not free) kept by the functions below, so
+// that the hook path visits busy slots only: on most events there are none.
+struct TimedSlots : std::array<TimedSlot, kTimedSlotCount> {
+    std::uint16_t busy = 0;
+};
 
 // One resolved press or release, ready to replay with its rule.
 struct SlotRecord {
@@ -50,6 +55,13 @@ struct SlotUpdate {
 };
 
 SlotUpdate updateTimedSlots(TimedSlots& timed, const InputEvent& event, const core::CompiledRule* rule);
+// False when updateTimedSlots would leave the event alone because no slot is busy and the event
+// cannot open one, so that the hook path skips the call.
+inline bool slotsConcern(const TimedSlots& timed, const InputEvent& event, const core::CompiledRule* rule)
+{
+    return timed.busy != 0 || (event.phase == core::kPhaseDown && rule &&
+                               (rule->trigger == core::TriggerKind::HoldTap || rule->trigger == core::TriggerKind::Double));
+}
 // Resolves the due slot with the earliest deadline (lower index on a tie); one per call.
 SlotUpdate expireTimedSlot(TimedSlots& timed, std::uint64_t now);
 // Ends the first busy slot with a release (focus change, soft reset).

@@ -93,7 +93,7 @@ bool WindowsInputBackend::start(const core::RulesSnapshot& snapshot, std::string
     s.appliedGeneration.store(generation, std::memory_order_release);
     s.state.contexts.revision = generation;
     s.state.journal = m_journal;
-    s.state.layers = layers;
+    s.state.loadLayers(layers);
     s.layerStacks.reset(layers.initialLayer);
     s.currentLayer.store(s.layerStacks.current, std::memory_order_release);
 

@@ -75,13 +75,19 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD nCount, const HANDLE* pHandles, D
             return WAIT_FAILED;
         }
     }
-    ThreadQueue* queue = currentThreadQueue(true);
-    const auto ready = [&] {
-        queue->drainWake();
-        return queue->wakeReady(dwWakeMask, dwFlags);
-    };
-    const WaitResult result =
-        waitForObjects(objects, nCount, queue->wakeDescriptor(), ready, Deadline::afterMs(dwMilliseconds));
+    struct QueueWake {
+        ThreadQueue* queue;
+        DWORD mask;
+        DWORD flags;
+        static bool ready(void* context)
+        {
+            const QueueWake& wake = *static_cast<const QueueWake*>(context);
+            wake.queue->drainWake();
+            return wake.queue->wakeReady(wake.mask, wake.flags);
+        }
+    } wake{currentThreadQueue(true), dwWakeMask, dwFlags};
+    const WaitResult result = waitForObjects(objects, nCount, wake.queue->wakeDescriptor(),
+                                             ExtraCondition{&QueueWake::ready, &wake}, Deadline::afterMs(dwMilliseconds));
     switch (result.outcome) {
     case WaitOutcome::Object:
         return WAIT_OBJECT_0 + result.index;

@@ -36,7 +36,7 @@ std::int64_t Deadline::remainingNs() const
 }
 
 WaitResult waitForObjects(const std::shared_ptr<KernelObject>* objects, DWORD count, int extraDescriptor,
-                          const std::function<bool()>& extraReady, const Deadline& deadline)
+                          ExtraCondition extra, const Deadline& deadline)
 {
     pollfd small[8];
     std::vector<pollfd> large;
@@ -72,7 +72,8 @@ WaitResult waitForObjects(const std::shared_ptr<KernelObject>* objects, DWORD co
             if ((fds[i].revents & POLLIN) != 0 && objects[i]->acquireSignal())
                 return {WaitOutcome::Object, i};
         }
-        if (extraReady && (first || (extraDescriptor >= 0 && (fds[count].revents & POLLIN) != 0)) && extraReady())
+        if (extra.ready && (first || (extraDescriptor >= 0 && (fds[count].revents & POLLIN) != 0)) &&
+            extra.ready(extra.context))
             return {WaitOutcome::Extra, 0};
         if (deadline.passed())
             return {WaitOutcome::Timeout, 0};
@@ -90,7 +91,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    const WaitResult result = waitForObjects(&object, 1, -1, {}, Deadline::afterMs(dwMilliseconds));
+    const WaitResult result = waitForObjects(&object, 1, -1, ExtraCondition{}, Deadline::afterMs(dwMilliseconds));
     switch (result.outcome) {
     case WaitOutcome::Object:
         return WAIT_OBJECT_0;

@@ -5,7 +5,6 @@
 #include "platform/sim/handle_table.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 namespace vorna::sim {
@@ -32,10 +31,17 @@ struct WaitResult {
     DWORD index; // the signalled object for WaitOutcome::Object
 };
 
+// The extra condition of a wait: a function and what it looks at. Plain pointers, so that a
+// wait allocates nothing (a message loop waits on every wake).
+struct ExtraCondition {
+    bool (*ready)(void* context) = nullptr;
+    void* context = nullptr;
+};
+
 // Waits until one of the objects is signalled (the lowest index wins), or extraDescriptor polls
-// readable and extraReady() agrees, or the deadline passes. extraReady is also asked before
-// the first sleep; extraDescriptor may be -1.
+// readable and the extra condition agrees, or the deadline passes. The condition is also asked
+// before the first sleep; extraDescriptor may be -1.
 WaitResult waitForObjects(const std::shared_ptr<KernelObject>* objects, DWORD count, int extraDescriptor,
-                          const std::function<bool()>& extraReady, const Deadline& deadline);
+                          ExtraCondition extra, const Deadline& deadline);
 
 } // namespace vorna::sim

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <random>
 #include <set>
 
 namespace {
@@ -32,6 +36,41 @@ TEST(InputId, EveryKeyNumberParsesExactlyWhenAccepted)
             EXPECT_TRUE(isValidInputId(id)) << n;
             EXPECT_EQ(inputIdName(id), text);
         }
+    }
+}
+
+// The key form by its text pattern ("^key_([1-9][0-9]{0,2})$", the whole text), as the parser
+// once matched it, against the parser over texts near the form and random ones.
+TEST(InputId, KeyTextsParseAsTheirPatternSays)
+{
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("key_([1-9][0-9]{0,2})")));
+    const std::set<unsigned> accepted = acceptedKeyCodes();
+    const auto expectLikePattern = [&](const QString& text) {
+        const QRegularExpressionMatch match = pattern.match(text);
+        const bool expected = match.hasMatch() && accepted.count(match.captured(1).toUInt()) == 1;
+        InputId id = 0;
+        ASSERT_EQ(parseInputId(text, id), expected) << text.toStdString();
+        if (expected) {
+            EXPECT_EQ(id, makeInputId(kClassKeyboard, kKindVirtualKey, std::uint16_t(match.captured(1).toUInt())));
+        }
+    };
+    for (const QString& number : {QStringLiteral("0"), QStringLiteral("00"), QStringLiteral("065"), QStringLiteral("6"),
+                                  QStringLiteral("65"), QStringLiteral("165"), QStringLiteral("1650"),
+                                  QStringLiteral("+65"), QStringLiteral("-65"), QStringLiteral(" 65"),
+                                  QStringLiteral("65 "), QStringLiteral("65\n"), QString::fromUtf8("\u0666\u0665"),
+                                  QString::fromUtf8("\uFF16\uFF15"), QStringLiteral("6\u00005"), QString()}) {
+        for (const QString& prefix : {QStringLiteral("key_"), QStringLiteral("Key_"), QStringLiteral("key"),
+                                      QStringLiteral("key__"), QStringLiteral("xkey_"), QString()})
+            expectLikePattern(prefix + number);
+    }
+    std::mt19937 random(65);
+    const QString alphabet = QString::fromUtf8("key_0123456789 \n\u0663");
+    for (int n = 0; n < 20000; ++n) {
+        QString text = n % 2 ? QStringLiteral("key_") : QString();
+        const int length = int(random() % 6);
+        for (int i = 0; i < length; ++i)
+            text.append(alphabet.at(qsizetype(random() % std::uint32_t(alphabet.size()))));
+        expectLikePattern(text);
     }
 }
 

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QRegularExpression>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -192,6 +195,114 @@ INSTANTIATE_TEST_SUITE_P(Grammar, Mapping, testing::Values(
     MappingCase{"wheel_up", "layer:hold:2", "Wheel cannot be held for a temporary layer", {}},
     MappingCase{"wheel_up", "layer:once:2", nullptr, layer(LayerOp::Once, 1)},
     MappingCase{"wheel_up", "layer:timed:2:500", nullptr, layer(LayerOp::Timed, 1, 500)}));
+
+// The numbered targets by their text patterns, as the parser once matched them: what each text
+// must give (the failure text, or the fields it sets) against what parseMappingRule gives.
+std::string byPattern(const QString& target)
+{
+    static const auto anchored = [](const char* text) {
+        return QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(text)));
+    };
+    static const QRegularExpression action = anchored("action:([1-9]|[12][0-9]|3[0-2])");
+    static const QRegularExpression macro = anchored("macro:([1-9]|1[0-6])");
+    static const QRegularExpression layerPattern = anchored("layer:(hold|set|once|timed):([1-9]|10)(?::([1-9][0-9]{2,4}))?");
+    if (target.startsWith(QLatin1String("action:"))) {
+        const QRegularExpressionMatch match = action.match(target);
+        return match.hasMatch() ? "action " + match.captured(1).toStdString() : "Invalid action reference";
+    }
+    if (target.startsWith(QLatin1String("macro:"))) {
+        const QRegularExpressionMatch match = macro.match(target);
+        return match.hasMatch() ? "macro " + match.captured(1).toStdString() : "Invalid macro slot";
+    }
+    const QRegularExpressionMatch match = layerPattern.match(target);
+    if (!match.hasMatch())
+        return "Invalid layer action";
+    const bool timed = match.captured(1) == QLatin1String("timed");
+    if (timed != match.hasCaptured(3))
+        return timed ? "Layer timer required" : "Unexpected layer timer";
+    const uint timer = match.hasCaptured(3) ? match.captured(3).toUInt() : 1000;
+    if (timer > 60000)
+        return "Invalid mapping";
+    return "layer " + match.captured(1).toStdString() + " " + std::to_string(match.captured(2).toUInt() - 1) + " " +
+           std::to_string(timer);
+}
+
+std::string byParser(const QString& target)
+{
+    static const char* const ops[] = {"", "hold", "set", "next", "previous", "once", "timed"};
+    CompiledRule rule;
+    QString error;
+    if (!parseMappingRule(QStringLiteral("key_65"), target, rule, error))
+        return error.toStdString();
+    switch (rule.targetKind) {
+    case TargetKind::Action:
+        return "action " + std::to_string(rule.actionSlot);
+    case TargetKind::Macro:
+        return "macro " + std::to_string(rule.macroSlot);
+    case TargetKind::Layer:
+        return std::string("layer ") + ops[std::size_t(rule.layerOp)] + " " + std::to_string(rule.layerIndex) + " " +
+               std::to_string(rule.layerTimerMs);
+    default:
+        return "kind " + std::to_string(int(rule.targetKind));
+    }
+}
+
+TEST(Mapping, NumberedTargetsParseAsTheirPatternsSay)
+{
+    const QStringList heads = {QStringLiteral("action:"), QStringLiteral("macro:"), QStringLiteral("layer:hold:"),
+                               QStringLiteral("layer:set:"), QStringLiteral("layer:once:"), QStringLiteral("layer:timed:"),
+                               QStringLiteral("layer:Hold:"), QStringLiteral("layer::"), QStringLiteral("layer:")};
+    const QString digits = QString::fromUtf8("0123456789:0123456789+- \u0663");
+    std::mt19937 random(2026);
+    for (int n = 0; n < 40000; ++n) {
+        QString target = heads.at(qsizetype(random() % std::uint32_t(heads.size())));
+        const int length = int(random() % 10);
+        for (int i = 0; i < length; ++i)
+            target.append(digits.at(qsizetype(random() % std::uint32_t(digits.size()))));
+        ASSERT_EQ(byParser(target), byPattern(target)) << target.toStdString();
+    }
+}
+
+// Chord outputs by splitting at every "+" with the empty parts kept, as the parser once did.
+TEST(Mapping, ChordTargetsSplitAsTheTextSays)
+{
+    const QStringList parts = {QStringLiteral("key_65"), QStringLiteral("key_162"), QStringLiteral("wheel_up"),
+                               QStringLiteral("mouse_back"), QStringLiteral("key_7"), QString()};
+    std::mt19937 random(4);
+    for (int n = 0; n < 20000; ++n) {
+        QStringList chosen;
+        const int count = 1 + int(random() % 5);
+        for (int i = 0; i < count; ++i)
+            chosen.append(parts.at(qsizetype(random() % std::uint32_t(parts.size()))));
+        const QString target = QStringLiteral("chord:") + chosen.join(u'+');
+
+        std::string expected;
+        CompiledRule split;
+        InputId first = 0;
+        if (chosen.size() < 2 || chosen.size() > 4 || !parseInputId(chosen.first(), first)) {
+            expected = "Invalid chord";
+        } else {
+            for (qsizetype i = 1; i < chosen.size() && expected.empty(); ++i) {
+                if (!parseInputId(chosen.at(i), split.chordKeys[split.chordKeyCount++]))
+                    expected = "Invalid chord key";
+            }
+        }
+        CompiledRule rule;
+        QString error;
+        const bool parsed = parseMappingRule(QStringLiteral("key_65"), target, rule, error);
+        if (!expected.empty()) {
+            ASSERT_EQ(error.toStdString(), expected) << target.toStdString();
+            continue;
+        }
+        if (!parsed) {
+            ASSERT_EQ(error.toStdString(), "Invalid mapping") << target.toStdString();
+            continue;
+        }
+        EXPECT_EQ(rule.output, first) << target.toStdString();
+        EXPECT_EQ(rule.chordKeys, split.chordKeys) << target.toStdString();
+        EXPECT_EQ(rule.chordKeyCount, split.chordKeyCount) << target.toStdString();
+    }
+}
 
 TEST(AlternativeRule, TakesTheFallbackTargetWithoutTrigger)
 {

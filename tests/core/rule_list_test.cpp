@@ -57,6 +57,24 @@ TEST_P(RuleLists, FirstFailingCheckDecidesText)
     }
 }
 
+TEST_P(RuleLists, TheListWithoutASnapshotHoldsTheSnapshotsRules)
+{
+    const RulesCase& c = GetParam();
+    auto snapshot = std::make_unique<RulesSnapshot>();
+    auto list = std::make_unique<std::array<CompiledRule, kMaxRules>>();
+    QString snapshotError;
+    QString listError;
+    std::size_t count = 0;
+    const bool ok = parseRules(array(c.json), *snapshot, snapshotError);
+    EXPECT_EQ(parseRuleList(array(c.json), *list, count, listError), ok);
+    EXPECT_EQ(listError, snapshotError);
+    if (!ok)
+        return;
+    ASSERT_EQ(count, snapshot->count);
+    for (std::size_t i = 0; i < count; ++i)
+        EXPECT_EQ((*list)[i], snapshot->rules[i]) << i;
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, RuleLists, testing::Values(
     RulesCase{"[]", nullptr},
     RulesCase{R"([{"source":"key_65","target":"blocked"}])", nullptr},
