@@ -10,12 +10,6 @@
 
 namespace {
 
-int roleNotBuilt(const char* role)
-{
-    std::fprintf(stderr, "The %s role is not available in this build.\n", role);
-    return 2;
-}
-
 void printAgentError(const QString& text)
 {
     std::fprintf(stderr, "Agent: %s\n", text.toUtf8().constData());
