@@ -281,7 +281,7 @@ std::string AgentHarness::agentErrors() const
 std::vector<std::string> keysReached(sim::Driver& driver, std::size_t atLeast)
 {
     std::vector<std::string> keys;
-    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (keys.size() < atLeast && std::chrono::steady_clock::now() < deadline) {
         for (const sim::SinkEvent& e : driver.takeSink()) {
             if (e.kind != sim::HookKind::Keyboard)

@@ -103,7 +103,8 @@ private:
 };
 
 // Keys that reached the system as "+66i" (down, injected) or "-65" (up, physical), read from the
-// sink until at least `atLeast` have come or three seconds have passed.
+// sink until at least `atLeast` have come or ten seconds have passed (a loaded machine under
+// ThreadSanitizer can take seconds).
 std::vector<std::string> keysReached(sim::Driver& driver, std::size_t atLeast);
 
 // The agent's pipe name as a process with `env` computes it.
