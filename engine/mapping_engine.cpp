@@ -363,7 +363,8 @@ void MappingEngine::forgetInputs()
         if (entry.occupied)
             clearEntry(entry);
     }
-    held.fill(HeldInput{});
+    for (HeldInput& entry : held)
+        setHeld(entry, HeldInput{});
 }
 
 void MappingEngine::releaseHeld(OutputBatch& batch)

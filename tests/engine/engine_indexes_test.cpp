@@ -266,6 +266,26 @@ TEST(EngineIndexes, LookupsAndTablesAgreeWithWalksOverRandomStreams)
     }
 }
 
+TEST(EngineIndexes, ForgettingTheInputsLeavesEveryEntryFree)
+{
+    // What a hook thread that lost its hooks does before it reads the keys again: afterwards the
+    // indexes show empty tables, and presses are remembered and matched as on a fresh engine.
+    auto engine = std::make_unique<MappingEngine>();
+    engine->copySnapshot(snapshot({chordRule("key_66", "key_71", {"key_65"}, 300)}));
+    for (std::uint64_t device = 1; device <= 3; ++device)
+        for (std::uint16_t vk = 65; vk <= 70; ++vk)
+            evaluateInput(*engine, event(key(vk), vorna::core::kPhaseDown, ms(1), device));
+    engine->forgetInputs();
+    ASSERT_TRUE(engine->indexMatchesTable());
+    EXPECT_EQ(engine->firstFreeEntry(), &engine->active[0]);
+    EXPECT_EQ(engine->firstFreeHeld(), &engine->held[0]);
+    EXPECT_EQ(engine->firstHeld(key(65)), nullptr);
+
+    evaluateInput(*engine, event(key(65), vorna::core::kPhaseDown, ms(10)));
+    EXPECT_EQ(describe(evaluateInput(*engine, event(key(66), vorna::core::kPhaseDown, ms(20))).batch), "+key_71");
+    EXPECT_TRUE(engine->indexMatchesTable());
+}
+
 TEST(EngineIndexes, ATableFullOfOneInputStillFindsEachEntry)
 {
     // 128 owners hold the same key, then leave in a scattered order: the chain of one input
