@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Dialogs
 import QtQuick.Window
+import "dialogs"
 
 // The settings window: theme colours, page switching, the shared dialogs, the keyboard shortcuts
 // and the functions that pages and the check modes call through the root object.
@@ -547,52 +548,59 @@ ApplicationWindow {
         anchors.margins: 16
     }
 
-    // Shared dialogs. Those whose editors are built with their pages stand here as empty popups
-    // under their final names.
-    Popup {
+    // Shared dialogs, each in its own file under dialogs/.
+    ShortcutRecorder {
         id: shortcutRecorder
         objectName: "shortcutRecorder"
         anchors.centerIn: parent
+        windowRoot: w
     }
 
-    Popup {
+    MouseCapabilities {
         id: mouseCapabilities
         objectName: "mouseCapabilities"
         anchors.centerIn: parent
+        windowRoot: w
     }
 
-    Popup {
+    ActionEditor {
         id: actionEditor
         objectName: "actionEditor"
         anchors.centerIn: parent
+        windowRoot: w
     }
 
-    Popup {
+    TriggerEditor {
         id: triggerEditor
         objectName: "triggerEditor"
         anchors.centerIn: parent
+        windowRoot: w
     }
 
-    Popup {
+    MotionEditor {
         id: motionEditor
         objectName: "motionEditor"
         anchors.centerIn: parent
+        windowRoot: w
     }
 
-    Popup {
+    BindingConfirm {
         id: bindingConfirm
         objectName: "bindingConfirm"
         anchors.centerIn: parent
+        windowRoot: w
     }
 
-    Popup {
+    RunningPicker {
         id: runningPicker
         anchors.centerIn: parent
+        windowRoot: w
     }
 
-    Popup {
+    ChordDialog {
         id: chordDialog
         anchors.centerIn: parent
+        windowRoot: w
     }
 
     FileDialog {
