@@ -44,10 +44,10 @@ protected:
         return readFile(path("made.json"));
     }
 
-    // The envelope of `source`'s profile package with `change` applied to it.
-    QByteArray changedEnvelope(const std::function<void(QJsonObject&)>& change)
+    // The envelope of the rich library's package of `scope` with `change` applied to it.
+    QByteArray changedEnvelope(const std::function<void(QJsonObject&)>& change, const char* scope = "profile")
     {
-        QJsonObject envelope = QJsonDocument::fromJson(package(richLibrary(), "profile")).object();
+        QJsonObject envelope = QJsonDocument::fromJson(package(richLibrary(), scope)).object();
         change(envelope);
         return compact(envelope);
     }
@@ -240,6 +240,11 @@ TEST_F(ControllerPackages, BadFilesAreRefusedWithTheirErrorAndCostNothing)
     QByteArray oversized = package(richLibrary(), "layer");
     oversized.append(QByteArray(library::kMaxPackageBytes + 1 - oversized.size(), ' '));
     const QByteArray good = package(richLibrary(), "profile");
+    // A library of schema 2 passes the check, but no package is ever written in it.
+    QJsonObject schemaTwoEnvelope = QJsonDocument::fromJson(package(withRules(vorna::core::defaultLibrary(), 0, 0, {rule("key_65", "blocked")}), "layer")).object();
+    schemaTwoEnvelope = edited(edited(schemaTwoEnvelope, {"library", "schemaVersion"}, 2), {"library", "actions"}, std::nullopt);
+    schemaTwoEnvelope = edited(schemaTwoEnvelope, {"library", "profiles", 0, "layers", 0, "motion"}, std::nullopt);
+    const QByteArray schemaTwo = compact(schemaTwoEnvelope);
 
     const struct {
         const char* name;
@@ -262,6 +267,10 @@ TEST_F(ControllerPackages, BadFilesAreRefusedWithTheirErrorAndCostNothing)
         {"rules in the global profile",
          changedEnvelope([](QJsonObject& e) { e = edited(e, {"library", "profiles", 0, "layers", 2, "rules"}, QJsonArray{rule("key_65", "blocked")}); }),
          destinationLibrary(), "Unexpected global settings in profile package"},
+        {"motion in a layer package's fifth layer",
+         changedEnvelope([](QJsonObject& e) { e = edited(e, {"library", "profiles", 0, "layers", 4, "motion"}, motionSettings()); }, "layer"),
+         destinationLibrary(), "Unexpected extra layers in layer package"},
+        {"schema 2 inside the envelope", schemaTwo, destinationLibrary(), "Invalid scoped library"},
         {"whole library that fails the check", "{\"schemaVersion\":7}", destinationLibrary(), "Unsupported library schema"},
         {"seventeenth profile", good, sixteen, "Profile count must be 1..16"},
         {"thirty-third action", good, fullActions, "Action count limit exceeded"},
