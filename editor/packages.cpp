@@ -244,6 +244,21 @@ bool importPackage(const QString& path, const QJsonObject& current, QJsonObject&
     return vorna::core::loadLibrary(path, result, error);
 }
 
+namespace {
+
+// One spelling per file: links, "." and ".." resolved as far as the file system allows, so that
+// a file not written yet is recognised through a linked folder too.
+QString resolvedPath(const QString& path)
+{
+    const QFileInfo file(path);
+    if (file.exists())
+        return file.canonicalFilePath();
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? QDir::cleanPath(file.absolutePath()) : folder) + QLatin1Char('/') + file.fileName();
+}
+
+} // namespace
+
 bool isLibraryStoreFile(const QString& path, const QString& libraryFile)
 {
 #ifdef Q_OS_WIN
@@ -251,15 +266,9 @@ bool isLibraryStoreFile(const QString& path, const QString& libraryFile)
 #else
     constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
 #endif
-    const QFileInfo target(path);
-    for (const QString& suffix : {QString(), QStringLiteral(".bak"), QStringLiteral(".before-restore")}) {
-        const QFileInfo store(libraryFile + suffix);
-        // Existing files are compared by their canonical path, so a link cannot slip past; a
-        // file not written yet by its cleaned absolute path, so neither can a detour via "..".
-        const bool same = target.exists() && store.exists()
-            ? target.canonicalFilePath().compare(store.canonicalFilePath(), kPathCase) == 0
-            : QDir::cleanPath(target.absoluteFilePath()).compare(QDir::cleanPath(store.absoluteFilePath()), kPathCase) == 0;
-        if (same)
+    const QString target = resolvedPath(path);
+    for (const char* suffix : {"", ".bak", ".before-restore"}) {
+        if (target.compare(resolvedPath(libraryFile + QLatin1String(suffix)), kPathCase) == 0)
             return true;
     }
     return false;

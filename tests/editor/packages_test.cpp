@@ -253,6 +253,7 @@ TEST_F(Packages, TheLibraryStoreFilesAreRecognisedHoweverTheyAreSpelled)
     const QString live = path("data/profiles-v3.json");
     write(live, "{}");
     QFile::link(live, path("link.json"));
+    QFile::link(path("data"), path("linked-data"));
     const struct {
         QString path;
         bool store;
@@ -262,6 +263,7 @@ TEST_F(Packages, TheLibraryStoreFilesAreRecognisedHoweverTheyAreSpelled)
         {path("link.json"), true},
         {live + ".bak", true},
         {live + ".before-restore", true},
+        {path("linked-data/profiles-v3.json.bak"), true},
         {path("data/profiles-v3.json.old"), false},
         {path("data/sub/profiles-v3.json"), false},
     };
