@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -40,6 +41,7 @@ void BM_ExportFullProfile(benchmark::State& state)
             return;
         }
     }
+    state.counters["packageBytes"] = double(QFileInfo(path).size());
 }
 BENCHMARK(BM_ExportFullProfile)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
