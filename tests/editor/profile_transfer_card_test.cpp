@@ -68,6 +68,20 @@ TEST_F(TransferCard, OffersTheThreeScopesAndShowsAnImportOnlyWhilePending)
     QMetaObject::invokeMethod(scope, "incrementCurrentIndex");
     EXPECT_EQ(scope->property("currentValue").toString(), "profile");
 
+    // The explanation opens over the window.
+    auto* info = item("profileTransferInfo");
+    ASSERT_NE(info, nullptr);
+    QObject* explanation = nullptr;
+    for (QObject* child : info->children()) {
+        if (child->inherits("QQuickPopup"))
+            explanation = child;
+    }
+    ASSERT_NE(explanation, nullptr);
+    m_shell.click(info);
+    EXPECT_TRUE(explanation->property("visible").toBool());
+    QMetaObject::invokeMethod(explanation, "close");
+    m_shell.settle();
+
     auto* preview = item("importPreviewText");
     auto* accept = item("acceptImportAction");
     ASSERT_NE(preview, nullptr);
