@@ -73,6 +73,7 @@ private:
     void onClientDisconnected(QLocalSocket* socket);
     bool sameSessionAsAgent(QLocalSocket* socket) const;
     void writeToObservers(const QJsonObject& message);
+    void writeEncodedToObservers(const QByteArray& line);
     void recomputeObserving();
     bool captureRunning() const; // the backend's capture state 1 or 2, or its keys still down
     void stopIdleBackend();
@@ -102,7 +103,6 @@ private:
     void onFocusChanged();
 
     // tick
-    void flushTrace(QJsonArray& batch);
     void handleEngineEvents();
     void observe();
 

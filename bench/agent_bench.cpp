@@ -176,9 +176,9 @@ void BM_ConfigureSteps(benchmark::State& state)
 BENCHMARK(BM_ConfigureSteps)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 // What one tick does with a full ring: 511 records, each naming its profile, layer and matched
-// rule in the largest 16-profile library (rule context cached per generation, profile and layer
-// as the tick caches it), cut into batches, each batch and the held message encoded once and
-// written to every observing client.
+// rule in the largest 16-profile library (the library's members of an event written once per
+// generation, profile, layer and rule, as the tick keeps them), written as trace lines of 32
+// events, and the held message, each line encoded once for every observing client.
 void BM_TickWithFullRingFourObservers(benchmark::State& state)
 {
     const QJsonObject library = vorna::test::largestLibrary();
@@ -198,12 +198,9 @@ void BM_TickWithFullRingFourObservers(benchmark::State& state)
     constexpr int kObservers = 4;
     vorna::ipc::TraceRuleCache cache(library); // the generation's, kept across ticks as the agent keeps it
     for (auto _ : state) {
-        QJsonArray events;
-        for (const auto& r : records)
-            events.append(cache.traceEvent(r));
         std::size_t bytes = 0;
-        for (const QJsonArray& batch : vorna::ipc::traceBatches(events)) {
-            const QByteArray line = vorna::ipc::encodeLine(QJsonObject{{"type", "trace"}, {"events", batch}});
+        const auto appendEvent = [&](QByteArray& line, std::size_t i) { cache.appendTraceEvent(line, records[i]); };
+        for (const QByteArray& line : vorna::ipc::traceLines(records.size(), appendEvent)) {
             for (int c = 0; c < kObservers; ++c)
                 bytes += std::size_t(line.size());
         }
