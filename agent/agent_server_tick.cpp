@@ -10,8 +10,6 @@
 #include "engine/output_batch.h"
 #include "platform/win32.h"
 
-#include <QSettings>
-
 namespace vorna::ipc {
 
 namespace {
@@ -118,7 +116,7 @@ void AgentServer::tick()
     if (m_tickCount % kStatePushTicks != 0)
         return;
     const QJsonObject state = stateObject();
-    const bool english = QSettings().value(QStringLiteral("ui/language"), QStringLiteral("ru")).toString() == QLatin1String("en");
+    const bool english = m_language.english();
     const bool active = state.value(QStringLiteral("active")).toBool();
     trayUpdate(trayTooltip(active, state.value(QStringLiteral("foregroundElevated")).toBool(),
                            state.value(QStringLiteral("agentElevated")).toBool(), english, m_profileName, m_layerName),

@@ -4,6 +4,7 @@
 // observers on a 16-profile library (goal: under 2 ms), and an idle agent's processor use
 // (goal: under 1 % of one core over 10 s).
 #include "agent/configuration.h"
+#include "agent/language_setting.h"
 #include "agent/line_framing.h"
 #include "agent/tick_rules.h"
 #include "agent/trace_message.h"
@@ -14,6 +15,10 @@
 #include "engine/observation_ring.h"
 #include "tests/core/large_library.h"
 #include "tests/support/agent_harness.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -26,7 +31,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -212,18 +216,40 @@ void BM_TickWithFullRingFourObservers(benchmark::State& state)
 }
 BENCHMARK(BM_TickWithFullRingFourObservers)->Unit(benchmark::kMillisecond);
 
+// Reading the tray's language from the settings store, as the tick does every 200 ms: a fresh
+// settings object each time, against one kept object asked again.
+void BM_LanguageSettingRead(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    ::setenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit().constData(), 1);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorna Skelde"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vorna Input Trellan"));
+    QSettings().setValue(QStringLiteral("ui/language"), QStringLiteral("en"));
+    QSettings().sync();
+    vorna::ipc::LanguageSetting kept;
+    for (auto _ : state) {
+        if (state.range(0) == 0)
+            benchmark::DoNotOptimize(QSettings().value(QStringLiteral("ui/language")).toString());
+        else
+            benchmark::DoNotOptimize(kept.english());
+    }
+}
+BENCHMARK(BM_LanguageSettingRead)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Processor time of every thread of the process, in nanoseconds from the scheduler's own
+// account (the clock-tick counts of /proc/PID/stat are too coarse for 1 % of 10 s).
 double processorSeconds(pid_t pid)
 {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string skip;
-    for (int i = 0; i < 11; ++i) // state ... cmajflt
-        fields >> skip;
-    long user = 0;
-    long system = 0;
-    fields >> user >> system;
-    return double(user + system) / double(::sysconf(_SC_CLK_TCK));
+    double seconds = 0.0;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream file(task.path() / "schedstat");
+        double runNs = 0.0;
+        if (file >> runNs)
+            seconds += runNs / 1e9;
+    }
+    return seconds;
 }
 
 void BM_IdleAgentProcessorShare(benchmark::State& state)
