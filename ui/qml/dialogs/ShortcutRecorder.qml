@@ -49,6 +49,7 @@ Dialog {
             objectName: "shortcutRecorderChoose"
             theme: recorder.theme
             primary: true
+            Layout.bottomMargin: 16
             text: recorder.theme.tr("Выбрать", "Choose")
             enabled: recorder.capture.ready === true
             onClicked: {

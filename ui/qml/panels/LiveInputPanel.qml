@@ -156,44 +156,50 @@ Card {
         anchors.margins: 12
         spacing: 12
 
-        GridLayout {
+        // Title, then the observation state and the two commands: on one line, or the
+        // commands on a line of their own when narrow.
+        Item {
             Layout.fillWidth: true
-            columns: root.narrow ? 3 : 5
-            columnSpacing: 8
-            rowSpacing: 8
+            implicitHeight: root.narrow ? title.implicitHeight + 8 + commands.height
+                                        : Math.max(title.implicitHeight, commands.height)
 
             Txt {
+                id: title
                 theme: root.theme
-                Layout.columnSpan: root.narrow ? 3 : 1
+                width: root.narrow ? parent.width : parent.width - commands.width - 8
+                y: root.narrow ? 0 : (commands.height - implicitHeight) / 2
                 text: root.tr("Физический ввод → Результат", "Physical input → Result")
                 font.bold: true
             }
-            Item {
-                visible: !root.narrow
-                Layout.fillWidth: true
-            }
-            Label {
-                objectName: "liveObservationState"
-                Layout.fillWidth: root.narrow
-                text: root.observationText()
-                textFormat: Text.PlainText
-                font.family: Theme.fontFamily
-                font.pixelSize: Theme.fontCaption
-                color: root.app.observing ? root.theme.accent : root.theme.muted
-                elide: Text.ElideRight
-            }
-            Act {
-                objectName: "liveEnableToggle"
-                theme: root.theme
-                text: root.app.liveEnabled ? root.tr("Выключить", "Turn off") : root.tr("Включить", "Turn on")
-                enabled: root.app.engineCompatible
-                onClicked: root.app.setLiveEnabled(!root.app.liveEnabled)
-            }
-            Act {
-                objectName: "liveHistoryAction"
-                theme: root.theme
-                text: root.tr("История", "History")
-                onClicked: historyList.open()
+
+            Row {
+                id: commands
+                anchors.right: parent.right
+                y: root.narrow ? title.implicitHeight + 8 : 0
+                spacing: 8
+
+                Label {
+                    objectName: "liveObservationState"
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: root.observationText()
+                    textFormat: Text.PlainText
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontCaption
+                    color: root.app.observing ? root.theme.accent : root.theme.muted
+                }
+                Act {
+                    objectName: "liveEnableToggle"
+                    theme: root.theme
+                    text: root.app.liveEnabled ? root.tr("Выключить", "Turn off") : root.tr("Включить", "Turn on")
+                    enabled: root.app.engineCompatible
+                    onClicked: root.app.setLiveEnabled(!root.app.liveEnabled)
+                }
+                Act {
+                    objectName: "liveHistoryAction"
+                    theme: root.theme
+                    text: root.tr("История", "History")
+                    onClicked: historyList.open()
+                }
             }
         }
 
@@ -274,33 +280,45 @@ Card {
             }
         }
 
-        RowLayout {
+        Item {
             Layout.fillWidth: true
-            spacing: 12
+            implicitHeight: Math.max(footerHint.implicitHeight, footerCommands.height)
 
             Hint {
+                id: footerHint
                 theme: root.theme
-                Layout.fillWidth: true
+                width: parent.width - footerCommands.width - 12
+                anchors.verticalCenter: parent.verticalCenter
                 text: root.app.dirty
                     ? root.tr("Есть неприменённые правки. Здесь показан работающий набор.",
-                               "Unapplied edits exist. This panel shows the running collection.")
+                              "Unapplied edits exist. This panel shows the running collection.")
                     : root.narrow
                       ? root.tr("Сверху — вход, снизу — отправка в Windows.", "Top: input. Below: sending to Windows.")
                       : root.tr("Слева — вход. Справа — фактическая отправка, а не подтверждение действия в приложении.",
-                                 "Left: input. Right: actual sending, not confirmation from the target app.")
+                                "Left: input. Right: actual sending, not confirmation from the target app.")
             }
-            Hint {
-                objectName: "liveDropped"
-                theme: root.theme
-                visible: root.live.dropped !== undefined && String(root.live.dropped) !== "0"
-                text: root.tr("Пропусков: ", "Dropped: ") + root.live.dropped
-            }
-            Act {
-                objectName: "liveWhyAction"
-                theme: root.theme
-                text: root.tr("Почему так?", "Why?")
-                enabled: root.hasExecution
-                onClicked: reason.open()
+
+            Row {
+                id: footerCommands
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 12
+
+                Hint {
+                    objectName: "liveDropped"
+                    theme: root.theme
+                    anchors.verticalCenter: parent.verticalCenter
+                    wrapMode: Text.NoWrap
+                    visible: root.live.dropped !== undefined && String(root.live.dropped) !== "0"
+                    text: root.tr("Пропусков: ", "Dropped: ") + root.live.dropped
+                }
+                Act {
+                    objectName: "liveWhyAction"
+                    theme: root.theme
+                    text: root.tr("Почему так?", "Why?")
+                    enabled: root.hasExecution
+                    onClicked: reason.open()
+                }
             }
         }
     }

@@ -56,7 +56,8 @@ ColumnLayout {
         return out
     }
 
-    GridLayout {
+    Grid {
+        id: grid
         Layout.fillWidth: true
         columns: 2
         columnSpacing: Theme.space24
@@ -64,22 +65,26 @@ ColumnLayout {
 
         Repeater {
             model: details.cells
-            delegate: RowLayout {
+            delegate: Item {
                 id: cell
                 required property var modelData
                 objectName: "diagnosticCell_" + modelData.name
-                Layout.preferredWidth: details.width / 2 - Theme.space12
-                Layout.fillWidth: true
-                spacing: Theme.space8
+                width: grid.width / 2 - Theme.space12
+                implicitHeight: Math.max(label.implicitHeight, value.implicitHeight)
                 Hint {
+                    id: label
                     theme: details.windowRoot
-                    Layout.fillWidth: true
+                    anchors.left: parent.left
+                    anchors.right: value.left
+                    anchors.rightMargin: Theme.space8
                     font.pixelSize: Theme.fontBody
                     text: cell.modelData.label
                 }
                 Txt {
+                    id: value
                     objectName: "diagnosticValue_" + cell.modelData.name
                     theme: details.windowRoot
+                    anchors.right: parent.right
                     wrapMode: Text.NoWrap
                     text: cell.modelData.value
                 }
