@@ -8,4 +8,3 @@ QString AppController::supportReport(const QString&, double) { return {}; }
 void AppController::copySupportReport(const QString&, double) {}
 void AppController::openSupport() {}
 void AppController::openThirdPartyNotices() {}
-QVariantMap AppController::supportChecks() const { return {}; }

@@ -554,6 +554,8 @@ ApplicationWindow {
         objectName: "shortcutRecorder"
         anchors.centerIn: parent
         windowRoot: w
+        app: w.app
+        theme: w
     }
 
     MouseCapabilities {
