@@ -75,7 +75,6 @@ Item {
         anchors.leftMargin: 16
         anchors.rightMargin: 16
         visible: page.app.sourceId !== "" && !page.hasInput(page.app.sourceId)
-        height: visible ? implicitHeight : 0
         text: page.theme.tr("На этой мыши нет кнопки «" + page.theme.describe(page.app.sourceId) + "»",
             "This mouse has no button named “" + page.theme.describe(page.app.sourceId) + "”")
         textFormat: Text.PlainText
