@@ -235,6 +235,10 @@ TEST_F(MousePage, AScreenshotOfEveryModel)
     m_shell.window()->resize(1000, 680);
     showModel(3);
     m_shell.saveScreenshotsInBothLanguages(QStringLiteral("mouse-page-smallest"));
+    // High contrast replaces the graphite palette with black, white and the contrast accent.
+    m_shell.controller().setTheme(QStringLiteral("contrast"));
+    m_shell.window()->resize(1380, 960);
+    m_shell.saveScreenshotsInBothLanguages(QStringLiteral("mouse-page-contrast"));
 }
 
 } // namespace
