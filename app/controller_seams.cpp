@@ -51,6 +51,12 @@ bool PlatformProbe::numLock() const
     return (GetKeyState(VK_NUMLOCK) & 1) != 0;
 }
 
+bool PlatformProbe::clientAreaAnimation() const
+{
+    BOOL enabled = FALSE;
+    return SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &enabled, 0) != FALSE && enabled != FALSE;
+}
+
 double PlatformProbe::windowDpi(quintptr window) const
 {
     const UINT dpi = GetDpiForWindow(reinterpret_cast<HWND>(window));
@@ -69,8 +75,8 @@ bool PlatformProbe::clientToScreen(quintptr window, QPoint& point) const
 
 #else
 
-// Off Windows there is no high-contrast mode, keyboard layout or per-window DPI to ask for;
-// the colour scheme follows the lightness of the desktop palette.
+// Off Windows there is no high-contrast mode, keyboard layout, animation setting or per-window
+// DPI to ask for; the colour scheme follows the lightness of the desktop palette.
 bool PlatformProbe::highContrast() const
 {
     return false;
@@ -97,6 +103,12 @@ QString PlatformProbe::keyLabel(quintptr, unsigned) const
 bool PlatformProbe::numLock() const
 {
     return false;
+}
+
+// Without the setting the window animates, as Windows does by default.
+bool PlatformProbe::clientAreaAnimation() const
+{
+    return true;
 }
 
 double PlatformProbe::windowDpi(quintptr) const
