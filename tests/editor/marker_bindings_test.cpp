@@ -5,6 +5,7 @@
 #include "tests/support/settings_fixture.h"
 
 #include "editor/marker_bindings.h"
+#include "tests/support/unwritable_path.h"
 
 #include <QMap>
 #include <QMetaObject>
@@ -278,15 +279,11 @@ TEST_F(Calibration, SwapThenClearRestoresThePreviousBindings)
     EXPECT_EQ(m_controller->hotspotInput("side_rear", ""), "mouse_back");
 }
 
-// A store that cannot be written: under a regular file (tests run as root, so permissions
-// would not stop a write).
+// A store that cannot be written.
 TEST_F(Calibration, UnwritableStoreKeepsTheOldBindingAndSaysSo)
 {
-    QFile blocker(m_root.filePath("blocker"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
     for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, m_root.filePath("blocker/config"));
+        QSettings::setPath(format, QSettings::UserScope, vorna::test::unwritablePath(m_root.path()));
     start();
 
     m_controller->swapSideHotspots();

@@ -6,6 +6,7 @@
 
 #include "editor/autostart_store.h"
 #include "editor/settings_write.h"
+#include "tests/support/unwritable_path.h"
 
 #include <QSignalSpy>
 
@@ -16,14 +17,9 @@ protected:
     void SetUp() override { restart(); }
     void restart() { m_controller = makeController(); }
 
-    // Settings under a regular file cannot be written (tests run as root: permissions would not
-    // stop them).
     void blockStore(QSettings::Format format)
     {
-        QFile blocker(m_root.filePath("blocker"));
-        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        QSettings::setPath(format, QSettings::UserScope, m_root.filePath("blocker/config"));
+        QSettings::setPath(format, QSettings::UserScope, vorna::test::unwritablePath(m_root.path()));
     }
 
     QString runValue() const
@@ -186,10 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Table, FailedPreference, testing::Values(
 // must not linger there as if it had been saved.
 TEST_F(Preferences, FailedWriteLeavesTheOldValuesInMemory)
 {
-    QFile blocker(m_root.filePath("blocker"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const QString path = m_root.filePath("blocker/store.ini");
+    const QString path = vorna::test::unwritablePath(m_root.path(), "store.ini");
     QSettings store(path, QSettings::IniFormat);
     store.setValue("kept", "old");
     EXPECT_FALSE(editor::writeSettings(store, {{"kept", "new"}, {"added", 1}, {"kept", "newer"}}));

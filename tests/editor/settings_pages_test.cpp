@@ -8,6 +8,7 @@
 #include "platform/sim/session_api.h"
 #include "platform/win32.h"
 #include "tests/core/library_fixture.h"
+#include "tests/support/unwritable_path.h"
 
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -102,15 +103,12 @@ TEST_F(SettingsPages, SettingsPageShowsAndWritesThePreferences)
 TEST_F(SettingsPages, StartupCheckBoxShowsAFailedChangeAsNotDone)
 {
     openSettings();
-    QFile blocker(QDir::temp().filePath(QStringLiteral("vorna-blocker-%1").arg(QCoreApplication::applicationPid())));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, blocker.fileName() + QStringLiteral("/config"));
+    QTemporaryDir folder;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, vorna::test::unwritablePath(folder.path()));
     auto* startup = m_shell.find<QQuickItem>(QStringLiteral("startupToggle"));
     m_shell.click(startup);
     EXPECT_EQ(m_shell.controller().notice(), "Не удалось изменить автозапуск");
     EXPECT_FALSE(startup->property("checked").toBool());
-    blocker.remove();
 }
 
 // The card as the profiles page places it, with the second profile selected.

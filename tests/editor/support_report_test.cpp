@@ -10,7 +10,9 @@
 #include "tests/core/library_fixture.h"
 
 #include <QJsonArray>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 
@@ -283,6 +285,33 @@ TEST_F(SupportCopy, WatchdogCheckProbesTheNamedProcess)
         EXPECT_EQ(controller->supportChecks().value("watchdog").toBool(), running) << pid;
         EXPECT_TRUE(controller->supportChecks().value("engine").toBool());
     }
+}
+
+} // namespace
+
+namespace {
+
+// Every Qt library the built program links is named in the notices that stand beside it.
+TEST(ThirdPartyNotices, NameEveryQtLibraryTheProgramLinks)
+{
+    const QString binary = qEnvironmentVariable("VORNA_BINARY_DIR") + QStringLiteral("/app");
+    const QString program = binary + QStringLiteral("/vorna-input-trellan");
+    if (!QFileInfo::exists(program))
+        GTEST_SKIP() << "the program is not built";
+    const QByteArray notices = vorna::test::fileBytes(binary + QStringLiteral("/THIRD_PARTY.md"));
+    EXPECT_EQ(notices, vorna::test::fileBytes(qEnvironmentVariable("VORNA_SOURCE_DIR") + QStringLiteral("/ui/THIRD_PARTY.md")));
+    EXPECT_TRUE(notices.contains("LGPLv3"));
+
+    QProcess readelf;
+    readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), program});
+    ASSERT_TRUE(readelf.waitForFinished());
+    const QRegularExpression needed(QStringLiteral(R"(\[libQt6(\w+)\.so)"));
+    int linked = 0;
+    for (auto match = needed.globalMatch(QString::fromUtf8(readelf.readAllStandardOutput())); match.hasNext(); ++linked) {
+        const QByteArray dll = "Qt6" + match.next().captured(1).toLatin1() + ".dll";
+        EXPECT_TRUE(notices.contains(dll)) << dll.constData();
+    }
+    EXPECT_GE(linked, 6);
 }
 
 } // namespace
