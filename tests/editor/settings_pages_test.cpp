@@ -111,6 +111,16 @@ TEST_F(SettingsPages, StartupCheckBoxShowsAFailedChangeAsNotDone)
     EXPECT_FALSE(startup->property("checked").toBool());
 }
 
+TEST(SettingsPage, ThemeStoredByOtherMeansLeavesThePickerEmpty)
+{
+    SettingsShell shell({}, false, [] { QSettings().setValue(QStringLiteral("ui/theme"), QStringLiteral("blue")); });
+    ASSERT_NE(shell.window(), nullptr);
+    shell.window()->setProperty("page", kSettingsPage);
+    shell.settle();
+    EXPECT_EQ(shell.controller().theme(), "blue");
+    EXPECT_EQ(shell.find(QStringLiteral("themePicker"))->property("currentIndex").toInt(), -1);
+}
+
 // The card as the profiles page places it, with the second profile selected.
 class ConditionsCard : public SettingsPages {
 protected:
