@@ -276,6 +276,7 @@ public:
 
     // Library helpers.
     static QJsonObject stripRuleNames(const QJsonObject& library);
+    static bool triggerSlotReference(QJsonObject& rule, const QString& prefix, int slot);
     static void setLayerRules(QJsonObject& library, int profileIndex, int layerIndex, const QJsonArray& rules);
 
     // Agent link (agent-link part file).

@@ -32,6 +32,12 @@ bool PlatformProbe::darkColourScheme() const
     return personalize.value(QStringLiteral("AppsUseLightTheme"), 1).toInt() == 0;
 }
 
+bool PlatformProbe::clientAreaAnimation() const
+{
+    BOOL enabled = FALSE;
+    return SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &enabled, 0) != FALSE && enabled != FALSE;
+}
+
 double PlatformProbe::windowDpi(quintptr window) const
 {
     const UINT dpi = GetDpiForWindow(reinterpret_cast<HWND>(window));
@@ -50,7 +56,7 @@ bool PlatformProbe::clientToScreen(quintptr window, QPoint& point) const
 
 #else
 
-// Off Windows there is no high-contrast mode or per-window DPI to ask for;
+// Off Windows there is no high-contrast mode, animation setting or per-window DPI to ask for;
 // the colour scheme follows the lightness of the desktop palette.
 bool PlatformProbe::highContrast() const
 {
@@ -63,6 +69,12 @@ bool PlatformProbe::darkColourScheme() const
         return false;
     const QPalette palette = QGuiApplication::palette();
     return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
+
+// Without the setting the window animates, as Windows does by default.
+bool PlatformProbe::clientAreaAnimation() const
+{
+    return true;
 }
 
 double PlatformProbe::windowDpi(quintptr) const

@@ -597,6 +597,10 @@ ApplicationWindow {
         id: runningPicker
         anchors.centerIn: parent
         windowRoot: w
+        onPicked: (applicationPath) => {
+            if (w.appPath)
+                w.appPath.text = applicationPath
+        }
     }
 
     ChordDialog {

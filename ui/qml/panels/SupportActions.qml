@@ -2,8 +2,8 @@ import QtQuick
 import QtQuick.Layouts
 import ".."
 
-// The support kit's two commands: the technical report onto the clipboard, and the maker's
-// support page. The report never leaves the machine by itself.
+// The support buttons of the diagnostics and settings pages: copy the support report, open the
+// maker's support page. Their names are the host's prefix + "CopyReport" / "ReportProblem".
 ColumnLayout {
     id: actions
     required property var windowRoot
@@ -11,9 +11,11 @@ ColumnLayout {
 
     spacing: Theme.space8
 
-    // The palette the window actually shows; no preference is read or written.
+    // The window's real look, not the stored preference (which may be "system").
     function resolvedTheme() {
-        return windowRoot.highContrast ? "contrast" : windowRoot.dark ? "dark" : "light"
+        if (actions.windowRoot.highContrast)
+            return "contrast"
+        return actions.windowRoot.dark ? "dark" : "light"
     }
 
     GridLayout {
@@ -24,25 +26,26 @@ ColumnLayout {
 
         Act {
             objectName: actions.actionPrefix + "CopyReport"
-            theme: actions.windowRoot
             Layout.fillWidth: true
+            theme: actions.windowRoot
             text: actions.windowRoot.tr("Скопировать отчёт для поддержки", "Copy support report")
             onClicked: actions.windowRoot.app.copySupportReport(actions.resolvedTheme(),
                 actions.windowRoot.screen ? actions.windowRoot.screen.devicePixelRatio : 1.0)
         }
+
         Act {
             objectName: actions.actionPrefix + "ReportProblem"
-            theme: actions.windowRoot
             Layout.fillWidth: true
+            theme: actions.windowRoot
             text: actions.windowRoot.tr("Сообщить о проблеме", "Report a problem")
             onClicked: actions.windowRoot.app.openSupport()
         }
     }
 
     Hint {
-        theme: actions.windowRoot
         Layout.fillWidth: true
+        theme: actions.windowRoot
         text: actions.windowRoot.tr("Отчёт остаётся в буфере обмена. Отправлять его решаете вы",
-                                    "The report stays on your clipboard. You decide whether to send it")
+            "The report stays on your clipboard. You decide whether to send it")
     }
 }
