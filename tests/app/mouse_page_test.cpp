@@ -121,6 +121,17 @@ TEST_F(MousePage, TheModelRowShowsEveryModelTheUniversalOneLastAndWider)
             EXPECT_EQ(label, QStringLiteral("Any other PC mouse"));
         }
     }
+    // The arrow keys move the focus along the row without choosing.
+    const int before = m_shell.controller().selectedIndex();
+    find(QStringLiteral("modelOption_4"))->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(m_shell.window(), Qt::Key_Right);
+    m_shell.settle();
+    EXPECT_TRUE(find(QStringLiteral("modelOption_5"))->hasActiveFocus());
+    EXPECT_EQ(m_shell.controller().selectedIndex(), before);
+    QTest::keyClick(m_shell.window(), Qt::Key_Return);
+    m_shell.settle();
+    EXPECT_EQ(m_shell.controller().selectedIndex(), 5);
+
     // Choosing a card changes the diagram only.
     m_shell.click(find(QStringLiteral("modelOption_0")));
     EXPECT_EQ(m_shell.controller().selectedIndex(), 0);
@@ -167,8 +178,21 @@ TEST_F(MousePage, AClickOnAMarkerACaptionOrAChipChoosesThatInput)
     const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
     QDir().mkpath(folder);
     withMenu.save(folder + QStringLiteral("/mouse-page-marker-menu.png"));
+    auto* rebind = find(QStringLiteral("markerRebind_side_rear"));
+    ASSERT_NE(rebind, nullptr);
+    EXPECT_FALSE(rebind->isEnabled()) << "calibration needs a connected engine";
     QTest::keyClick(m_shell.window(), Qt::Key_Escape);
     m_shell.settle();
+
+    // From the keyboard: Space or Enter on a focused marker chooses it.
+    for (const int key : {int(Qt::Key_Space), int(Qt::Key_Return)}) {
+        chosen.clear();
+        find(QStringLiteral("mouseMarker_right"))->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(m_shell.window(), Qt::Key(key));
+        m_shell.settle();
+        ASSERT_EQ(chosen.size(), 1) << key;
+        EXPECT_EQ(chosen.at(0).at(1).toString(), QStringLiteral("mouse_right"));
+    }
 }
 
 TEST_F(MousePage, TheMissingButtonNoteNamesAButtonThisMouseLacksAndNeverAWheel)
