@@ -568,6 +568,8 @@ ApplicationWindow {
         objectName: "actionEditor"
         anchors.centerIn: parent
         windowRoot: w
+        app: w.app
+        theme: w
     }
 
     TriggerEditor {
