@@ -37,16 +37,7 @@ protected:
         ASSERT_TRUE(m_controller->commitLibrary(library, false)) << m_controller->notice().toStdString();
     }
 
-    QJsonArray steps() const
-    {
-        QJsonArray result;
-        for (const QVariant& entry : m_controller->macroSteps()) {
-            QVariantMap map = entry.toMap();
-            map.remove("label");
-            result.append(QJsonObject::fromVariantMap(map));
-        }
-        return result;
-    }
+    QJsonArray steps() const { return vorna::test::workingSteps(*m_controller); }
     QJsonObject stored() const { return QJsonDocument::fromJson(readFile(libraryFile())).object(); }
     QJsonArray macros() const { return m_controller->library()["macros"].toArray(); }
     QString ruleTarget(int profile, int layer, int index) const

@@ -59,16 +59,7 @@ protected:
         return flags;
     }
 
-    QJsonArray steps() const
-    {
-        QJsonArray result;
-        for (const QVariant& entry : m_controller->macroSteps()) {
-            QVariantMap map = entry.toMap();
-            map.remove("label");
-            result.append(QJsonObject::fromVariantMap(map));
-        }
-        return result;
-    }
+    QJsonArray steps() const { return vorna::test::workingSteps(*m_controller); }
 
     // Starts a recording and lets it settle past the moment in which nothing is recorded.
     void startSettled()

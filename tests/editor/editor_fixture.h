@@ -3,6 +3,7 @@
 // Builders for the editor's tests: actions, macro steps, macros and triggers, and a reader for
 // one value deep in a document.
 
+#include "app/app_controller.h"
 #include "tests/core/library_fixture.h"
 
 #include <QJsonArray>
@@ -53,6 +54,18 @@ inline QJsonValue valueAt(const QJsonObject& document, std::initializer_list<Jso
             node = node.toObject().value(QString::fromUtf8(std::get<const char*>(s)));
     }
     return node;
+}
+
+// The controller's working copy as stored steps, without the display labels it adds.
+inline QJsonArray workingSteps(const AppController& controller)
+{
+    QJsonArray result;
+    for (const QVariant& entry : controller.macroSteps()) {
+        QVariantMap map = entry.toMap();
+        map.remove(QStringLiteral("label"));
+        result.append(QJsonObject::fromVariantMap(map));
+    }
+    return result;
 }
 
 } // namespace vorna::test
