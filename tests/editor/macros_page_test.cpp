@@ -102,6 +102,39 @@ TEST_F(MacrosPage, TheNewStepFormAddsAndARowsInlineFormUpdates)
     m_shell.saveScreenshotsInBothLanguages(QStringLiteral("macros-page-inline-form"));
 }
 
+QStringList stepInputs(const AppController& controller)
+{
+    QStringList inputs;
+    for (const QVariant& step : controller.macroSteps())
+        inputs.append(step.toMap().value("input").toString());
+    return inputs;
+}
+
+TEST_F(MacrosPage, StepsMoveByCtrlArrowsAndByTheirDragHandle)
+{
+    controller().editMacro(1);
+    controller().addMacroStep("tap", "key_66", 10);
+    controller().addMacroStep("tap", "key_67", 10);
+    m_shell.settle();
+    click("macroStepRow_0");
+    QTest::keyClick(m_shell.window(), Qt::Key_Down, Qt::ControlModifier);
+    m_shell.settle();
+    EXPECT_EQ(stepInputs(controller()), (QStringList{"key_66", "key_65", "key_67"}));
+
+    // Row 2's handle dropped on row 0: the step walks up two places.
+    QQuickItem* handle = item("macroDragHandle_2");
+    QQuickItem* first = item("macroStepRow_0");
+    ASSERT_TRUE(handle && first);
+    const QPoint from = handle->mapToScene(QPointF(handle->width() / 2, handle->height() / 2)).toPoint();
+    const QPoint to = first->mapToScene(QPointF(first->width() / 2, 10)).toPoint();
+    QTest::mousePress(m_shell.window(), Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(m_shell.window(), (from + to) / 2);
+    QTest::mouseMove(m_shell.window(), to);
+    QTest::mouseRelease(m_shell.window(), Qt::LeftButton, Qt::NoModifier, to);
+    m_shell.settle();
+    EXPECT_EQ(stepInputs(controller()), (QStringList{"key_67", "key_66", "key_65"}));
+}
+
 TEST_F(MacrosPage, SaveAndDeleteButtons)
 {
     controller().editMacro(1);

@@ -108,6 +108,8 @@ FocusScope {
                         MouseArea {
                             anchors.fill: parent
                             cursorShape: Qt.SizeVerCursor
+                            // A vertical drag must not become the scroll view's flick.
+                            preventStealing: true
                             onReleased: function(mouse) {
                                 var scene = mapToItem(null, mouse.x, mouse.y)
                                 list.moveStep(row.index, list.rowAt(scene.y))
