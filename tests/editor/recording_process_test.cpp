@@ -4,10 +4,18 @@
 
 #include "tests/support/agent_harness.h"
 #include "tests/support/settings_fixture.h"
+#include "tests/support/settings_shell.h"
+
+#include "app/settings_window.h"
+#include "platform/sim/desktop_client.h"
 
 #include "tests/editor/editor_fixture.h"
 
+#include <QClipboard>
 #include <QJsonArray>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickItem>
 #include <QSettings>
 
 #include <csignal>
@@ -123,6 +131,61 @@ TEST_F(RecordingProcess, TheAgentKilledMidRecordingEndsItCleanly)
     EXPECT_FALSE(m_controller->observing());
     EXPECT_EQ(actions(), (QStringList{"down key_65", "up key_65"}));
     ASSERT_TRUE(m_harness.driver().keyUp('A'));
+}
+
+// The preview in the real window next to a live agent: it plays text, a paste action, shortcuts
+// and external actions, and the session sees no input, no clipboard change and no shell call.
+TEST_F(RecordingProcess, APreviewLeavesTheSessionUntouched)
+{
+    ASSERT_TRUE(m_harness.startAgent()) << m_harness.agentErrors();
+    vorna::sim::DesktopClient desktop = m_harness.driver().desktop();
+    ASSERT_EQ(desktop.writeClipboardText(L"session text"), 0u);
+    const DWORD clipboardBefore = desktop.clipboard().sequence;
+    m_harness.driver().takeSink();
+    desktop.shellLog(true);
+
+    qInstallMessageHandler(vorna::test::failOnQtWarnings);
+    ControllerSeams seams = ControllerSeams::system();
+    seams.startDetached = [](const QString&, const QStringList&, const QString&) { return true; };
+    m_controller = std::make_unique<AppController>(nullptr, false, seams);
+    m_controller->connectAgent();
+    ASSERT_TRUE(spinUntil([&] { return m_controller->engineCompatible(); }));
+    QJsonObject library = m_controller->library();
+    library["actions"] = QJsonArray{
+        QJsonObject{{"type", "text"}, {"name", "Paste"}, {"value", "pasted"}, {"clipboard", true}},
+        QJsonObject{{"type", "website"}, {"name", "Site"}, {"value", "https://example.org/"}}};
+    ASSERT_TRUE(m_controller->commitLibrary(library, false)) << m_controller->notice().toStdString();
+    m_controller->editMacro(-1);
+    for (const auto& [type, input] : std::initializer_list<std::pair<const char*, const char*>>{{"tap", "key_72"},
+             {"command", "action:1"}, {"chord", "chord:key_162+key_65"}, {"chord", "chord:key_162+key_67"},
+             {"tap", "key_35"}, {"chord", "chord:key_162+key_86"}, {"command", "action:2"}, {"tap", "mouse_left"},
+             {"wheel", "wheel_up"}, {"down", "key_91"}, {"tap", "key_76"}, {"up", "key_91"}})
+        m_controller->addMacroStep(type, input, 1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("desktop text"));
+
+    {
+        QQmlApplicationEngine engine;
+        app::setBrandingProperty(engine);
+        engine.rootContext()->setContextProperty(QStringLiteral("controller"), m_controller.get());
+        QQuickWindow* window = nullptr;
+        app::loadMainWindow(engine, QUrl(QString::fromLatin1(app::kMainQml)), window);
+        ASSERT_NE(window, nullptr);
+        window->setProperty("page", 3);
+        QCoreApplication::processEvents();
+        auto* field = window->findChild<QQuickItem*>(QStringLiteral("macroTestField"));
+        auto* button = window->findChild<QQuickItem*>(QStringLiteral("macroPreviewAction"));
+        auto* result = window->findChild<QQuickItem*>(QStringLiteral("macroPreviewResult"));
+        ASSERT_TRUE(field && button && result);
+        QMetaObject::invokeMethod(button, "clicked");
+        ASSERT_TRUE(spinUntil([&] { return result->property("text").toString() == QStringLiteral("Локальная проверка завершена"); }));
+        EXPECT_EQ(field->property("text").toString(), QStringLiteral("hpastedhpasted"));
+    }
+    qInstallMessageHandler(nullptr);
+
+    EXPECT_TRUE(m_harness.driver().takeSink().empty());
+    EXPECT_EQ(desktop.clipboard().sequence, clipboardBefore);
+    EXPECT_TRUE(desktop.shellLog().empty());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("desktop text"));
 }
 
 } // namespace
