@@ -54,7 +54,9 @@ QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObje
         {QStringLiteral("macro"), int(r.macro)},
         {QStringLiteral("step"), int(r.step)},
         {QStringLiteral("command"), int(r.command)},
-        {QStringLiteral("delta"), r.delta},
+        // A physical input record carries its wheel units as the event's own delta; without
+        // them a wheel turn would reach the live view and a macro recording as zero notches.
+        {QStringLiteral("delta"), r.kind == windows::kRecordInput && r.delta == 0 ? r.eventDelta : r.delta},
         {QStringLiteral("dy"), r.dy},
         {QStringLiteral("modifiers"), int(r.modifiers)},
         {QStringLiteral("scanCode"), int(r.scanCode)},

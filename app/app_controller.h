@@ -322,6 +322,8 @@ private slots:
     void onAgentReadyRead();
     void onCaptureTimeout();
     void onCaptureReplyTimeout(quint64 request);
+    // The recording's 30-second limit (recording part file).
+    void onRecordingTimeout();
 
 private:
     bool englishText() const { return language() == QLatin1String("en"); }
@@ -418,6 +420,8 @@ private:
     // Start of the macro recording on the seams' clock in milliseconds; -1 while not running.
     qint64 recordingClock = -1;
     quint64 lastStepTimestamp = 0;
+    // Ends the running recording when the agent link drops.
+    QMetaObject::Connection m_recordingAgentWatch;
 
     // Not shared with other parts: the desktop's colour scheme for the theme "system".
     bool m_systemDark = false;

@@ -570,6 +570,8 @@ ApplicationWindow {
         objectName: "actionEditor"
         anchors.centerIn: parent
         windowRoot: w
+        app: w.app
+        theme: w
     }
 
     TriggerEditor {
