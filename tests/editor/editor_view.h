@@ -7,6 +7,7 @@
 
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QQmlIncubationController>
 #include <QtTest/QTest>
 
 namespace vorna::test {
@@ -48,6 +49,17 @@ inline QQuickItem* findIn(QObject* within, const QString& name)
         pending.append(object->children());
     }
     return nullptr;
+}
+
+// Lets the window finish the items it creates in the background (list rows, a page's keys):
+// items still being created when the engine goes are reported as a warning.
+inline void finishCreating(SettingsShell& shell)
+{
+    QQmlIncubationController* incubation = qmlEngine(shell.window())->incubationController();
+    for (int i = 0; i < 500 && incubation != nullptr && incubation->incubatingObjectCount() > 0; ++i) {
+        shell.grab();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
 }
 
 inline void typeInto(SettingsShell& shell, QQuickItem* field, const QString& text)

@@ -6,7 +6,6 @@
 
 #include "tests/core/library_fixture.h"
 
-#include <QQmlIncubationController>
 #include <QQuickWindow>
 
 namespace {
@@ -15,8 +14,6 @@ using vorna::test::findIn;
 using vorna::test::placePanel;
 using vorna::test::SettingsShell;
 using vorna::test::typeInto;
-
-constexpr int kKeyboardPage = 1;
 
 class RuleEditorView : public testing::Test {
 protected:
@@ -33,13 +30,7 @@ protected:
     }
 
     // Rows still being created when the engine goes would be reported as a warning.
-    void TearDown() override
-    {
-        QQmlEngine* engine = qmlEngine(m_shell.window());
-        for (int i = 0; i < 50 && engine->incubationController() != nullptr
-             && engine->incubationController()->incubatingObjectCount() > 0; ++i)
-            m_shell.grab();
-    }
+    void TearDown() override { vorna::test::finishCreating(m_shell); }
 
     AppController& controller() { return m_shell.controller(); }
     QQuickItem* inPanel(const char* name) { return findIn(m_panel, QLatin1String(name)); }
@@ -72,19 +63,17 @@ TEST_F(RuleEditorView, PanelsCarryTheirNamedItems)
 
 TEST_F(RuleEditorView, ARuleIsChosenNamedAndSavedThroughTheCard)
 {
-    m_shell.window()->setProperty("page", kKeyboardPage);
-    m_shell.settle();
     auto* source = inPanel("sourcePicker");
     const QVariantList sources = source->property("model").toList();
-    int keyA = -1;
+    int right = -1;
     for (int i = 0; i < sources.size(); ++i) {
-        if (sources.at(i).toMap().value("id") == QLatin1String("key_65"))
-            keyA = i;
+        if (sources.at(i).toMap().value("id") == QLatin1String("mouse_right"))
+            right = i;
     }
-    ASSERT_GE(keyA, 0);
-    QMetaObject::invokeMethod(source, "activated", Q_ARG(int, keyA));
+    ASSERT_GE(right, 0);
+    QMetaObject::invokeMethod(source, "activated", Q_ARG(int, right));
     m_shell.settle();
-    EXPECT_EQ(controller().sourceId(), QStringLiteral("key_65"));
+    EXPECT_EQ(controller().sourceId(), QStringLiteral("mouse_right"));
 
     typeInto(m_shell, inPanel("search"), QStringLiteral("key_66"));
     auto* targets = inPanel("targetPicker");
@@ -98,7 +87,7 @@ TEST_F(RuleEditorView, ARuleIsChosenNamedAndSavedThroughTheCard)
     EXPECT_EQ(controller().ruleName(), QStringLiteral("A to B"));
     m_shell.click(inPanel("saveRuleAction"));
     const QJsonArray rules = controller().library()["profiles"][0]["layers"][0]["rules"].toArray();
-    EXPECT_EQ(rules.last().toObject(), QJsonObject({{"source", "key_65"}, {"target", "key_66"}, {"keepOriginal", false},
+    EXPECT_EQ(rules.last().toObject(), QJsonObject({{"source", "mouse_right"}, {"target", "key_66"}, {"keepOriginal", false},
                                                    {"modifiers", 0}, {"name", "A to B"}}));
     EXPECT_NE(m_shell.find(QStringLiteral("toast_1")), nullptr);
     // The new rule shows in the table at once.

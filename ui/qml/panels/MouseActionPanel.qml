@@ -329,6 +329,9 @@ Card {
                     clip: true
                     activeFocusOnTab: true
                     keyNavigationEnabled: false
+                    // Rows are made when shown, never in the background: a row half made when the window
+                    // closes would be left behind.
+                    cacheBuffer: 0
                     boundsBehavior: Flickable.StopAtBounds
                     model: panel.w.outputList(search.text)
                     currentIndex: panel.w.indexOf(model, panel.app.targetId)

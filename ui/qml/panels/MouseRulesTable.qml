@@ -111,6 +111,9 @@ Card {
                 clip: true
                 spacing: Theme.space2
                 boundsBehavior: Flickable.StopAtBounds
+                // Rows are made when shown, never in the background: a row half made when the window
+                // closes would be left behind.
+                cacheBuffer: 0
                 model: table.shownRules.length
                 ScrollBar.vertical: ScrollBar {}
 
