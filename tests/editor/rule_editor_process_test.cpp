@@ -73,9 +73,17 @@ TEST(RuleEditorEndToEnd, ARuleSavedInTheEditorTurnsATypedAIntoB)
         << controller.notice().toStdString();
     EXPECT_FALSE(controller.dirty());
 
+    // The window's report follows the agent's; the hook thread takes the rules a moment later.
+    auto client = harness.connectGreeted();
+    ASSERT_TRUE(client);
+    const QJsonObject state = client->askUntil({{"command", "state"}, {"version", 1}},
+        [](const QJsonObject& s) { return s["active"].toBool() && !s["pending"].toBool(true); }, std::chrono::seconds(10));
+    ASSERT_FALSE(state["pending"].toBool(true)) << QJsonDocument(state).toJson().toStdString();
+
     harness.driver().takeSink();
     harness.driver().tap('A');
-    EXPECT_EQ(vorna::test::keysReached(harness.driver(), 2), (std::vector<std::string>{"+66i", "-66i"}));
+    EXPECT_EQ(vorna::test::keysReached(harness.driver(), 2), (std::vector<std::string>{"+66i", "-66i"}))
+        << harness.agentErrors() << controller.status().toStdString();
 
     vorna::test::finishCreating(shell);
 }
