@@ -136,6 +136,9 @@ Dialog {
             to: percent.to
             stepSize: percent.step
             value: percent.initial
+            // Plain digits: no group separators to type around.
+            textFromValue: (number) => String(number)
+            valueFromText: (text) => parseInt(text, 10)
             Accessible.name: percent.accessibleName
         }
     }

@@ -223,6 +223,9 @@ Dialog {
                         stepSize: 50
                         value: 300
                         editable: true
+                        // Plain digits: no group separators to type around.
+                        textFromValue: (number) => String(number)
+                        valueFromText: (text) => parseInt(text, 10)
                         Accessible.name: dialog.tr("Интервал распознавания", "Recognition interval")
                     }
                 }
