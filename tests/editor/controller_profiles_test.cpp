@@ -119,8 +119,10 @@ TEST_F(Profiles, UpdateTable)
 
 TEST_F(Profiles, DeleteSelectsTheGlobalProfileAndKeepsTheLayer)
 {
-    start(vorna::test::edited(vorna::test::edited(vorna::test::libraryWithProfiles(5), {"selectedProfile"}, 3),
-                              {"selectedLayer"}, 4));
+    QJsonObject library = vorna::test::withRules(vorna::test::libraryWithProfiles(5), 4, 2,
+        {rule("mouse_back", "key_9", 4), rule("mouse_back", "key_27")});
+    library = vorna::test::withRules(library, 3, 0, {rule("mouse_forward", "blocked")});
+    start(vorna::test::edited(vorna::test::edited(library, {"selectedProfile"}, 3), {"selectedLayer"}, 4));
     const QJsonValue removedId = profile(3).value("id");
     const auto was = before();
     m_controller->deleteProfile();
@@ -128,6 +130,10 @@ TEST_F(Profiles, DeleteSelectsTheGlobalProfileAndKeepsTheLayer)
     EXPECT_EQ(profiles().size(), 4);
     EXPECT_EQ(m_controller->profileIndex(), 0);
     EXPECT_EQ(m_controller->layerIndex(), 4);
+    // The other profiles, their rules and their identities, are exactly as they were.
+    QJsonArray expected = was.library.value("profiles").toArray();
+    expected.removeAt(3);
+    EXPECT_EQ(profiles(), expected);
     for (const QJsonValue& left : profiles())
         EXPECT_NE(left.toObject().value("id"), removedId);
     expectUndoneTo(was);
