@@ -169,6 +169,35 @@ TEST_F(RuleEditorView, TriggerEditorSetsATriggerAndStaysOpenOnARefusal)
     EXPECT_EQ(interval->property("value").toInt(), 2000);
 }
 
+TEST_F(RuleEditorView, TriggerPickersOfferTheCatalogueAndNeverTheWheelOrTheSource)
+{
+    controller().selectRule("mouse_back#0");
+    QMetaObject::invokeMethod(m_shell.window(), "showTriggerEditor");
+    m_shell.settle();
+    auto* fallback = m_shell.find<QQuickItem>(QStringLiteral("fallback"));
+    auto* prefix = m_shell.find<QQuickItem>(QStringLiteral("prefix1"));
+    ASSERT_TRUE(fallback && prefix);
+    EXPECT_EQ(fallback->property("model").toList().size(), controller().outputOptions().size());
+    const QVariantList choices = prefix->property("model").toList();
+    EXPECT_EQ(choices.first().toMap().value("id").toString(), QString());
+    for (const QVariant& choice : choices) {
+        const QString id = choice.toMap().value("id").toString();
+        EXPECT_FALSE(id.startsWith("wheel_")) << id.toStdString();
+        EXPECT_NE(id, QStringLiteral("mouse_back"));
+    }
+    // The card beside the diagram has a field of the same name.
+    auto* dialog = m_shell.find<QObject>(QStringLiteral("triggerEditor"));
+    typeInto(m_shell, findIn(dialog->property("contentItem").value<QQuickItem*>(), QStringLiteral("search")),
+             QStringLiteral("key_27"));
+    const QVariantList found = fallback->property("model").toList();
+    ASSERT_FALSE(found.isEmpty());
+    EXPECT_LT(found.size(), controller().outputOptions().size());
+    for (const QVariant& option : found) {
+        const QVariantMap row = option.toMap();
+        EXPECT_TRUE((row.value("label").toString() + " " + row.value("id").toString()).contains("key_27", Qt::CaseInsensitive));
+    }
+}
+
 TEST_F(RuleEditorView, MotionEditorSavesAndAssignsAMode)
 {
     auto* dialog = m_shell.find<QObject>(QStringLiteral("motionEditor"));
