@@ -383,8 +383,15 @@ ApplicationWindow {
             macroViewport.contentItem.contentY = 180
     }
 
-    function showMotionEditor() { motionEditor.open() }
-    function showCursorEditor() { motionEditor.open() }
+    function showMotionEditor() {
+        motionEditor.showWheel()
+        motionEditor.open()
+    }
+
+    function showCursorEditor() {
+        motionEditor.showCursor()
+        motionEditor.open()
+    }
     function closeMotionEditor() { motionEditor.close() }
 
     function showTriggerEditor() {
