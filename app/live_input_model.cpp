@@ -269,15 +269,16 @@ void LiveInputModel::ingestPhysical(const QJsonObject& event)
 {
     if (static_cast<quint8>(event.value(QLatin1String("origin")).toInt()) != 0)
         return; // the program's own injected input is not the user's press
-    // The record copies every field of the event; the few read here come from that copy.
+    // The record copies every field of the event; the few read here come from that copy, read
+    // back as JSON values so that they convert exactly as the event's own fields would.
     QVariantMap record = event.toVariantMap();
-    const QString id = record.value(QStringLiteral("id")).toString();
-    const QVariant executionValue = record.value(kExecution);
-    const QString execution = executionValue.typeId() == QMetaType::Double
-        ? QString::number(static_cast<qint64>(executionValue.toDouble())) : executionValue.toString();
-    const quint8 phase = static_cast<quint8>(record.value(QStringLiteral("phase")).toInt());
-    const bool suppressed = record.value(QStringLiteral("suppressed")).toBool();
-    const QString target = record.value(QStringLiteral("matchedRule")).toMap().value(QStringLiteral("target")).toString();
+    const auto field = [&record](const QString& key) { return QJsonValue::fromVariant(record.value(key)); };
+    const QString id = field(QStringLiteral("id")).toString();
+    const QString execution = idText(field(kExecution));
+    const quint8 phase = static_cast<quint8>(field(QStringLiteral("phase")).toInt());
+    const bool suppressed = field(QStringLiteral("suppressed")).toBool();
+    const QString target =
+        event.value(QLatin1String("matchedRule")).toObject().value(QLatin1String("target")).toString();
 
     if (phase != Up) {
         flashUntil.insert(id, now() + flashMs);
