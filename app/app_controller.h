@@ -15,6 +15,7 @@
 // Lives on the GUI thread only.
 
 #include "app/controller_seams.h"
+#include "app/live_input_event.h"
 #include "app/live_input_model.h"
 
 #include <QElapsedTimer>
@@ -328,6 +329,9 @@ private slots:
 private:
     bool englishText() const { return language() == QLatin1String("en"); }
     QString text(const char* russian, const char* english) const;
+    // handleInputEvent without the description of `lastInput`, which a trace message's
+    // handling writes once for its last physical event instead of once per event.
+    void feedInput(const LiveInputEvent& input, bool describe);
     // One "state" message from the agent (agent-link part file).
     void handleAgentState(const QJsonObject& message);
     // Undo and redo: moves the last document of `from` into the library, the library onto `to`.
