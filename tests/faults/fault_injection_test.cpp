@@ -59,6 +59,7 @@ constexpr Press kPresses[] = {
     {"D (hold macro pressing F)", false, 'D', 'F'},
 };
 constexpr UINT kActionKey = 'H';
+constexpr DWORD kPatientHookMs = 5000;
 
 QJsonObject rule(const char* source, const char* target)
 {
@@ -147,8 +148,14 @@ protected:
     // A fresh broker and agent, with the fault library configured and active.
     void startConfiguredAgent()
     {
-        m_harness = std::make_unique<AgentHarness>();
-        ASSERT_TRUE(m_harness->startAgent()) << m_harness->agentErrors();
+        // Start-up is not the subject here: on a loaded machine the watchdog can miss the
+        // agent's readiness wait, so a second start is allowed.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            m_harness = std::make_unique<AgentHarness>();
+            if (m_harness->startAgent())
+                break;
+        }
+        ASSERT_TRUE(m_harness->agent().wait(0ms) == std::nullopt) << m_harness->agentErrors();
         QJsonObject greeting;
         m_client = m_harness->connectGreeted(&greeting);
         ASSERT_TRUE(m_client);
@@ -158,6 +165,10 @@ protected:
             [](const QJsonObject& s) { return s["active"].toBool() && s["configured"].toBool(); });
         ASSERT_TRUE(state["active"].toBool()) << QJsonDocument(state).toJson().constData();
         ASSERT_TRUE(state["error"].toString().isEmpty()) << state["error"].toString().toStdString();
+        // A hook that misses the session's time-out is removed, and the engine's recovery then
+        // releases every output (as it must): on a loaded machine that would undo the holds the
+        // faults are injected on. Only the hook test shortens it again, on purpose.
+        m_harness->session().setHookTimeout(kPatientHookMs);
     }
 
     // Presses the input and waits until the agent holds its output down.
@@ -264,9 +275,9 @@ TEST_F(Faults, HooksRemovedForATimeOutLeaveNoOutputDown)
     seededRuns([&](std::mt19937& random) {
         const Press& p = kPresses[random() % std::size(kPresses)];
         SCOPED_TRACE(p.name);
-        m_harness->session().setHookTimeout(100);
         pressAndHold(p);
         std::this_thread::sleep_for(std::chrono::milliseconds(50 + random() % 100));
+        m_harness->session().setHookTimeout(100);
         // The hook thread does not answer: the session skips and removes its hooks.
         m_harness->agent().signal(SIGSTOP);
         m_harness->driver().tap('Z');
