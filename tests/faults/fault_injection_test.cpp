@@ -20,11 +20,11 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -96,6 +96,20 @@ bool eventually(Condition condition, std::chrono::milliseconds limit = 10s)
     return true;
 }
 
+// The whole of a small /proc file; empty when the process has gone meanwhile.
+std::string readProcFile(const std::string& path)
+{
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;)
+        text.append(chunk, std::size_t(n));
+    ::close(fd);
+    return text;
+}
+
 // The children of `parent` whose command line holds `word`, zombies included.
 std::vector<pid_t> childrenWith(pid_t parent, const std::string& word)
 {
@@ -107,10 +121,9 @@ std::vector<pid_t> childrenWith(pid_t parent, const std::string& word)
         const pid_t pid = static_cast<pid_t>(std::strtol(entry->d_name, nullptr, 10));
         if (pid <= 0)
             continue;
-        std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+        const std::string stat = readProcFile("/proc/" + std::to_string(pid) + "/stat");
         const auto close = stat.rfind(')');
-        if (close == std::string::npos)
+        if (close == std::string::npos || close + 2 >= stat.size())
             continue;
         std::istringstream rest(stat.substr(close + 2));
         char state = 0;
@@ -118,8 +131,7 @@ std::vector<pid_t> childrenWith(pid_t parent, const std::string& word)
         rest >> state >> ppid;
         if (ppid != parent)
             continue;
-        std::ifstream cmdFile("/proc/" + std::to_string(pid) + "/cmdline");
-        std::string cmdline((std::istreambuf_iterator<char>(cmdFile)), std::istreambuf_iterator<char>());
+        const std::string cmdline = readProcFile("/proc/" + std::to_string(pid) + "/cmdline");
         if (cmdline.find(word) != std::string::npos || state == 'Z')
             found.push_back(pid);
     }
@@ -151,6 +163,7 @@ protected:
         // Start-up is not the subject here: on a loaded machine the watchdog can miss the
         // agent's readiness wait, so a second start is allowed.
         for (int attempt = 0; attempt < 2; ++attempt) {
+            m_harness.reset(); // first: a harness made beside a live one nests its folders in it
             m_harness = std::make_unique<AgentHarness>();
             if (m_harness->startAgent())
                 break;
