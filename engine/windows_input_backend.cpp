@@ -274,10 +274,13 @@ bool WindowsInputBackend::checkHookHealth(uint32_t lastInputTick, bool suppress)
     const uint32_t age = uint32_t(now) - lastInputTick;
     if (age < kMinInputAgeMs || age > kMaxInputAgeMs)
         return false;
-    const uint64_t oldest = std::min(s.mouseHookTick.load(std::memory_order_acquire),
+    // The newer of the two: an input runs only the hook of its own kind, so typing leaves the
+    // mouse hook's time behind without anything being lost. Only input that neither hook saw
+    // shows that hooks are gone.
+    const uint64_t newest = std::max(s.mouseHookTick.load(std::memory_order_acquire),
                                      s.keyboardHookTick.load(std::memory_order_acquire));
-    if (oldest >= now - age)
-        return false; // both hooks ran since the last input
+    if (newest >= now - age)
+        return false; // a hook ran for the last input
     s.lastRecoveryRequest = now;
     if (s.state.threadId.load(std::memory_order_acquire) == 0) {
         s.hookRecoveryError.store(kNoMessageQueue, std::memory_order_release);

@@ -162,7 +162,7 @@ TEST_F(SettingsProgram, SecondStartSendsShowAndEndsWithZero)
 
 TEST_F(SettingsProgram, CheckModesWithoutAutomationSayNotAvailableAndEndWithTwo)
 {
-    for (const char* option : {"--smoke", "--ui-verify", "--observation-benchmark"}) {
+    for (const char* option : {"--smoke", "--ui-verify"}) {
         QProcess run;
         run.setProcessEnvironment(environment());
         run.start(program(), {QString::fromLatin1(option)});

@@ -164,6 +164,10 @@ public:
                 session.removeHook(hook.hook);
         }
         session.setFailure(sim::FailPoint::SetWindowsHook, sim::Failure{5, 1, 0});
+        // Input that no hook saw: what shows the loss.
+        inject({moveBy(1, 0)});
+        session.waitIdle();
+        session.readSink(true);
         LASTINPUTINFO last{sizeof(LASTINPUTINFO), 0};
         EXPECT_TRUE(GetLastInputInfo(&last));
         session.stepClock(2'500);
@@ -313,6 +317,20 @@ bool ownKeyboardHookInstalled(sim::SessionApi& session)
     return std::any_of(hooks.begin(), hooks.end(), [](const sim::HookInfo& h) {
         return h.processId == DWORD(::getpid()) && h.kind == sim::HookKind::Keyboard;
     });
+}
+
+// Keyboard input runs only the keyboard hook: a mouse that stayed still meanwhile is no sign of
+// lost hooks. Taking it for one would release a held output two seconds after the last input.
+TEST_F(LiveSession, KeyboardOnlyInputSeenByTheHooksNeedsNoReinstall)
+{
+    ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
+    EXPECT_EQ(type({keyDown(65)}), (Strings{"+66i"}));
+    LASTINPUTINFO last{sizeof(LASTINPUTINFO), 0};
+    ASSERT_TRUE(GetLastInputInfo(&last));
+    session.stepClock(2'500);
+    EXPECT_FALSE(backend.checkHookHealth(last.dwTime, false));
+    EXPECT_EQ(backend.status().hookRecoveries, 0u);
+    EXPECT_EQ(type({keyUp(65)}), (Strings{"-66i"}));
 }
 
 TEST_F(LiveSession, TimedOutHookIsReinstalledByTheHealthCheck)

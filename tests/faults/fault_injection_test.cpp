@@ -20,11 +20,11 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -59,6 +59,7 @@ constexpr Press kPresses[] = {
     {"D (hold macro pressing F)", false, 'D', 'F'},
 };
 constexpr UINT kActionKey = 'H';
+constexpr DWORD kPatientHookMs = 5000;
 
 QJsonObject rule(const char* source, const char* target)
 {
@@ -95,6 +96,20 @@ bool eventually(Condition condition, std::chrono::milliseconds limit = 10s)
     return true;
 }
 
+// The whole of a small /proc file; empty when the process has gone meanwhile.
+std::string readProcFile(const std::string& path)
+{
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;)
+        text.append(chunk, std::size_t(n));
+    ::close(fd);
+    return text;
+}
+
 // The children of `parent` whose command line holds `word`, zombies included.
 std::vector<pid_t> childrenWith(pid_t parent, const std::string& word)
 {
@@ -106,10 +121,9 @@ std::vector<pid_t> childrenWith(pid_t parent, const std::string& word)
         const pid_t pid = static_cast<pid_t>(std::strtol(entry->d_name, nullptr, 10));
         if (pid <= 0)
             continue;
-        std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+        const std::string stat = readProcFile("/proc/" + std::to_string(pid) + "/stat");
         const auto close = stat.rfind(')');
-        if (close == std::string::npos)
+        if (close == std::string::npos || close + 2 >= stat.size())
             continue;
         std::istringstream rest(stat.substr(close + 2));
         char state = 0;
@@ -117,8 +131,7 @@ std::vector<pid_t> childrenWith(pid_t parent, const std::string& word)
         rest >> state >> ppid;
         if (ppid != parent)
             continue;
-        std::ifstream cmdFile("/proc/" + std::to_string(pid) + "/cmdline");
-        std::string cmdline((std::istreambuf_iterator<char>(cmdFile)), std::istreambuf_iterator<char>());
+        const std::string cmdline = readProcFile("/proc/" + std::to_string(pid) + "/cmdline");
         if (cmdline.find(word) != std::string::npos || state == 'Z')
             found.push_back(pid);
     }
@@ -147,8 +160,15 @@ protected:
     // A fresh broker and agent, with the fault library configured and active.
     void startConfiguredAgent()
     {
-        m_harness = std::make_unique<AgentHarness>();
-        ASSERT_TRUE(m_harness->startAgent()) << m_harness->agentErrors();
+        // Start-up is not the subject here: on a loaded machine the watchdog can miss the
+        // agent's readiness wait, so a second start is allowed.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            m_harness.reset(); // first: a harness made beside a live one nests its folders in it
+            m_harness = std::make_unique<AgentHarness>();
+            if (m_harness->startAgent())
+                break;
+        }
+        ASSERT_TRUE(m_harness->agent().wait(0ms) == std::nullopt) << m_harness->agentErrors();
         QJsonObject greeting;
         m_client = m_harness->connectGreeted(&greeting);
         ASSERT_TRUE(m_client);
@@ -158,13 +178,24 @@ protected:
             [](const QJsonObject& s) { return s["active"].toBool() && s["configured"].toBool(); });
         ASSERT_TRUE(state["active"].toBool()) << QJsonDocument(state).toJson().constData();
         ASSERT_TRUE(state["error"].toString().isEmpty()) << state["error"].toString().toStdString();
+        // A hook that misses the session's time-out is removed, and the engine's recovery then
+        // releases every output (as it must): on a loaded machine that would undo the holds the
+        // faults are injected on. Only the hook test shortens it again, on purpose.
+        m_harness->session().setHookTimeout(kPatientHookMs);
     }
 
-    // Presses the input and waits until the agent holds its output down.
+    // Presses the input until the agent holds its output down. Now and then, in the first moments
+    // after a configure, the engine reports a reset that lets a fresh hold go (a stop record of
+    // no revision); the faults belong on a hold that stands, so such a press is made again.
     void pressAndHold(const Press& p)
     {
-        press(p, true);
-        EXPECT_TRUE(eventually([&] { return m_harness->driver().isDown(p.output); })) << p.name << ": no output held";
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            press(p, true);
+            if (eventually([&] { return m_harness->driver().isDown(p.output); }, 3s))
+                return;
+            press(p, false);
+        }
+        ADD_FAILURE() << p.name << ": no output held";
     }
 
     void press(const Press& p, bool down)
@@ -264,9 +295,9 @@ TEST_F(Faults, HooksRemovedForATimeOutLeaveNoOutputDown)
     seededRuns([&](std::mt19937& random) {
         const Press& p = kPresses[random() % std::size(kPresses)];
         SCOPED_TRACE(p.name);
-        m_harness->session().setHookTimeout(100);
         pressAndHold(p);
         std::this_thread::sleep_for(std::chrono::milliseconds(50 + random() % 100));
+        m_harness->session().setHookTimeout(100);
         // The hook thread does not answer: the session skips and removes its hooks.
         m_harness->agent().signal(SIGSTOP);
         m_harness->driver().tap('Z');
