@@ -13,6 +13,13 @@ namespace vorna::ipc {
 
 namespace {
 
+// A physical input record carries its wheel units as the event's own delta; without them a
+// wheel turn would reach the live view and a macro recording as zero notches.
+auto traceDelta(const windows::ObservationRecord& r)
+{
+    return r.kind == windows::kRecordInput && r.delta == 0 ? r.eventDelta : r.delta;
+}
+
 QString decimal(std::uint64_t value)
 {
     return QString::number(value);
@@ -54,9 +61,7 @@ QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObje
         {QStringLiteral("macro"), int(r.macro)},
         {QStringLiteral("step"), int(r.step)},
         {QStringLiteral("command"), int(r.command)},
-        // A physical input record carries its wheel units as the event's own delta; without
-        // them a wheel turn would reach the live view and a macro recording as zero notches.
-        {QStringLiteral("delta"), r.kind == windows::kRecordInput && r.delta == 0 ? r.eventDelta : r.delta},
+        {QStringLiteral("delta"), traceDelta(r)},
         {QStringLiteral("dy"), r.dy},
         {QStringLiteral("modifiers"), int(r.modifiers)},
         {QStringLiteral("scanCode"), int(r.scanCode)},
@@ -205,7 +210,7 @@ void appendTraceEventJson(QByteArray& out, const windows::ObservationRecord& r, 
     out += "{\"command\":";
     appendInteger(out, r.command);
     MemberWriter m{out};
-    m.integer("delta", r.delta);
+    m.integer("delta", traceDelta(r));
     if (r.operation.mode == core::kBatchModeLayerStep)
         m.integer("destinationLayer", int(r.operation.layer) + 1);
     m.integer("dy", r.dy);

@@ -106,7 +106,9 @@ std::vector<ObservationRecord> recordsWithEveryField()
         r.macro = std::uint16_t(i % 17);
         r.step = std::uint16_t(65535 - i);
         r.command = std::uint16_t(i % 33);
-        r.delta = coordinates[i % std::size(coordinates)];
+        // Every fifth record has no amount of its own, so an input record shows its event's.
+        r.delta = i % 5 == 0 ? 0 : coordinates[i % std::size(coordinates)];
+        r.eventDelta = coordinates[(i + 4) % std::size(coordinates)];
         r.dy = coordinates[(i + 1) % std::size(coordinates)];
         r.x = coordinates[(i + 2) % std::size(coordinates)];
         r.y = coordinates[(i + 3) % std::size(coordinates)];
