@@ -160,6 +160,7 @@ TEST_F(MousePage, AClickOnAMarkerACaptionOrAChipChoosesThatInput)
         m_shell.click(item);
         ASSERT_EQ(chosen.size(), 1) << click.item;
         EXPECT_EQ(chosen.at(0).at(1).toString(), QLatin1String(click.input)) << click.item;
+        EXPECT_EQ(m_shell.controller().sourceId(), QLatin1String(click.input)) << click.item;
     }
     // A right click on a fixed marker chooses it too; on a side marker it opens the marker menu.
     chosen.clear();
