@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 ARGS ?=
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps run build-release build-test build-tsan test test-tsan windows-syntax-check bench clean
+.PHONY: deps run build-release build-test build-tsan test test-tsan windows-syntax-check bench fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -51,6 +51,31 @@ build/bench/build.ninja:
 bench: deps build/bench/build.ninja
 	cmake --build build/bench -j $(JOBS)
 	@for b in build/bench/bench/*_bench; do echo "== $$b"; $$b --benchmark_counters_tabular=true || exit 1; done
+
+# libFuzzer runs of every fuzz target, FUZZ_SECONDS each (clang, from install-deps). A run's
+# corpus grows in build/fuzz/corpus/<target>, seeded from fuzz/corpus/<target>; inputs that
+# crash land in build/fuzz/findings/<target>. `make test` replays fuzz/corpus once.
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS ?= request_line library action_request agent_line sim_wire
+
+build/fuzz/build.ninja:
+	cmake -S . -B build/fuzz $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link "-DVORNA_SANITIZE=address;undefined" \
+		-DVORNA_BUILD_TESTS=OFF -DVORNA_BUILD_FUZZ=ON
+
+fuzz:
+	@scripts/install-deps fuzz
+	$(MAKE) --no-print-directory build/fuzz/build.ninja
+	cmake --build build/fuzz -j $(JOBS) --target $(addsuffix _fuzz,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+		mkdir -p build/fuzz/corpus/$$t build/fuzz/findings/$$t && \
+		echo "== $$t: $(FUZZ_SECONDS) s" && \
+		( cd build/fuzz/findings/$$t && QT_QPA_PLATFORM=offscreen \
+			ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+			LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+			$(CURDIR)/build/fuzz/fuzz/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+			$(CURDIR)/build/fuzz/corpus/$$t $(CURDIR)/fuzz/corpus/$$t ) || exit 1; \
+	done
 
 clean:
 	rm -rf build

@@ -52,7 +52,7 @@ CheckChoice chooseCheckMode(const QStringList& arguments)
 
 bool checkModeAvailable(CheckMode mode)
 {
-    return mode == CheckMode::None || mode == CheckMode::QaSession;
+    return mode == CheckMode::None || mode == CheckMode::QaSession || mode == CheckMode::ObservationBenchmark;
 }
 
 const char* checkModeOption(CheckMode mode)

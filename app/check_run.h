@@ -6,6 +6,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+class AppController;
+class QGuiApplication;
+class QQuickWindow;
 
 namespace app {
 
@@ -21,7 +26,18 @@ struct CheckChoice {
 // or "--screenshot" without a file name give a plain isolated window.
 CheckChoice chooseCheckMode(const QStringList& arguments);
 
-// The check modes whose automation this build has (the plain isolated window).
+// What a check mode's automation is handed once the QML root window exists.
+struct CheckRun {
+    QGuiApplication& application;
+    QQuickWindow& window;
+    AppController& controller;
+    CheckChoice choice;
+    std::shared_ptr<bool> warningsSeen;
+};
+// Starts the automation of `run.choice.mode`; the program entry supplies it (qa/).
+using CheckStarter = void (*)(const CheckRun& run);
+
+// The check modes whose automation this build has (the plain isolated window, the benchmark).
 bool checkModeAvailable(CheckMode mode);
 const char* checkModeOption(CheckMode mode);
 

@@ -4,6 +4,7 @@
 #include "app/role_choice.h"
 #include "app/settings_window.h"
 #include "engine/watchdog.h"
+#include "qa/check_start.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -50,7 +51,7 @@ int main(int argc, char** argv)
     case app::ProcessRole::Agent:
         return runAgent(argc, argv);
     case app::ProcessRole::SettingsWindow:
-        return app::runSettingsWindow(argc, argv);
+        return app::runSettingsWindow(argc, argv, &qa::startCheck);
     }
     return 2;
 }

@@ -66,7 +66,7 @@ void onObjectCreationFailed()
     QCoreApplication::exit(3);
 }
 
-int runSettingsWindow(int argc, char** argv)
+int runSettingsWindow(int argc, char** argv, CheckStarter startCheck)
 {
     prepareQuickEnvironment();
     QGuiApplication application(argc, argv);
@@ -120,6 +120,8 @@ int runSettingsWindow(int argc, char** argv)
     }
     QObject::connect(&uiServer, &QLocalServer::newConnection, window,
         [server = &uiServer, window] { onUiServerConnection(server, window); });
+    if (check.mode != CheckMode::None && check.mode != CheckMode::QaSession && startCheck != nullptr)
+        startCheck(CheckRun{application, *window, controller, check, warningsSeen});
 
     return QGuiApplication::exec();
 }

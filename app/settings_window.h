@@ -2,6 +2,8 @@
 
 // The settings-window role: from the command line to the running QML window.
 
+#include "app/check_run.h"
+
 #include <QList>
 #include <QQmlError>
 #include <QUrl>
@@ -13,8 +15,9 @@ namespace app {
 
 inline constexpr const char* kMainQml = "qrc:/ui/qml/Main.qml";
 
-// Runs the whole settings window and returns the process exit code.
-int runSettingsWindow(int argc, char** argv);
+// Runs the whole settings window and returns the process exit code; `startCheck` starts the
+// automation of a check mode once the window exists.
+int runSettingsWindow(int argc, char** argv, CheckStarter startCheck = nullptr);
 
 // Before the application object: the software Qt Quick backend unless QT_QUICK_BACKEND says
 // otherwise, and the "Basic" controls style.

@@ -1,0 +1,116 @@
+// The program's --observation-benchmark run end to end, with stages shortened by the test-only
+// VORNA_TEST_STAGE_MS: four stages through the real controller and window, one report, exit 0;
+// and exit 7 when the report's folder cannot exist.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kStageMs = 400;
+
+struct ProgramRun {
+    int exitCode = -1;
+    QByteArray output;
+};
+
+ProgramRun runBenchmark(const QTemporaryDir& folder, const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("VORNA_TEST_STAGE_MS", QString::number(kStageMs));
+    env.insert("XDG_RUNTIME_DIR", folder.path());
+    env.insert("XDG_CONFIG_HOME", folder.filePath("config"));
+    env.insert("XDG_DATA_HOME", folder.filePath("data"));
+    // Qt's libraries keep no frame pointers: the leak check needs full stacks to match the
+    // suppressions of Qt Quick's texture caches.
+    const QString asan = env.value("ASAN_OPTIONS");
+    env.insert("ASAN_OPTIONS", (asan.isEmpty() ? asan : asan + ":") + "fast_unwind_on_malloc=0");
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder.path());
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(qEnvironmentVariable("VORNA_BINARY_DIR") + "/app/vorna-input-trellan", arguments);
+    ProgramRun run;
+    if (!process.waitForFinished(120'000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.output = process.readAll();
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return run;
+}
+
+TEST(ObservationBenchmarkRun, FourStagesReachTheControllerAndTheReport)
+{
+    QTemporaryDir folder;
+    const ProgramRun run = runBenchmark(folder, {"--observation-benchmark", "out.json"});
+    ASSERT_EQ(run.exitCode, 0) << run.output.constData();
+
+    QFile file(folder.filePath("out.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(report.value("stream_bytes").toInt(), 79920);
+    EXPECT_TRUE(report.value("method").toString().contains("render completion"));
+    const QJsonArray stages = report.value("stages").toArray();
+    ASSERT_EQ(stages.size(), 4);
+
+    const struct {
+        const char* page;
+        int rate;
+        bool history;
+    } expected[] = {{"mouse", 30, false}, {"keyboard", 30, false}, {"mouse", 250, false}, {"mouse", 8000, true}};
+    qint64 dropped = 0;
+    qint64 renderSamples = 0;
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const QJsonObject stage = stages.at(i).toObject();
+        EXPECT_EQ(stage.keys(), (QStringList{"delivered", "delivery", "dropped_cumulative", "history", "page",
+                                    "render_latest_state", "source_events_per_second"}));
+        EXPECT_EQ(stage.value("page").toString(), expected[i].page);
+        EXPECT_EQ(stage.value("source_events_per_second").toInt(), expected[i].rate);
+        EXPECT_EQ(stage.value("history").toBool(), expected[i].history);
+        // Every produced event was either delivered or dropped; the drop count never falls.
+        const qint64 produced = qint64(expected[i].rate) * kStageMs / 1000;
+        const qint64 cumulative = stage.value("dropped_cumulative").toInteger();
+        EXPECT_GE(cumulative, dropped);
+        EXPECT_EQ(stage.value("delivered").toInteger() + (cumulative - dropped), produced);
+        dropped = cumulative;
+
+        const QJsonObject delivery = stage.value("delivery").toObject();
+        EXPECT_EQ(delivery.value("samples").toInteger(), stage.value("delivered").toInteger());
+        for (const QJsonObject& stats : {delivery, stage.value("render_latest_state").toObject()}) {
+            EXPECT_EQ(stats.keys(), (QStringList{"max_ms", "p50_ms", "p95_ms", "p99_ms", "samples"}));
+            EXPECT_LE(stats.value("p50_ms").toDouble(), stats.value("p95_ms").toDouble());
+            EXPECT_LE(stats.value("p95_ms").toDouble(), stats.value("p99_ms").toDouble());
+            EXPECT_LE(stats.value("p99_ms").toDouble(), stats.value("max_ms").toDouble());
+        }
+        // At most one render sample per delivered state, and a state per delivered batch at most.
+        const qint64 rendered = stage.value("render_latest_state").toObject().value("samples").toInteger();
+        EXPECT_LE(rendered, stage.value("delivered").toInteger());
+        renderSamples += rendered;
+    }
+    // The window rendered delivered states (how many depends on the machine's load).
+    EXPECT_GE(renderSamples, 1);
+}
+
+TEST(ObservationBenchmarkRun, AReportUnderARegularFileEndsWithSeven)
+{
+    QTemporaryDir folder;
+    QFile blocker(folder.filePath("plain-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const ProgramRun run = runBenchmark(folder, {"--observation-benchmark", folder.filePath("plain-file/report.json")});
+    EXPECT_EQ(run.exitCode, 7) << run.output.constData();
+    EXPECT_FALSE(QFile::exists(folder.filePath("plain-file/report.json")));
+}
+
+} // namespace
