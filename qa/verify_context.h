@@ -1,0 +1,39 @@
+// What every stage of a --ui-verify run hands on to the next: the application object (parent of
+// the stage timers), the window, the controller, the output folder and the QML-warnings flag.
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <memory>
+
+class AppController;
+class QObject;
+class QQuickWindow;
+class QTimer;
+
+namespace qa {
+
+struct VerifyContext {
+    QObject* application = nullptr;
+    QQuickWindow* window = nullptr;
+    AppController* controller = nullptr;
+    QString folder;
+    std::shared_ptr<bool> warningsSeen;
+
+    QString filePath(const QString& name) const { return QDir(folder).filePath(name); }
+};
+
+inline constexpr const char* kVerifyScope = "Isolated GUI; no backend connection or system input";
+inline constexpr int kLegacyFrameCount = 69;
+inline constexpr int kNormalMouseFrameCount = 56;
+inline constexpr int kLongActionFrameCount = 2;
+inline constexpr int kMouseFrameCount = kNormalMouseFrameCount + kLongActionFrameCount;
+inline constexpr int kNormalPageFrameCount = 40;
+
+// Ends the run with `code`; the stage's timer (when there is one) fires no more.
+void endRun(QTimer* timer, int code);
+
+// Writes an indented JSON report in place; false when it cannot be opened or is written short.
+bool writeJsonReport(const QString& path, const class QJsonObject& report);
+
+} // namespace qa
