@@ -12,6 +12,7 @@
 
 #include "agent/actions/action_executor.h"
 #include "agent/context/windows_context.h"
+#include "agent/language_setting.h"
 #include "agent/tick_timer.h"
 #include "agent/trace_rule_cache.h"
 #include "agent/tray/windows_tray.h"
@@ -73,6 +74,7 @@ private:
     void onClientDisconnected(QLocalSocket* socket);
     bool sameSessionAsAgent(QLocalSocket* socket) const;
     void writeToObservers(const QJsonObject& message);
+    void writeEncodedToObservers(const QByteArray& line);
     void recomputeObserving();
     bool captureRunning() const; // the backend's capture state 1 or 2, or its keys still down
     void stopIdleBackend();
@@ -102,7 +104,6 @@ private:
     void onFocusChanged();
 
     // tick
-    void flushTrace(QJsonArray& batch);
     void handleEngineEvents();
     void observe();
 
@@ -159,6 +160,7 @@ private:
     windows::MacroBank m_macros;
     std::vector<windows::LayerProgram> m_layerPrograms;
     std::uint32_t m_tickCount = 0;
+    LanguageSetting m_language;
 };
 
 } // namespace vorna::ipc

@@ -93,16 +93,17 @@ void AgentServer::writeEncoded(QLocalSocket* socket, const QByteArray& line)
 
 void AgentServer::writeToObservers(const QJsonObject& message)
 {
+    if (std::any_of(m_clients.cbegin(), m_clients.cend(), isObserving))
+        writeEncodedToObservers(encodeLine(message));
+}
+
+void AgentServer::writeEncodedToObservers(const QByteArray& line)
+{
     // A write may abort a client, which leaves the list at once: walk a copy and skip the gone.
-    // Encoded once for all observers: a full ring's trace is the bulk of a tick's work.
     const QList<QLocalSocket*> clients = m_clients;
-    QByteArray line;
     for (QLocalSocket* client : clients) {
-        if (!m_clients.contains(client) || !isObserving(client))
-            continue;
-        if (line.isEmpty())
-            line = encodeLine(message);
-        writeEncoded(client, line);
+        if (m_clients.contains(client) && isObserving(client))
+            writeEncoded(client, line);
     }
 }
 

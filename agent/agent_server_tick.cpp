@@ -10,8 +10,6 @@
 #include "engine/output_batch.h"
 #include "platform/win32.h"
 
-#include <QSettings>
-
 namespace vorna::ipc {
 
 namespace {
@@ -39,14 +37,6 @@ bool failureStop(std::uint8_t stopReason)
 }
 
 } // namespace
-
-void AgentServer::flushTrace(QJsonArray& batch)
-{
-    if (batch.isEmpty())
-        return;
-    writeToObservers(traceMessage(batch));
-    batch = QJsonArray();
-}
 
 void AgentServer::tick()
 {
@@ -126,7 +116,7 @@ void AgentServer::tick()
     if (m_tickCount % kStatePushTicks != 0)
         return;
     const QJsonObject state = stateObject();
-    const bool english = QSettings().value(QStringLiteral("ui/language"), QStringLiteral("ru")).toString() == QLatin1String("en");
+    const bool english = m_language.english();
     const bool active = state.value(QStringLiteral("active")).toBool();
     trayUpdate(trayTooltip(active, state.value(QStringLiteral("foregroundElevated")).toBool(),
                            state.value(QStringLiteral("agentElevated")).toBool(), english, m_profileName, m_layerName),
@@ -143,14 +133,16 @@ void AgentServer::observe()
     const std::vector<windows::ObservationRecord> records = m_backend.drainObservations();
     if (!m_observing)
         return;
-    QJsonArray events;
-    for (const windows::ObservationRecord& record : records) {
+    // Each batch is written to JSON once, straight from the records, and those bytes go to
+    // every observer.
+    TraceRuleCache unknownGeneration;
+    const auto appendEvent = [&](QByteArray& line, std::size_t i) {
+        const windows::ObservationRecord& record = records[i];
         const auto found = m_libraryByGeneration.find(record.revision);
-        events.append(found != m_libraryByGeneration.end() ? found->second.traceEvent(record)
-                                                            : TraceRuleCache().traceEvent(record));
-    }
-    for (QJsonArray& batch : traceBatches(events))
-        flushTrace(batch);
+        (found != m_libraryByGeneration.end() ? found->second : unknownGeneration).appendTraceEvent(line, record);
+    };
+    for (const QByteArray& line : traceLines(records.size(), appendEvent))
+        writeEncodedToObservers(line);
     writeToObservers(buildHeldMessage(m_backend.safeStateSnapshot()));
 }
 

@@ -43,16 +43,20 @@ GenerationVerdict judgeGeneration(const GenerationFacts& f)
     return v;
 }
 
-std::vector<QJsonArray> traceBatches(const QJsonArray& events)
+std::vector<QByteArray> traceLines(std::size_t count, const std::function<void(QByteArray&, std::size_t)>& appendEvent)
 {
-    std::vector<QJsonArray> batches;
-    for (qsizetype start = 0; start < events.size(); start += kTraceBatchEvents) {
-        QJsonArray batch;
-        for (qsizetype i = start; i < events.size() && i < start + kTraceBatchEvents; ++i)
-            batch.append(events.at(i));
-        batches.push_back(batch);
+    std::vector<QByteArray> lines;
+    for (std::size_t start = 0; start < count; start += kTraceBatchEvents) {
+        QByteArray line = kTraceLineStart;
+        for (std::size_t i = start; i < count && i < start + kTraceBatchEvents; ++i) {
+            if (i != start)
+                line += ',';
+            appendEvent(line, i);
+        }
+        line += kTraceLineEnd;
+        lines.push_back(std::move(line));
     }
-    return batches;
+    return lines;
 }
 
 } // namespace vorna::ipc

@@ -4,9 +4,11 @@
 
 #include "engine/windows_input_backend.h"
 
-#include <QJsonArray>
+#include <QByteArray>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace vorna::ipc {
@@ -39,7 +41,8 @@ struct GenerationVerdict {
 // and acting on it would report the new configuration as in force and then drop it.
 GenerationVerdict judgeGeneration(const GenerationFacts& facts);
 
-// Trace events in messages of at most 32.
-std::vector<QJsonArray> traceBatches(const QJsonArray& events);
+// Trace message lines of at most 32 events each for `count` events; `appendEvent(line, i)`
+// appends event i as compact JSON.
+std::vector<QByteArray> traceLines(std::size_t count, const std::function<void(QByteArray&, std::size_t)>& appendEvent);
 
 } // namespace vorna::ipc

@@ -4,6 +4,11 @@
 #include "core/rule_inheritance.h"
 #include "engine/output_batch.h"
 
+#include <QJsonDocument>
+
+#include <charconv>
+#include <cmath>
+
 namespace vorna::ipc {
 
 namespace {
@@ -49,7 +54,9 @@ QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObje
         {QStringLiteral("macro"), int(r.macro)},
         {QStringLiteral("step"), int(r.step)},
         {QStringLiteral("command"), int(r.command)},
-        {QStringLiteral("delta"), r.delta},
+        // A physical input record carries its wheel units as the event's own delta; without
+        // them a wheel turn would reach the live view and a macro recording as zero notches.
+        {QStringLiteral("delta"), r.kind == windows::kRecordInput && r.delta == 0 ? r.eventDelta : r.delta},
         {QStringLiteral("dy"), r.dy},
         {QStringLiteral("modifiers"), int(r.modifiers)},
         {QStringLiteral("scanCode"), int(r.scanCode)},
@@ -66,10 +73,16 @@ QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObje
         event.insert(QStringLiteral("gestureOutcome"), r.gestureOutcome == 2 ? QStringLiteral("fallback") : QStringLiteral("primary"));
     if (r.operation.mode == core::kBatchModeLayerStep)
         event.insert(QStringLiteral("destinationLayer"), int(r.operation.layer) + 1);
+    addLibraryFacts(event, r, library, lookups);
+    return event;
+}
 
+void addLibraryFacts(QJsonObject& event, const windows::ObservationRecord& r, const QJsonObject& library,
+                     const TraceLookups& lookups)
+{
     const QJsonArray profiles = library.value(QStringLiteral("profiles")).toArray();
     if (r.profileIndex >= profiles.size())
-        return event;
+        return;
     const QJsonObject profile = profiles.at(r.profileIndex).toObject();
     event.insert(QStringLiteral("profile"), profile.value(QStringLiteral("name")));
     const QJsonArray layers = profile.value(QStringLiteral("layers")).toArray();
@@ -81,10 +94,10 @@ QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObje
         }
     }
     if (r.rule == 0)
-        return event;
+        return;
     const QJsonArray rules = lookups.effectiveRules();
     if (r.rule > std::uint32_t(rules.size()))
-        return event;
+        return;
     QJsonObject matched = rules.at(r.rule - 1).toObject();
     if (r.gestureOutcome == 2) {
         const QJsonObject trigger = matched.value(QStringLiteral("trigger")).toObject();
@@ -92,7 +105,144 @@ QJsonObject buildTraceEvent(const windows::ObservationRecord& r, const QJsonObje
     }
     event.insert(QStringLiteral("matchedRule"), matched);
     event.insert(QStringLiteral("ruleContext"), lookups.ruleContext());
-    return event;
+}
+
+QByteArray memberJson(const QString& key, const QJsonValue& value)
+{
+    QByteArray json = QJsonDocument(QJsonObject{{key, value}}).toJson(QJsonDocument::Compact);
+    return json.size() > 2 ? json.sliced(1, json.size() - 2) : QByteArray();
+}
+
+QByteArray valueJson(const QJsonValue& value)
+{
+    const QByteArray json = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return json.sliced(1, json.size() - 2);
+}
+
+TraceFacts traceFactsJson(const windows::ObservationRecord& record, const QJsonObject& library, const TraceLookups& lookups)
+{
+    QJsonObject facts;
+    addLibraryFacts(facts, record, library, lookups);
+    TraceFacts texts;
+    for (std::size_t i = 0; i < kTraceFactKeys.size(); ++i) {
+        const QString key = QLatin1String(kTraceFactKeys[i]);
+        if (facts.contains(key))
+            texts[i] = memberJson(key, facts.value(key));
+    }
+    return texts;
+}
+
+namespace {
+
+void appendInteger(QByteArray& out, std::int64_t value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end - digits);
+}
+
+// Members after the first, each ",\"key\":value", spelled as the JSON writer spells them.
+struct MemberWriter {
+    QByteArray& out;
+
+    void key(const char* name)
+    {
+        out += ",\"";
+        out += name;
+        out += "\":";
+    }
+    void integer(const char* name, std::int64_t value)
+    {
+        key(name);
+        appendInteger(out, value);
+    }
+    // The writer keeps a whole number (every value an event holds is far inside the 2^53 that
+    // doubles count exactly) as an integer, and anything else in the shortest round-trip form.
+    void real(const char* name, double value)
+    {
+        if (std::trunc(value) != value || std::abs(value) >= 9007199254740992.0) {
+            key(name);
+            out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+        } else {
+            integer(name, static_cast<std::int64_t>(value));
+        }
+    }
+    void decimalText(const char* name, std::uint64_t value)
+    {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        key(name);
+        out += '"';
+        out.append(digits, end - digits);
+        out += '"';
+    }
+    void boolean(const char* name, bool value)
+    {
+        key(name);
+        out += value ? "true" : "false";
+    }
+    void raw(const char* name, QByteArrayView json)
+    {
+        key(name);
+        out += json;
+    }
+    void fact(const TraceFacts& facts, TraceFact which)
+    {
+        const QByteArray& member = facts[std::size_t(which)];
+        if (!member.isEmpty()) {
+            out += ',';
+            out += member;
+        }
+    }
+};
+
+} // namespace
+
+void appendTraceEventJson(QByteArray& out, const windows::ObservationRecord& r, QByteArrayView idJson, const TraceFacts& facts)
+{
+    const bool cursor = r.kind == windows::kRecordCursor;
+    // The members in the order the JSON writer puts them: by key.
+    out += "{\"command\":";
+    appendInteger(out, r.command);
+    MemberWriter m{out};
+    m.integer("delta", r.delta);
+    if (r.operation.mode == core::kBatchModeLayerStep)
+        m.integer("destinationLayer", int(r.operation.layer) + 1);
+    m.integer("dy", r.dy);
+    m.real("error", number(r.error));
+    m.decimalText("execution", r.execution);
+    m.boolean("extended", r.extended != 0);
+    if (r.gestureOutcome != 0)
+        m.raw("gestureOutcome", r.gestureOutcome == 2 ? "\"fallback\"" : "\"primary\"");
+    m.raw("id", cursor ? QByteArrayView("\"cursor_move\"") : idJson);
+    if (r.kind == windows::kRecordPointer || cursor)
+        m.raw("input", "\"cursor_move\"");
+    m.integer("kind", r.kind);
+    m.fact(facts, TraceFact::Layer);
+    m.integer("layerIndex", r.layerIndex);
+    m.integer("macro", r.macro);
+    m.fact(facts, TraceFact::MatchedRule);
+    m.integer("modifiers", r.modifiers);
+    m.fact(facts, TraceFact::MotionModes);
+    m.fact(facts, TraceFact::MotionSettings);
+    m.integer("origin", r.origin);
+    m.integer("phase", r.phase);
+    if (r.pointerMode != 0)
+        m.integer("pointerMode", r.pointerMode);
+    m.fact(facts, TraceFact::Profile);
+    m.integer("profileIndex", r.profileIndex);
+    m.integer("result", r.result);
+    m.decimalText("revision", r.revision);
+    m.real("rule", number(r.rule));
+    m.fact(facts, TraceFact::RuleContext);
+    m.integer("scanCode", r.scanCode);
+    m.decimalText("sequence", r.sequence);
+    m.integer("step", r.step);
+    m.boolean("suppressed", r.suppressed != 0);
+    m.real("timestampMs", number(r.timestampMs) / 1000000.0);
+    m.integer("x", r.x);
+    m.integer("y", r.y);
+    out += '}';
 }
 
 QJsonObject buildHeldMessage(const windows::HeldStateSnapshot& snapshot)

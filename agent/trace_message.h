@@ -6,10 +6,13 @@
 #include "engine/held_state.h"
 #include "engine/observation_record.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -33,6 +36,32 @@ struct TraceLookups {
 };
 QJsonObject buildTraceEvent(const windows::ObservationRecord& record, const QJsonObject& library,
                             const TraceLookups& lookups);
+// The members of an event that come from the library ("profile", "layer", "motionSettings",
+// "motionModes", "matchedRule", "ruleContext"), added to `event` where they apply.
+void addLibraryFacts(QJsonObject& event, const windows::ObservationRecord& record, const QJsonObject& library,
+                     const TraceLookups& lookups);
+
+// The trace event written straight to compact JSON: a full ring is hundreds of events a tick,
+// and building each as a JSON object only to write it out was most of the tick. The members
+// from the library depend only on the record's profile, layer, rule and pointer fields, so they
+// are written once (by the JSON writer itself) and kept as text: `TraceFacts` holds, per key
+// below, the compact `"key":value` member, empty when the event has no such member.
+enum class TraceFact { Layer, MatchedRule, MotionModes, MotionSettings, Profile, RuleContext };
+inline constexpr std::array<const char*, 6> kTraceFactKeys{"layer", "matchedRule", "motionModes",
+                                                           "motionSettings", "profile", "ruleContext"};
+using TraceFacts = std::array<QByteArray, 6>;
+TraceFacts traceFactsJson(const windows::ObservationRecord& record, const QJsonObject& library, const TraceLookups& lookups);
+// Appends the event, byte for byte what QJsonDocument writes (compact) for buildTraceEvent's
+// object. `idJson` is the compact JSON of the "id" text (not used for a cursor record).
+void appendTraceEventJson(QByteArray& out, const windows::ObservationRecord& record, QByteArrayView idJson,
+                          const TraceFacts& facts);
+// A trace message line around events written with appendTraceEventJson (comma separated), as
+// encodeLine writes {"type": "trace", "events": [...]}.
+inline constexpr char kTraceLineStart[] = "{\"events\":[";
+inline constexpr char kTraceLineEnd[] = "],\"type\":\"trace\"}\n";
+// Compact JSON of one member or one value, as the JSON writer spells it.
+QByteArray memberJson(const QString& key, const QJsonValue& value);
+QByteArray valueJson(const QJsonValue& value);
 
 QJsonObject buildHeldMessage(const windows::HeldStateSnapshot& snapshot);
 

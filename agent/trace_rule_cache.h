@@ -4,7 +4,11 @@
 // Lives and dies with the generation's library, so no entry can outlive the rules it came from.
 #pragma once
 
+#include "agent/trace_message.h"
 #include "engine/observation_record.h"
+
+#include <QByteArray>
+#include <QHash>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -25,6 +29,8 @@ public:
 
     // The same event buildTraceEvent gives for `record` over this library.
     QJsonObject traceEvent(const windows::ObservationRecord& record);
+    // That event appended as compact JSON, its library members and id text written once.
+    void appendTraceEvent(QByteArray& out, const windows::ObservationRecord& record);
 
     QJsonArray effectiveRules(int profileIndex, int layerIndex);
     QJsonObject effectiveMotion(int profileIndex, int layerIndex);
@@ -37,9 +43,14 @@ private:
         std::map<std::uint32_t, QJsonObject> contexts;
     };
     LayerEntry& entry(int profileIndex, int layerIndex);
+    TraceLookups lookups(const windows::ObservationRecord& record);
 
     QJsonObject m_library;
     std::map<std::pair<int, int>, LayerEntry> m_layers;
+    // Written members by what they depend on: profile, layer, rule, pointer flag and modes, and
+    // whether the fallback matched. Bounded like the tick's other caches: emptied when full.
+    std::map<std::pair<std::uint32_t, std::uint32_t>, TraceFacts> m_facts;
+    QHash<core::InputId, QByteArray> m_idTexts;
 };
 
 } // namespace vorna::ipc

@@ -15,6 +15,7 @@
 // Lives on the GUI thread only.
 
 #include "app/controller_seams.h"
+#include "app/live_input_event.h"
 #include "app/live_input_model.h"
 
 #include <QElapsedTimer>
@@ -276,6 +277,7 @@ public:
 
     // Library helpers.
     static QJsonObject stripRuleNames(const QJsonObject& library);
+    static bool triggerSlotReference(QJsonObject& rule, const QString& prefix, int slot);
     static void setLayerRules(QJsonObject& library, int profileIndex, int layerIndex, const QJsonArray& rules);
 
     // Agent link (agent-link part file).
@@ -321,10 +323,15 @@ private slots:
     void onAgentReadyRead();
     void onCaptureTimeout();
     void onCaptureReplyTimeout(quint64 request);
+    // The recording's 30-second limit (recording part file).
+    void onRecordingTimeout();
 
 private:
     bool englishText() const { return language() == QLatin1String("en"); }
     QString text(const char* russian, const char* english) const;
+    // handleInputEvent without the description of `lastInput`, which a trace message's
+    // handling writes once for its last physical event instead of once per event.
+    void feedInput(const LiveInputEvent& input, bool describe);
     // One "state" message from the agent (agent-link part file).
     void handleAgentState(const QJsonObject& message);
     // Undo and redo: moves the last document of `from` into the library, the library onto `to`.
@@ -417,6 +424,8 @@ private:
     // Start of the macro recording on the seams' clock in milliseconds; -1 while not running.
     qint64 recordingClock = -1;
     quint64 lastStepTimestamp = 0;
+    // Ends the running recording when the agent link drops.
+    QMetaObject::Connection m_recordingAgentWatch;
 
     // Not shared with other parts: the desktop's colour scheme for the theme "system".
     bool m_systemDark = false;

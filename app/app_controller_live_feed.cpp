@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -28,9 +29,8 @@ int saturatedSum(int a, int b)
     return static_cast<int>(std::clamp<qint64>(qint64(a) + b, -kMoveLimit, kMoveLimit));
 }
 
-quint64 agentMs(const QJsonValue& value)
+quint64 agentMs(double ms)
 {
-    const double ms = value.toDouble();
     return ms > 0 ? static_cast<quint64>(ms) : 0;
 }
 
@@ -43,6 +43,12 @@ int takeNotches(int& remainder, int delta)
     return notches;
 }
 
+// The same suffixes in both languages: they read as part of the input's name.
+QString describedInput(const QString& name, bool down)
+{
+    return name + (down ? QStringLiteral(" · нажато") : QStringLiteral(" · отпущено"));
+}
+
 struct RecordedKind {
     const char* prefix;
     bool AppController::*enabled;
@@ -53,6 +59,9 @@ struct RecordedKind {
 void AppController::handleTrace(const QJsonObject& message)
 {
     m_live.applyTrace(message);
+    // Only the last physical event's description can be seen: nothing reads `lastInput` before
+    // the coalesced change, and describing an input reads the language setting from disk.
+    std::optional<LiveInputEvent> lastPhysical;
     const bool recordMovement = m_recording && m_recordMovement;
     for (const QJsonValue& value : message.value(QStringLiteral("events")).toArray()) {
         const QJsonObject event = value.toObject();
@@ -61,7 +70,7 @@ void AppController::handleTrace(const QJsonObject& message)
         if (recordMovement && m_seams.monotonicMs() - recordingClock > kRecordingSettleMs && kind == PointerMovement) {
             moveDx = saturatedSum(moveDx, event.value(QStringLiteral("delta")).toInt());
             moveDy = saturatedSum(moveDy, event.value(QStringLiteral("dy")).toInt());
-            moveLastTimestamp = agentMs(event.value(QStringLiteral("timestampMs")));
+            moveLastTimestamp = agentMs(event.value(QStringLiteral("timestampMs")).toDouble());
             if (moveStartTimestamp == 0)
                 moveStartTimestamp = moveLastTimestamp;
             if (moveStartTimestamp + kMoveStepMs <= moveLastTimestamp) {
@@ -77,21 +86,32 @@ void AppController::handleTrace(const QJsonObject& message)
         // Movement gathered before a press is recorded before it.
         if (m_recording && m_recordMovement)
             appendMoveStep();
-        handleInputEvent({{QStringLiteral("id"), event.value(QStringLiteral("id"))},
-            {QStringLiteral("down"), phase != 1}, {QStringLiteral("repeat"), phase == 2},
-            {QStringLiteral("delta"), event.value(QStringLiteral("delta")).toInt()},
-            {QStringLiteral("timestampMs"), event.value(QStringLiteral("timestampMs"))},
-            {QStringLiteral("x"), event.value(QStringLiteral("x"))}, {QStringLiteral("y"), event.value(QStringLiteral("y"))}});
+        const LiveInputEvent input{event.value(QStringLiteral("id")).toString(), phase != 1, phase == 2,
+            event.value(QStringLiteral("delta")).toInt(), event.value(QStringLiteral("timestampMs")).toDouble(),
+            event.value(QStringLiteral("x")).toDouble(), event.value(QStringLiteral("y")).toDouble()};
+        feedInput(input, false);
+        lastPhysical = input;
     }
+    if (lastPhysical)
+        m_lastInput = describedInput(describeInput(lastPhysical->id), lastPhysical->down);
 }
 
 void AppController::handleInputEvent(const QJsonObject& message)
 {
-    const QString id = message.value(QStringLiteral("id")).toString();
-    const bool down = message.value(QStringLiteral("down")).toBool();
-    const bool repeat = message.value(QStringLiteral("repeat")).toBool();
-    // The same suffixes in both languages: they read as part of the input's name.
-    m_lastInput = describeInput(id) + (down ? QStringLiteral(" · нажато") : QStringLiteral(" · отпущено"));
+    feedInput({message.value(QStringLiteral("id")).toString(), message.value(QStringLiteral("down")).toBool(),
+                  message.value(QStringLiteral("repeat")).toBool(), message.value(QStringLiteral("delta")).toInt(),
+                  message.value(QStringLiteral("timestampMs")).toDouble(), message.value(QStringLiteral("x")).toDouble(),
+                  message.value(QStringLiteral("y")).toDouble()},
+        true);
+}
+
+void AppController::feedInput(const LiveInputEvent& input, bool describe)
+{
+    const QString& id = input.id;
+    const bool down = input.down;
+    const bool repeat = input.repeat;
+    if (describe)
+        m_lastInput = describedInput(describeInput(id), down);
     emit inputSeen(id, down);
 
     // The record button's own click and F12 steer the recording; they are not recorded.
@@ -101,7 +121,7 @@ void AppController::handleInputEvent(const QJsonObject& message)
             return;
         }
         if (id == kLeftButton && down) {
-            const QPointF at(message.value(QStringLiteral("x")).toDouble(), message.value(QStringLiteral("y")).toDouble());
+            const QPointF at(input.x, input.y);
             if (recordingControl.contains(at)) {
                 skipControlClick = true;
                 return;
@@ -126,11 +146,11 @@ void AppController::handleInputEvent(const QJsonObject& message)
         if (wheel) {
             const bool vertical = id == QLatin1String("wheel_up") || id == QLatin1String("wheel_down");
             notches = takeNotches(vertical ? wheelRemainderVertical : wheelRemainderHorizontal,
-                message.value(QStringLiteral("delta")).toInt());
+                input.delta);
             if (notches == 0)
                 return;
         }
-        const quint64 ts = agentMs(message.value(QStringLiteral("timestampMs")));
+        const quint64 ts = agentMs(input.timestampMs);
         auto append = [this](const QString& type, const QString& input, qint64 ms) {
             m_macroSteps.append(QJsonObject{{QStringLiteral("type"), type}, {QStringLiteral("input"), input},
                 {QStringLiteral("ms"), ms}});

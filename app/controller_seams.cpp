@@ -1,7 +1,7 @@
 #include "app/controller_seams.h"
 
-// The Win32 calls below are made on Windows only; the header is included everywhere so the
-// Windows syntax check reads this file.
+// Most Win32 calls below are made on Windows only; the keyboard layout is asked of Win32
+// everywhere (the simulated session stands in off Windows).
 #include "platform/win32.h"
 
 #include <QElapsedTimer>
@@ -32,23 +32,10 @@ bool PlatformProbe::darkColourScheme() const
     return personalize.value(QStringLiteral("AppsUseLightTheme"), 1).toInt() == 0;
 }
 
-quintptr PlatformProbe::foregroundKeyboardLayout() const
+bool PlatformProbe::clientAreaAnimation() const
 {
-    const HWND foreground = GetForegroundWindow();
-    const DWORD thread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-    return reinterpret_cast<quintptr>(GetKeyboardLayout(thread));
-}
-
-QString PlatformProbe::keyLabel(quintptr layout, unsigned virtualKey) const
-{
-    const UINT character = MapVirtualKeyExW(virtualKey, MAPVK_VK_TO_CHAR, reinterpret_cast<HKL>(layout));
-    const char16_t unit = static_cast<char16_t>(character & 0xFFFF);
-    return unit == 0 ? QString() : QString(QChar(unit));
-}
-
-bool PlatformProbe::numLock() const
-{
-    return (GetKeyState(VK_NUMLOCK) & 1) != 0;
+    BOOL enabled = FALSE;
+    return SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &enabled, 0) != FALSE && enabled != FALSE;
 }
 
 double PlatformProbe::windowDpi(quintptr window) const
@@ -69,7 +56,7 @@ bool PlatformProbe::clientToScreen(quintptr window, QPoint& point) const
 
 #else
 
-// Off Windows there is no high-contrast mode, keyboard layout or per-window DPI to ask for;
+// Off Windows there is no high-contrast mode, animation setting or per-window DPI to ask for;
 // the colour scheme follows the lightness of the desktop palette.
 bool PlatformProbe::highContrast() const
 {
@@ -84,19 +71,10 @@ bool PlatformProbe::darkColourScheme() const
     return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
 }
 
-quintptr PlatformProbe::foregroundKeyboardLayout() const
+// Without the setting the window animates, as Windows does by default.
+bool PlatformProbe::clientAreaAnimation() const
 {
-    return 0;
-}
-
-QString PlatformProbe::keyLabel(quintptr, unsigned) const
-{
-    return {};
-}
-
-bool PlatformProbe::numLock() const
-{
-    return false;
+    return true;
 }
 
 double PlatformProbe::windowDpi(quintptr) const
@@ -120,6 +98,27 @@ bool PlatformProbe::clientToScreen(quintptr window, QPoint& point) const
 }
 
 #endif
+
+// The keyboard layout comes from Win32 on both platforms: off Windows the simulated session
+// answers, with the layout a driver chose for the foreground window's thread.
+quintptr PlatformProbe::foregroundKeyboardLayout() const
+{
+    const HWND foreground = GetForegroundWindow();
+    const DWORD thread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    return reinterpret_cast<quintptr>(GetKeyboardLayout(thread));
+}
+
+QString PlatformProbe::keyLabel(quintptr layout, unsigned virtualKey) const
+{
+    const UINT character = MapVirtualKeyExW(virtualKey, MAPVK_VK_TO_CHAR, reinterpret_cast<HKL>(layout));
+    const char16_t unit = static_cast<char16_t>(character & 0xFFFF);
+    return unit == 0 ? QString() : QString(QChar(unit));
+}
+
+bool PlatformProbe::numLock() const
+{
+    return (GetKeyState(VK_NUMLOCK) & 1) != 0;
+}
 
 ControllerSeams ControllerSeams::system()
 {

@@ -25,6 +25,8 @@ public:
     virtual QString keyLabel(quintptr layout, unsigned virtualKey) const;
     // Num Lock is on.
     virtual bool numLock() const;
+    // Windows allows client-area animations (SPI_GETCLIENTAREAANIMATION); a failed query is no.
+    virtual bool clientAreaAnimation() const;
     // Dots per inch of the monitor a native window stands on (96 when unknown).
     virtual double windowDpi(quintptr window) const;
     // Converts a point in a native window's client area to screen pixels; false when the

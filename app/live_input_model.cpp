@@ -2,7 +2,10 @@
 
 #include <QElapsedTimer>
 #include <QJsonArray>
+#include <QHash>
+#include <QVarLengthArray>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -23,27 +26,80 @@ enum Kind : quint8 { PhysicalInput = 0, EngineOutput = 1, PointerMovement = 3, P
 enum Phase : quint8 { Down = 0, Up = 1 };
 enum Result { Sent = 2, Cancelled = 6, Completed = 7, NoNewOutput = 8 };
 
-// Keys a later step of an execution carries over unchanged when it has them.
-const char* const kCopiedKeys[] = {"detail", "actionName", "progress", "total", "error",
-    "destinationLayer", "gestureOutcome", "matchedRule", "ruleContext", "pointerMode",
-    "motionSettings", "motionModes"};
-
-quint8 code(const QJsonObject& event, const char* key)
-{
-    return static_cast<quint8>(event.value(QLatin1String(key)).toInt());
-}
-
-int integer(const QJsonObject& event, const QString& key)
-{
-    return event.value(key).toInt();
-}
-
 // The agent sends ids as decimal texts; a number is read the same way.
 QString idText(const QJsonValue& value)
 {
     if (value.isDouble())
         return QString::number(static_cast<qint64>(value.toDouble()));
     return value.toString();
+}
+
+// What the model reads of one trace event. Finding a key in a JSON object walks its keys, so
+// the fields are taken in one walk instead of a walk each; missing ones read as 0 or empty.
+struct TraceFields {
+    quint8 kind = 0;
+    quint8 origin = 0;
+    quint8 phase = 0;
+    QString id;
+    QString execution;
+    QString input;
+    QString ruleTarget;
+    bool suppressed = false;
+    int result = 0;
+    int step = 0;
+    int macro = 0;
+    int error = 0;
+    int delta = 0;
+    int dy = 0;
+    // The keys a later step of an execution carries over unchanged, converted only when used.
+    QVarLengthArray<std::pair<QString, QJsonValue>, 4> copied;
+};
+
+enum Field { Kind_, Origin, PhaseField, Id, Execution, Input, Suppressed, ResultField, Step, Macro, Error, Delta, Dy,
+    MatchedRule, CopiedOnly };
+
+TraceFields readEvent(const QJsonObject& event)
+{
+    static const QHash<QString, Field> fields{{QStringLiteral("kind"), Kind_}, {QStringLiteral("origin"), Origin},
+        {QStringLiteral("phase"), PhaseField}, {QStringLiteral("id"), Id}, {QStringLiteral("execution"), Execution},
+        {QStringLiteral("input"), Input}, {QStringLiteral("suppressed"), Suppressed},
+        {QStringLiteral("result"), ResultField}, {QStringLiteral("step"), Step}, {QStringLiteral("macro"), Macro},
+        {QStringLiteral("error"), Error}, {QStringLiteral("delta"), Delta}, {QStringLiteral("dy"), Dy},
+        {QStringLiteral("matchedRule"), MatchedRule}, {QStringLiteral("detail"), CopiedOnly},
+        {QStringLiteral("actionName"), CopiedOnly}, {QStringLiteral("progress"), CopiedOnly},
+        {QStringLiteral("total"), CopiedOnly}, {QStringLiteral("destinationLayer"), CopiedOnly},
+        {QStringLiteral("gestureOutcome"), CopiedOnly}, {QStringLiteral("ruleContext"), CopiedOnly},
+        {QStringLiteral("pointerMode"), CopiedOnly}, {QStringLiteral("motionSettings"), CopiedOnly},
+        {QStringLiteral("motionModes"), CopiedOnly}};
+    TraceFields f;
+    for (auto it = event.constBegin(); it != event.constEnd(); ++it) {
+        const QString key = it.key();
+        const auto field = fields.constFind(key);
+        if (field == fields.constEnd())
+            continue;
+        const QJsonValue value = it.value();
+        switch (*field) {
+        case Kind_: f.kind = static_cast<quint8>(value.toInt()); break;
+        case Origin: f.origin = static_cast<quint8>(value.toInt()); break;
+        case PhaseField: f.phase = static_cast<quint8>(value.toInt()); break;
+        case Id: f.id = value.toString(); break;
+        case Execution: f.execution = idText(value); break;
+        case Input: f.input = value.toString(); break;
+        case Suppressed: f.suppressed = value.toBool(); break;
+        case ResultField: f.result = value.toInt(); break;
+        case Step: f.step = value.toInt(); break;
+        case Macro: f.macro = value.toInt(); break;
+        case Error: f.error = value.toInt(); f.copied.append({key, value}); break;
+        case Delta: f.delta = value.toInt(); break;
+        case Dy: f.dy = value.toInt(); break;
+        case MatchedRule:
+            f.ruleTarget = value.toObject().value(QLatin1String("target")).toString();
+            f.copied.append({key, value});
+            break;
+        case CopiedOnly: f.copied.append({key, value}); break;
+        }
+    }
+    return f;
 }
 
 QStringList texts(const QJsonValue& value)
@@ -140,22 +196,24 @@ void LiveInputModel::applyTrace(const QJsonObject& message)
 
 void LiveInputModel::ingestEvent(const QJsonObject& event)
 {
-    const quint8 kind = code(event, "kind");
-    const quint8 origin = code(event, "origin");
-    const quint8 phase = code(event, "phase");
-    const QString id = event.value(QStringLiteral("id")).toString();
-    const QString execution = idText(event.value(kExecution));
+    const quint8 kind = static_cast<quint8>(event.value(QLatin1String("kind")).toInt());
+    if (kind == PhysicalInput) {
+        ingestPhysical(event);
+        return;
+    }
+    const TraceFields f = readEvent(event);
+    const QString& id = f.id;
+    const QString& execution = f.execution;
 
-    if (kind == PointerMovement) {
-        movement = {{QStringLiteral("dx"), integer(event, kDelta)}, {kDy, integer(event, kDy)},
-            {QStringLiteral("until"), now() + movementMs}};
+    if (f.kind == PointerMovement) {
+        movement = {{QStringLiteral("dx"), f.delta}, {kDy, f.dy}, {QStringLiteral("until"), now() + movementMs}};
         tickTimer.start();
         if (execution.isEmpty() || execution == QLatin1String("0"))
             return;
         QVariantMap record = event.toVariantMap();
         record.insert(kInput, kCursorMove);
-        record.insert(QStringLiteral("inputDx"), integer(event, kDelta));
-        record.insert(QStringLiteral("inputDy"), integer(event, kDy));
+        record.insert(QStringLiteral("inputDx"), f.delta);
+        record.insert(QStringLiteral("inputDy"), f.dy);
         record.insert(kOutputs, QStringList{});
         record.insert(kFailed, QStringList{});
         record.insert(kForwarded, false);
@@ -163,78 +221,87 @@ void LiveInputModel::ingestEvent(const QJsonObject& event)
         return;
     }
 
-    if (kind == PhysicalInput) {
-        if (origin != 0)
-            return; // the program's own injected input is not the user's press
-        if (phase != Up) {
-            flashUntil.insert(id, now() + flashMs);
-            tickTimer.start();
-        }
-        if (!id.startsWith(kWheelPrefix))
-            holdOrRelease(physical, id, phase == Up);
-        inferred.removeAll(id);
-
-        const bool suppressed = event.value(QStringLiteral("suppressed")).toBool();
-        QVariantMap record = event.toVariantMap();
-        record.insert(kInput, id);
-        record.insert(kExecution, execution);
-        record.insert(kOutputs, QStringList{});
-        record.insert(kFailed, QStringList{});
-        record.insert(kForwarded, !suppressed);
-        record.insert(QStringLiteral("newOutput"), false);
-        const QString target =
-            event.value(QStringLiteral("matchedRule")).toObject().value(QStringLiteral("target")).toString();
-        if (suppressed && target != QLatin1String("blocked"))
-            record.insert(kResult, NoNewOutput);
-        // A release replaces its press's record, but an output that failed on the press stays
-        // failed: otherwise the view would show a failure as a success once the key is up.
-        const QVariantMap earlier = executions.value(execution);
-        if (!earlier.value(kFailed).toStringList().isEmpty()) {
-            record.insert(kFailed, earlier.value(kFailed));
-            record.insert(kError, earlier.value(kError));
-        }
-        recordExecution(execution, record);
-        return;
+    // The execution's record is taken out of the table (its entry stays, emptied) and `last`
+    // lets go of it, so that this step changes it in place instead of copying it whole.
+    QVariantMap record;
+    if (const auto found = executions.find(execution); found != executions.end()) {
+        record = std::exchange(*found, QVariantMap());
+        last.clear();
     }
-
-    QVariantMap record = executions.value(execution);
     if (record.isEmpty()) {
         record = event.toVariantMap();
-        record.insert(kInput, event.value(kInput).toString());
+        record.insert(kInput, f.input);
         record.insert(kExecution, execution);
         record.insert(kForwarded, false);
     }
-    const int result = integer(event, kResult);
-    record.insert(kResult, result);
-    record.insert(QStringLiteral("step"), integer(event, QStringLiteral("step")));
-    record.insert(kMacro, integer(event, kMacro));
-    record.insert(QStringLiteral("outputPhase"), static_cast<int>(phase));
-    for (const char* key : kCopiedKeys) {
-        const QString name = QLatin1String(key);
-        if (event.contains(name))
-            record.insert(name, event.value(name).toVariant());
-    }
-    const QString outcomeList = result == Sent ? kOutputs : kFailed;
-    if (kind == PointerOutput) {
+    record.insert(kResult, f.result);
+    record.insert(QStringLiteral("step"), f.step);
+    record.insert(kMacro, f.macro);
+    record.insert(QStringLiteral("outputPhase"), static_cast<int>(f.phase));
+    for (const auto& [key, value] : f.copied)
+        record.insert(key, value.toVariant());
+    const QString outcomeList = f.result == Sent ? kOutputs : kFailed;
+    if (f.kind == PointerOutput) {
         record.insert(QStringLiteral("pointer"), true);
-        record.insert(kDelta, integer(event, kDelta));
-        record.insert(kDy, integer(event, kDy));
-        if (result != NoNewOutput)
+        record.insert(kDelta, f.delta);
+        record.insert(kDy, f.dy);
+        if (f.result != NoNewOutput)
             appendOnce(record, outcomeList, kCursorMove);
-    } else if (kind == EngineOutput) {
+    } else if (f.kind == EngineOutput) {
         appendOnce(record, outcomeList, id);
-        record.insert(QStringLiteral("newOutput"), result == Sent);
-        if (result == Sent) {
+        record.insert(QStringLiteral("newOutput"), f.result == Sent);
+        if (f.result == Sent) {
             if (id.startsWith(kWheelPrefix)) {
                 QVariantMap units = record.value(QStringLiteral("wheelUnits")).toMap();
-                units.insert(id, units.value(id).toInt() + integer(event, kDelta));
+                units.insert(id, units.value(id).toInt() + f.delta);
                 record.insert(QStringLiteral("wheelUnits"), units);
             } else {
-                holdOrRelease(outputHeld, id, phase == Up);
+                holdOrRelease(outputHeld, id, f.phase == Up);
             }
         } else {
-            record.insert(kError, integer(event, kError));
+            record.insert(kError, f.error);
         }
+    }
+    recordExecution(execution, record);
+}
+
+void LiveInputModel::ingestPhysical(const QJsonObject& event)
+{
+    if (static_cast<quint8>(event.value(QLatin1String("origin")).toInt()) != 0)
+        return; // the program's own injected input is not the user's press
+    // The record copies every field of the event; the few read here come from that copy, read
+    // back as JSON values so that they convert exactly as the event's own fields would.
+    QVariantMap record = event.toVariantMap();
+    const auto field = [&record](const QString& key) { return QJsonValue::fromVariant(record.value(key)); };
+    const QString id = field(QStringLiteral("id")).toString();
+    const QString execution = idText(field(kExecution));
+    const quint8 phase = static_cast<quint8>(field(QStringLiteral("phase")).toInt());
+    const bool suppressed = field(QStringLiteral("suppressed")).toBool();
+    const QString target =
+        event.value(QLatin1String("matchedRule")).toObject().value(QLatin1String("target")).toString();
+
+    if (phase != Up) {
+        flashUntil.insert(id, now() + flashMs);
+        tickTimer.start();
+    }
+    if (!id.startsWith(kWheelPrefix))
+        holdOrRelease(physical, id, phase == Up);
+    inferred.removeAll(id);
+
+    record.insert(kInput, id);
+    record.insert(kExecution, execution);
+    record.insert(kOutputs, QStringList{});
+    record.insert(kFailed, QStringList{});
+    record.insert(kForwarded, !suppressed);
+    record.insert(QStringLiteral("newOutput"), false);
+    if (suppressed && target != QLatin1String("blocked"))
+        record.insert(kResult, NoNewOutput);
+    // A release replaces its press's record, but an output that failed on the press stays
+    // failed: otherwise the view would show a failure as a success once the key is up.
+    const QVariantMap earlier = executions.value(execution);
+    if (!earlier.value(kFailed).toStringList().isEmpty()) {
+        record.insert(kFailed, earlier.value(kFailed));
+        record.insert(kError, earlier.value(kError));
     }
     recordExecution(execution, record);
 }

@@ -51,6 +51,8 @@ public slots:
 
 private:
     void ingestEvent(const QJsonObject& event);
+    // A physical key, button or wheel event: the part of ingestEvent for kind 0.
+    void ingestPhysical(const QJsonObject& event);
     void recordExecution(const QString& execution, const QVariantMap& record);
     qint64 now() const;
 

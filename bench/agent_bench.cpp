@@ -3,24 +3,34 @@
 // 20 ms request to reply), the work of one tick with a full observation ring for four
 // observers on a 16-profile library (goal: under 2 ms), and an idle agent's processor use
 // (goal: under 1 % of one core over 10 s).
+#include "agent/configuration.h"
+#include "agent/language_setting.h"
 #include "agent/line_framing.h"
 #include "agent/tick_rules.h"
 #include "agent/trace_message.h"
 #include "agent/trace_rule_cache.h"
 #include "core/input_id.h"
+#include "core/library_document.h"
+#include "core/request_check.h"
 #include "engine/observation_ring.h"
 #include "tests/core/large_library.h"
 #include "tests/support/agent_harness.h"
 
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <map>
+#include <memory>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -103,15 +113,34 @@ void BM_ConfigureLargestLibrary(benchmark::State& state)
         return;
     }
     auto client = harness.connectGreeted();
-    const QJsonObject request{{"command", "configure"}, {"version", 1}, {"library", vorna::test::largestLibrary()}};
+    // Two libraries of the same size that differ in one letter, configured in turn: the reply is
+    // the first state naming the new document's hash. A state the tick pushes while the request
+    // is still on its way names the previous one and is not taken for the reply (taking it sent
+    // the next request early, and two requests of this size exceed what the agent lets a client
+    // leave unread, so it dropped the client).
+    std::array<QJsonObject, 2> libraries{vorna::test::largestLibrary(), vorna::test::largestLibrary()};
+    QJsonArray actions = libraries[1]["actions"].toArray();
+    QJsonObject first = actions[0].toObject();
+    first["value"] = QString(first["value"].toString()).replace(0, 1, QStringLiteral("z"));
+    actions[0] = first;
+    libraries[1]["actions"] = actions;
     std::vector<double> ms;
     for (auto _ : state) {
-        client->drain();
+        const QJsonObject& library = libraries[ms.size() % 2];
+        const QString hash = vorna::ipc::documentHash(library);
+        const QJsonObject request{{"command", "configure"}, {"version", 1}, {"library", library}};
+        client->drain(); // outside the time: it waits a little for lines that may still come
         const auto start = Clock::now();
-        const std::optional<QJsonObject> reply = client->ask(request);
+        client->request(request);
+        QJsonObject reply;
+        while (const std::optional<QJsonObject> next = client->readMessageOfType("state", 10s)) {
+            reply = *next;
+            if (reply["documentHash"].toString() == hash)
+                break;
+        }
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        if (!reply || !(*reply)["error"].toString().isEmpty()) {
-            const std::string why = reply ? (*reply)["error"].toString().toStdString() : "no reply";
+        if (reply["documentHash"].toString() != hash || !reply["error"].toString().isEmpty()) {
+            const std::string why = reply.isEmpty() ? "no reply" : reply["error"].toString().toStdString();
             state.SkipWithError(("configure was refused: " + why).c_str());
             break;
         }
@@ -123,10 +152,37 @@ void BM_ConfigureLargestLibrary(benchmark::State& state)
 }
 BENCHMARK(BM_ConfigureLargestLibrary)->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
 
+
+// The steps of "configure" on the largest library, one by one, inside this process.
+void BM_ConfigureSteps(benchmark::State& state)
+{
+    const QJsonObject library = vorna::test::largestLibrary();
+    const QByteArray line = vorna::ipc::encodeLine(QJsonObject{{"command", "configure"}, {"version", 1}, {"library", library}});
+    const auto time = [](auto&& work) {
+        const auto start = Clock::now();
+        work();
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
+    std::map<std::string, std::vector<double>> steps;
+    for (auto _ : state) {
+        QJsonObject request;
+        QString error;
+        steps["1 request check"].push_back(time([&] { vorna::core::validateRequest(line.chopped(1), request, error); }));
+        const QJsonObject lib = request["library"].toObject();
+        steps["2 library check"].push_back(time([&] { vorna::core::validateLibrary(lib, error); }));
+        auto compiled = std::make_unique<vorna::ipc::CompiledLibrary>();
+        steps["3 compile"].push_back(time([&] { vorna::ipc::compileLibrary(lib, *compiled, error); }));
+        steps["4 hash"].push_back(time([&] { benchmark::DoNotOptimize(vorna::ipc::documentHash(lib)); }));
+    }
+    for (auto& [name, values] : steps)
+        state.counters[name] = median(values);
+}
+BENCHMARK(BM_ConfigureSteps)->Iterations(20)->Unit(benchmark::kMillisecond);
+
 // What one tick does with a full ring: 511 records, each naming its profile, layer and matched
-// rule in the largest 16-profile library (rule context cached per generation, profile and layer
-// as the tick caches it), cut into batches, each batch and the held message encoded once and
-// written to every observing client.
+// rule in the largest 16-profile library (the library's members of an event written once per
+// generation, profile, layer and rule, as the tick keeps them), written as trace lines of 32
+// events, and the held message, each line encoded once for every observing client.
 void BM_TickWithFullRingFourObservers(benchmark::State& state)
 {
     const QJsonObject library = vorna::test::largestLibrary();
@@ -146,12 +202,9 @@ void BM_TickWithFullRingFourObservers(benchmark::State& state)
     constexpr int kObservers = 4;
     vorna::ipc::TraceRuleCache cache(library); // the generation's, kept across ticks as the agent keeps it
     for (auto _ : state) {
-        QJsonArray events;
-        for (const auto& r : records)
-            events.append(cache.traceEvent(r));
         std::size_t bytes = 0;
-        for (const QJsonArray& batch : vorna::ipc::traceBatches(events)) {
-            const QByteArray line = vorna::ipc::encodeLine(QJsonObject{{"type", "trace"}, {"events", batch}});
+        const auto appendEvent = [&](QByteArray& line, std::size_t i) { cache.appendTraceEvent(line, records[i]); };
+        for (const QByteArray& line : vorna::ipc::traceLines(records.size(), appendEvent)) {
             for (int c = 0; c < kObservers; ++c)
                 bytes += std::size_t(line.size());
         }
@@ -163,18 +216,40 @@ void BM_TickWithFullRingFourObservers(benchmark::State& state)
 }
 BENCHMARK(BM_TickWithFullRingFourObservers)->Unit(benchmark::kMillisecond);
 
+// Reading the tray's language from the settings store, as the tick does every 200 ms: a fresh
+// settings object each time, against one kept object asked again.
+void BM_LanguageSettingRead(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    ::setenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit().constData(), 1);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorna Skelde"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vorna Input Trellan"));
+    QSettings().setValue(QStringLiteral("ui/language"), QStringLiteral("en"));
+    QSettings().sync();
+    vorna::ipc::LanguageSetting kept;
+    for (auto _ : state) {
+        if (state.range(0) == 0)
+            benchmark::DoNotOptimize(QSettings().value(QStringLiteral("ui/language")).toString());
+        else
+            benchmark::DoNotOptimize(kept.english());
+    }
+}
+BENCHMARK(BM_LanguageSettingRead)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Processor time of every thread of the process, in nanoseconds from the scheduler's own
+// account (the clock-tick counts of /proc/PID/stat are too coarse for 1 % of 10 s).
 double processorSeconds(pid_t pid)
 {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string skip;
-    for (int i = 0; i < 11; ++i) // state ... cmajflt
-        fields >> skip;
-    long user = 0;
-    long system = 0;
-    fields >> user >> system;
-    return double(user + system) / double(::sysconf(_SC_CLK_TCK));
+    double seconds = 0.0;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream file(task.path() / "schedstat");
+        double runNs = 0.0;
+        if (file >> runNs)
+            seconds += runNs / 1e9;
+    }
+    return seconds;
 }
 
 void BM_IdleAgentProcessorShare(benchmark::State& state)

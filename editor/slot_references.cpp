@@ -254,4 +254,13 @@ bool shiftCommandSteps(QJsonArray& steps, qint32 slot)
     return true;
 }
 
+bool shiftLibraryCommandSteps(QJsonObject& library, qint32 slot)
+{
+    QJsonObject copy = library;
+    if (!forEachMacroSteps(copy, [&](QJsonArray& steps) { return shiftCommandSteps(steps, slot); }))
+        return false;
+    library = copy;
+    return true;
+}
+
 } // namespace library

@@ -83,4 +83,8 @@ bool shiftLibraryRuleReferences(QJsonObject& library, QStringView prefix, qint32
 // `slot`; otherwise true with command steps above it moved down.
 bool shiftCommandSteps(QJsonArray& steps, qint32 slot);
 
+// The same for the command steps of every macro of the library; false (and the library
+// untouched) when any of them calls action `slot`.
+bool shiftLibraryCommandSteps(QJsonObject& library, qint32 slot);
+
 } // namespace library

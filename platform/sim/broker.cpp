@@ -1,6 +1,7 @@
 #include "platform/sim/broker.h"
 
 #include "platform/sim/record_codec.h"
+#include "platform/sim/session_limits.h"
 #include "platform/sim/wire.h"
 
 #include <algorithm>
@@ -724,6 +725,25 @@ private:
             std::vector<std::uint8_t> answer;
             s.desktopCall(request, answer);
             out.put(answer);
+            break;
+        }
+        case Op::KeyboardLayout: {
+            const auto thread = in.get<DWORD>();
+            if (!in.finish())
+                return false;
+            out.put(s.keyboardLayout(thread));
+            break;
+        }
+        case Op::SetKeyboardLayout: {
+            const auto thread = in.get<DWORD>();
+            const auto layout = in.get<std::uint64_t>();
+            if (in.ok()) {
+                if (const char* why = limits::checkKeyboardLayout(layout))
+                    in.fail(why);
+            }
+            if (!in.finish())
+                return false;
+            s.setKeyboardLayout(thread, layout);
             break;
         }
         case Op::Ping:

@@ -1,5 +1,7 @@
 #include "platform/sim/broker_client.h"
 
+#include "platform/sim/keyboard_layouts.h"
+
 #include "platform/sim/record_codec.h"
 #include "platform/sim/thread_queue.h"
 #include "platform/sim/win32_errors.h"
@@ -617,6 +619,22 @@ void BrokerClient::setToggle(UINT virtualKey, bool on)
     Buffers& b = buffers();
     b.request.put(virtualKey).put(on);
     connection_->call(Op::SetToggle, b.request, b.reply);
+}
+
+void BrokerClient::setKeyboardLayout(DWORD threadId, std::uint64_t layout)
+{
+    Buffers& b = buffers();
+    b.request.put(threadId).put(layout);
+    connection_->call(Op::SetKeyboardLayout, b.request, b.reply);
+}
+
+std::uint64_t BrokerClient::keyboardLayout(DWORD threadId)
+{
+    Buffers& b = buffers();
+    b.request.put(threadId);
+    if (!connection_->call(Op::KeyboardLayout, b.request, b.reply))
+        return kLayoutUsEnglish; // no broker: the layout of a fresh session
+    return wire::Reader(b.reply.data(), b.reply.size()).get<std::uint64_t>();
 }
 
 HWND BrokerClient::addWindow(const WindowRecord& window)

@@ -43,12 +43,14 @@ public:
     void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) override;
     HWINEVENTHOOK installWinEventHook(const WinEventHookRecord& hook, DWORD& error) override;
     bool removeWinEventHook(HWINEVENTHOOK hook) override;
+    std::uint64_t keyboardLayout(DWORD threadId) override;
 
     std::vector<bool> inject(const std::vector<PhysicalEvent>& events, bool wait) override;
     void waitIdle() override;
     void setScreen(const ScreenState& screen) override;
     void setCursor(POINT point) override;
     void setToggle(UINT virtualKey, bool on) override;
+    void setKeyboardLayout(DWORD threadId, std::uint64_t layout) override;
     HWND addWindow(const WindowRecord& window) override;
     void removeWindow(HWND window) override;
     bool setForeground(HWND window) override;

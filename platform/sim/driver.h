@@ -60,6 +60,8 @@ public:
     bool isToggled(UINT virtualKey);
     POINT cursor() { return session_->page().readCursor(); }
     void setNumLock(bool on) { session_->setToggle(VK_NUMLOCK, on); }
+    // Thread 0: the session's default layout, which every thread without its own has.
+    void setKeyboardLayout(std::uint64_t layout, DWORD threadId = 0) { session_->setKeyboardLayout(threadId, layout); }
 
 private:
     std::unique_ptr<BrokerClient> client_;

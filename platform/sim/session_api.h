@@ -40,6 +40,8 @@ public:
     // Null with the error set when the hook cannot be installed.
     virtual HWINEVENTHOOK installWinEventHook(const WinEventHookRecord& hook, DWORD& error) = 0;
     virtual bool removeWinEventHook(HWINEVENTHOOK hook) = 0;
+    // The keyboard layout handle of a thread: its own, else the session's default.
+    virtual std::uint64_t keyboardLayout(DWORD threadId) = 0;
 
     // --- what a driver uses
     // Queues physical input. With wait, returns once every event has passed or been swallowed,
@@ -49,6 +51,9 @@ public:
     virtual void setScreen(const ScreenState& screen) = 0;
     virtual void setCursor(POINT point) = 0;
     virtual void setToggle(UINT virtualKey, bool on) = 0;
+    // Gives a thread its own keyboard layout; thread 0 sets the session's default, which every
+    // thread without its own has (US English in a fresh session).
+    virtual void setKeyboardLayout(DWORD threadId, std::uint64_t layout) = 0;
     virtual HWND addWindow(const WindowRecord& window) = 0;
     virtual void removeWindow(HWND window) = 0;
     virtual bool setForeground(HWND window) = 0;

@@ -82,6 +82,11 @@ const char* checkFailure(const Failure& failure)
     return failure.remaining >= -1 ? nullptr : "a failure count below -1";
 }
 
+const char* checkKeyboardLayout(std::uint64_t layout)
+{
+    return (layout & 0xFFFF) != 0 ? nullptr : "a keyboard layout without a language (low word 0)";
+}
+
 const char* checkClockStep(std::int64_t milliseconds, std::int64_t offsetNs)
 {
     if (milliseconds < 0)

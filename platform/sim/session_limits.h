@@ -25,6 +25,8 @@ const char* checkPhysicalEvent(const PhysicalEvent& event);
 const char* checkRect(const RECT& rect);
 const char* checkScreen(const ScreenState& screen);
 const char* checkFailure(const Failure& failure);
+// A keyboard layout handle names a language in its low word.
+const char* checkKeyboardLayout(std::uint64_t layout);
 // A step of the clock given the offset it has now (nanoseconds).
 const char* checkClockStep(std::int64_t milliseconds, std::int64_t offsetNs);
 

@@ -290,7 +290,26 @@ void SessionState::threadGone(DWORD processId, DWORD threadId)
     std::lock_guard lock(mutex_);
     std::erase_if(hooks_, [&](const Hook& h) { return h.processId == processId && h.threadId == threadId; });
     std::erase_if(winEventHooks_, [&](const WinEventHookRecord& h) { return h.processId == processId && h.threadId == threadId; });
+    threadLayouts_.erase(threadId);
     answered_.notify_all();
+}
+
+std::uint64_t SessionState::keyboardLayout(DWORD threadId)
+{
+    std::lock_guard lock(mutex_);
+    const auto it = threadLayouts_.find(threadId);
+    return it == threadLayouts_.end() ? defaultLayout_ : it->second;
+}
+
+void SessionState::setKeyboardLayout(DWORD threadId, std::uint64_t layout)
+{
+    if ((layout & 0xFFFF) == 0)
+        return; // no language: not a layout
+    std::lock_guard lock(mutex_);
+    if (threadId == 0)
+        defaultLayout_ = layout;
+    else if (threadLayouts_.size() < maxThreadLayouts || threadLayouts_.count(threadId) != 0)
+        threadLayouts_[threadId] = layout;
 }
 
 void SessionState::setScreen(const ScreenState& screen)
@@ -589,6 +608,8 @@ void SessionState::resetLocked()
     for (RawDevice& d : rawDevices_)
         d.handle = 0x20000 + nextRawDevice_++ * 2;
     failures_ = {};
+    defaultLayout_ = kLayoutUsEnglish;
+    threadLayouts_.clear();
 }
 
 } // namespace vorna::sim

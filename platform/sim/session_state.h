@@ -6,6 +6,7 @@
 
 #include "platform/sim/desktop_state.h"
 #include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/keyboard_layouts.h"
 #include "platform/sim/session_api.h"
 #include "platform/sim/win32_message.h"
 
@@ -65,12 +66,14 @@ public:
     void desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply) override;
     HWINEVENTHOOK installWinEventHook(const WinEventHookRecord& hook, DWORD& error) override;
     bool removeWinEventHook(HWINEVENTHOOK hook) override;
+    std::uint64_t keyboardLayout(DWORD threadId) override;
 
     std::vector<bool> inject(const std::vector<PhysicalEvent>& events, bool wait) override;
     void waitIdle() override;
     void setScreen(const ScreenState& screen) override;
     void setCursor(POINT point) override;
     void setToggle(UINT virtualKey, bool on) override;
+    void setKeyboardLayout(DWORD threadId, std::uint64_t layout) override;
     HWND addWindow(const WindowRecord& window) override;
     void removeWindow(HWND window) override;
     bool setForeground(HWND window) override;
@@ -203,6 +206,9 @@ private:
     std::vector<RawRegistration> rawRegistrations_;
     std::vector<HWND> sessionNotified_;
     std::array<Failure, static_cast<std::size_t>(FailPoint::Count)> failures_{};
+    std::uint64_t defaultLayout_ = kLayoutUsEnglish;
+    std::map<DWORD, std::uint64_t> threadLayouts_; // at most maxThreadLayouts
+    static constexpr std::size_t maxThreadLayouts = 4096;
     DesktopState desktop_{*this};
 };
 

@@ -237,3 +237,16 @@ SHORT WINAPI GetAsyncKeyState(int vKey);
 // key state: it answers from the session's state like GetAsyncKeyState.
 SHORT WINAPI GetKeyState(int nVirtKey);
 BOOL WINAPI GetLastInputInfo(PLASTINPUTINFO plii);
+
+// Keyboard layouts. A layout handle carries the language identifier in its low word. The
+// session keeps one layout per thread (a driver sets it); a thread without its own has the
+// session's default, US English unless a driver chose another.
+#define MAPVK_VK_TO_VSC 0
+#define MAPVK_VSC_TO_VK 1
+#define MAPVK_VK_TO_CHAR 2
+#define MAPVK_VSC_TO_VK_EX 3
+// Thread 0 is the calling thread; an unknown thread has the session's default layout.
+HKL WINAPI GetKeyboardLayout(DWORD idThread);
+// US English, Russian and German tables; other languages map as US English. VK_TO_CHAR gives
+// the unshifted character (letters in upper case), with bit 31 set for a dead key, 0 for none.
+UINT WINAPI MapVirtualKeyExW(UINT uCode, UINT uMapType, HKL dwhkl);

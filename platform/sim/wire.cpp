@@ -130,9 +130,9 @@ std::string opName(std::uint16_t op)
         "RemoveWindow",  "SetForeground", "Windows",      "AddProcess",      "ReadSink",
         "Hooks",         "Notify",        "AddRawDevice", "RemoveRawDevice", "SetHookTimeout",
         "StepClock",     "SetFailure",    "Reset",        "HookCall",        "CancelHookCall",
-        "WindowMessage", "Desktop",
+        "WindowMessage", "Desktop",     "KeyboardLayout", "SetKeyboardLayout",
     };
-    static_assert(std::size(names) == std::size_t(Op::Desktop) + 1);
+    static_assert(std::size(names) == std::size_t(Op::SetKeyboardLayout) + 1);
     if (op == static_cast<std::uint16_t>(Op::Refused))
         return "Refused";
     if (op == static_cast<std::uint16_t>(Op::Ping))

@@ -62,6 +62,10 @@ enum class Op : std::uint16_t {
     WindowMessage,
     // The desktop half of the session: one frame kind, its content is DesktopState's.
     Desktop,
+    // Keyboard layouts: a member asks for a thread's (thread id u32; the reply the handle u64),
+    // a driver sets one (thread id u32, 0 for the session's default; handle u64).
+    KeyboardLayout,
+    SetKeyboardLayout,
 };
 
 struct Header {

@@ -1,6 +1,9 @@
 // What "configure" and "apply" compute before anything reaches the backend.
 #include "agent/configuration.h"
 #include "core/library_document.h"
+#include "core/rule_inheritance.h"
+#include "core/rule_list.h"
+#include "tests/core/large_library.h"
 #include "tests/core/library_fixture.h"
 
 #include <QCryptographicHash>
@@ -19,6 +22,18 @@ namespace {
 QJsonObject withRules(QJsonObject library, int profile, int layer, const QJsonArray& rules)
 {
     return edited(library, {"profiles", profile, "layers", layer, "rules"}, rules);
+}
+
+// The library passes the check and compiles; null (with the failure recorded) otherwise.
+std::unique_ptr<CompiledLibrary> checkedAndCompiled(const QJsonObject& library)
+{
+    QString error;
+    auto compiled = std::make_unique<CompiledLibrary>();
+    if (!vorna::core::validateLibrary(library, error) || !compileLibrary(library, *compiled, error)) {
+        ADD_FAILURE() << error.toStdString();
+        return nullptr;
+    }
+    return compiled;
 }
 
 } // namespace
@@ -46,10 +61,8 @@ TEST(Configuration, ATrialRunsOnlyWhenACriticalInputOrTheCursorIsTouched)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        QString error;
-        ASSERT_TRUE(vorna::core::validateLibrary(c.library, error)) << error.toStdString();
-        auto compiled = std::make_unique<CompiledLibrary>();
-        ASSERT_TRUE(compileLibrary(c.library, *compiled, error)) << error.toStdString();
+        const auto compiled = checkedAndCompiled(c.library);
+        ASSERT_TRUE(compiled);
         EXPECT_EQ(compiled->touchesCritical, c.critical);
     }
 }
@@ -77,6 +90,46 @@ TEST(Configuration, EveryProfileGetsAProgramAndItsSelectedLayersRules)
     EXPECT_EQ(compiled->snapshots[1].count, 2u);
     EXPECT_EQ(compiled->snapshots[2].count, 0u); // its rule is in layer 5, not the selected layer 3
     EXPECT_EQ(compiled->programs[2].layers[4].count, 1u);
+}
+
+// The rules in force are put together from each layer's own compiled records; they must be
+// exactly what compiling each list in force from its JSON gives, ids and match order included.
+TEST(Configuration, EveryLayersRulesAreThoseOfItsListInForce)
+{
+    QJsonObject overriding = libraryWithProfiles(3);
+    QJsonObject holdTap = rule("key_70", "key_71");
+    holdTap["trigger"] = QJsonObject{{"kind", "holdTap"}, {"intervalMs", 300}, {"fallback", "key_72"}};
+    QJsonObject kept = rule("key_80", "key_81");
+    kept["keepOriginal"] = true;
+    overriding = withRules(overriding, 0, 0, {rule("key_65", "key_66"), rule("key_67", "key_68", 2), holdTap, kept});
+    overriding = withRules(overriding, 0, 4, {rule("key_67", "blocked", 2), rule("key_90", "key_91")});
+    overriding = withRules(overriding, 1, 0, {rule("key_73", "blocked"), rule("key_65", "key_69")});
+    overriding = withRules(overriding, 1, 3, {rule("key_73", "key_74"), rule("key_65", "key_75", 1), rule("key_70", "unchanged")});
+    overriding = withRules(overriding, 2, 5, {rule("key_67", "key_76", 2), rule("key_67", "key_77", 3)});
+    const struct {
+        const char* name;
+        QJsonObject library;
+    } cases[] = {
+        {"the default library", vorna::core::defaultLibrary()},
+        {"overrides at every level", overriding},
+        {"the largest library", vorna::test::largestLibrary()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto compiled = checkedAndCompiled(c.library);
+        ASSERT_TRUE(compiled);
+        QString error;
+        const int profiles = int(c.library["profiles"].toArray().size());
+        ASSERT_EQ(compiled->programs.size(), std::size_t(profiles));
+        auto expected = std::make_unique<vorna::core::RulesSnapshot>();
+        for (int p = 0; p < profiles; ++p) {
+            for (int layer = 0; layer < 10; ++layer) {
+                ASSERT_TRUE(vorna::core::parseRules(vorna::core::effectiveRules(c.library, p, layer), *expected, error));
+                EXPECT_TRUE(compiled->programs[std::size_t(p)].layers[std::size_t(layer)] == *expected)
+                    << "profile " << p << " layer " << layer;
+            }
+        }
+    }
 }
 
 TEST(Configuration, AMacroRefusalIsTheMacroChecksText)

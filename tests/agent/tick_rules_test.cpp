@@ -1,5 +1,10 @@
 // The limits and generation rules of the tick.
 #include "agent/tick_rules.h"
+#include "agent/line_framing.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -55,14 +60,17 @@ TEST(TickRules, AStopReasonCountsOnlyForTheRulesInForce)
 
 TEST(TickRules, SeventyEventsGoOutAs32And32And6)
 {
-    QJsonArray events;
-    for (int i = 0; i < 70; ++i)
-        events.append(QJsonObject{{"sequence", QString::number(i)}});
-    const std::vector<QJsonArray> batches = traceBatches(events);
-    ASSERT_EQ(batches.size(), 3u);
-    EXPECT_EQ(batches[0].size(), 32);
-    EXPECT_EQ(batches[1].size(), 32);
-    EXPECT_EQ(batches[2].size(), 6);
-    EXPECT_EQ(batches[2].at(5).toObject()["sequence"].toString(), "69");
-    EXPECT_TRUE(traceBatches(QJsonArray()).empty());
+    const auto event = [](std::size_t i) { return QJsonObject{{"sequence", QString::number(i)}}; };
+    const std::vector<QByteArray> lines =
+        traceLines(70, [&](QByteArray& line, std::size_t i) { line += QJsonDocument(event(i)).toJson(QJsonDocument::Compact); });
+    ASSERT_EQ(lines.size(), 3u);
+    const std::size_t sizes[] = {32, 32, 6};
+    std::size_t next = 0;
+    for (std::size_t l = 0; l < 3; ++l) {
+        QJsonArray events;
+        for (std::size_t i = 0; i < sizes[l]; ++i)
+            events.append(event(next++));
+        EXPECT_EQ(lines[l], encodeLine(QJsonObject{{"type", "trace"}, {"events", events}})) << "line " << l;
+    }
+    EXPECT_TRUE(traceLines(0, [](QByteArray&, std::size_t) {}).empty());
 }

@@ -43,6 +43,17 @@ TEST(TraceMessage, AnEventWithoutItsLibraryHasTheFixedKeysOnly)
     EXPECT_FALSE(e.contains("profile"));
 }
 
+TEST(TraceMessage, AWheelInputCarriesItsWheelUnits)
+{
+    ObservationRecord r;
+    r.id = vorna::core::makeInputId(vorna::core::kClassWheel, vorna::core::kKindWheel, 1);
+    r.eventDelta = -240;
+    EXPECT_EQ(buildTraceEvent(r, QJsonObject(), [] { return QJsonArray(); })["delta"].toInt(), -240);
+    r.kind = vorna::windows::kRecordCursor; // other records keep their own amount
+    r.delta = 7;
+    EXPECT_EQ(buildTraceEvent(r, QJsonObject(), [] { return QJsonArray(); })["delta"].toInt(), 7);
+}
+
 TEST(TraceMessage, AMatchedRuleReachedByItsFallbackNamesTheFallbackTarget)
 {
     const QJsonObject lib = library();

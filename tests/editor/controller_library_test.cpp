@@ -238,22 +238,8 @@ protected:
         ASSERT_TRUE(m_agent.waitForRequests(1));
     }
 
-    void state(QJsonObject message)
-    {
-        message.insert("agentVersion", message.value("agentVersion").toInt(10));
-        int handled = 0;
-        auto counter = QObject::connect(m_controller.get(), &AppController::stateChanged, [&] { ++handled; });
-        m_agent.sendState(message);
-        ASSERT_TRUE(spinUntil([&] { return handled > 0; }));
-        QObject::disconnect(counter);
-    }
-
-    // Configure requests that reached the agent: everything the window wrote before the barrier.
-    qsizetype configures()
-    {
-        m_agent.syncWith(*m_controller);
-        return m_agent.requests("configure").size();
-    }
+    void state(const QJsonObject& message) { m_agent.sendStateTo(*m_controller, message); }
+    qsizetype configures() { return m_agent.configuresFrom(*m_controller); }
 
     vorna::test::FakeAgent m_agent;
 };

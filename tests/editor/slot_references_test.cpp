@@ -2,7 +2,7 @@
 
 #include "core/library_document.h"
 #include "core/library_files.h"
-#include "tests/core/library_fixture.h"
+#include "tests/editor/editor_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,46 +15,21 @@ using vorna::core::defaultLibrary;
 using vorna::test::edited;
 using vorna::test::rule;
 using vorna::test::withRules;
-
-QJsonObject action(const char* name)
-{
-    return QJsonObject{{"type", "text"}, {"name", name}, {"value", name}, {"clipboard", false}};
-}
-
-QJsonObject step(const char* type, const char* input, int ms = 0)
-{
-    return QJsonObject{{"type", type}, {"input", input}, {"ms", ms}};
-}
-
-QJsonObject macro(const char* name, const QJsonArray& steps)
-{
-    return QJsonObject{{"name", name}, {"mode", "once"}, {"repeat", 1}, {"steps", steps}};
-}
-
-QJsonObject withFallback(QJsonObject r, const char* fallback)
-{
-    r["trigger"] = QJsonObject{{"kind", "holdTap"}, {"intervalMs", 300}, {"fallback", fallback}};
-    return r;
-}
+using vorna::test::macro;
+using vorna::test::step;
+using vorna::test::withFallback;
 
 QJsonArray actions(std::initializer_list<const char*> names)
 {
     QJsonArray list;
     for (const char* name : names)
-        list.append(action(name));
+        list.append(vorna::test::textAction(QString::fromUtf8(name)));
     return list;
 }
 
 QJsonValue at(const QJsonObject& library, std::initializer_list<vorna::test::JsonStep> path)
 {
-    QJsonValue node = library;
-    for (const auto& s : path) {
-        if (const int* index = std::get_if<int>(&s))
-            node = node.toArray().at(*index);
-        else
-            node = node.toObject().value(QString::fromUtf8(std::get<const char*>(s)));
-    }
-    return node;
+    return vorna::test::valueAt(library, path);
 }
 
 bool passesCheck(const QJsonObject& library)

@@ -187,6 +187,10 @@ std::vector<BadFrame> badFrames()
         {"notice 3", true, op(Op::Notify), Bytes().u8(3).put(WPARAM(0)), "an unknown notice 3"},
         {"toggle key 0", true, op(Op::SetToggle), Bytes().u32(0).u8(1), "a virtual key outside 1-255"},
         {"toggle key 256", true, op(Op::SetToggle), Bytes().u32(256).u8(1), "a virtual key outside 1-255"},
+        {"layout without a language", true, op(Op::SetKeyboardLayout), Bytes().u32(0).put(std::uint64_t(0x04190000)),
+         "SetKeyboardLayout: a keyboard layout without a language"},
+        {"layout short", true, op(Op::SetKeyboardLayout), Bytes().u32(0).u32(0x0419), "the payload ends inside a field"},
+        {"layout query with bytes", true, op(Op::KeyboardLayout), Bytes().u32(1).u8(0), "KeyboardLayout: 1 byte(s) after"},
         {"device type 3", true, op(Op::AddRawDevice), Bytes().put(std::uint64_t(0)).u32(3).text(L"d").u32(0).u32(0).u32(0),
          "a raw-input device type outside 0-2"},
     };

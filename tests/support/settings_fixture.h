@@ -115,6 +115,22 @@ public:
         window.confirmTrial();
         ASSERT_TRUE(spinUntil([&] { return requests(QStringLiteral("confirm")).size() > before; }));
     }
+    // Sends a "state" message (agent version 10 unless given) and waits until the window handled it.
+    void sendStateTo(AppController& window, QJsonObject state)
+    {
+        state.insert(QStringLiteral("agentVersion"), state.value(QStringLiteral("agentVersion")).toInt(10));
+        int handled = 0;
+        auto counter = QObject::connect(&window, &AppController::stateChanged, [&] { ++handled; });
+        sendState(state);
+        ASSERT_TRUE(spinUntil([&] { return handled > 0; }));
+        QObject::disconnect(counter);
+    }
+    // The "configure" requests that reached the agent, once everything written so far is here.
+    qsizetype configuresFrom(AppController& window)
+    {
+        syncWith(window);
+        return requests(QStringLiteral("configure")).size();
+    }
     bool waitForRequests(qsizetype count)
     {
         return spinUntil([&] { return m_requests.size() >= count; });

@@ -383,8 +383,15 @@ ApplicationWindow {
             macroViewport.contentItem.contentY = 180
     }
 
-    function showMotionEditor() { motionEditor.open() }
-    function showCursorEditor() { motionEditor.open() }
+    function showMotionEditor() {
+        motionEditor.showWheel()
+        motionEditor.open()
+    }
+
+    function showCursorEditor() {
+        motionEditor.showCursor()
+        motionEditor.open()
+    }
     function closeMotionEditor() { motionEditor.close() }
 
     function showTriggerEditor() {
@@ -554,6 +561,8 @@ ApplicationWindow {
         objectName: "shortcutRecorder"
         anchors.centerIn: parent
         windowRoot: w
+        app: w.app
+        theme: w
     }
 
     MouseCapabilities {
@@ -568,6 +577,8 @@ ApplicationWindow {
         objectName: "actionEditor"
         anchors.centerIn: parent
         windowRoot: w
+        app: w.app
+        theme: w
     }
 
     TriggerEditor {
@@ -595,6 +606,10 @@ ApplicationWindow {
         id: runningPicker
         anchors.centerIn: parent
         windowRoot: w
+        onPicked: (applicationPath) => {
+            if (w.appPath)
+                w.appPath.text = applicationPath
+        }
     }
 
     ChordDialog {

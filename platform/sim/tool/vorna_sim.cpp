@@ -4,6 +4,7 @@
 #include "platform/sim/broker_client.h"
 #include "platform/sim/driver.h"
 #include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/keyboard_layouts.h"
 #include "platform/sim/session_limits.h"
 #include "platform/sim/text.h"
 #include "platform/sim/tool/desktop_commands.h"
@@ -68,6 +69,10 @@ Changing the session:
                                     origins allowed; edges within 16777216 of 0)
   clip L,T,R,B | clip none          clip the cursor, or free it
   toggle KEY on|off                 set a lock key's state (capslock, numlock, scrolllock)
+  layout LAYOUT [TID]               the keyboard layout of a thread, or without TID the
+                                    session's default (every thread without its own): en, ru,
+                                    de, or a layout handle in hex (e.g. 0x04190419)
+  layout-of TID                     print a thread's keyboard layout handle (TID 0: default)
   add-window PID TID TITLE [CLASS]  add a window of another program; prints its handle
   remove-window HWND
   foreground HWND|none              make a window the foreground window
@@ -452,6 +457,16 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
         if (!key || *key > 255 || (args[1] != "on" && args[1] != "off"))
             throw UsageError("toggle KEY on|off, with a key that has a virtual-key code");
         s.setToggle(*key, args[1] == "on");
+    } else if (command == "layout") {
+        need(1, 2);
+        std::uint64_t layout = 0;
+        if (!parseLayout(args[0], layout))
+            throw UsageError("layout takes en, ru, de or a layout handle in hex with a language in its low word");
+        const DWORD thread = args.size() > 1 ? static_cast<DWORD>(integer(args[1], "layout TID", 1, dwordMax)) : 0;
+        s.setKeyboardLayout(thread, layout);
+    } else if (command == "layout-of") {
+        need(1, 1);
+        std::cout << hex(s.keyboardLayout(static_cast<DWORD>(integer(args[0], "layout-of TID", 0, dwordMax)))) << '\n';
     } else if (command == "add-window") {
         need(3, 4);
         WindowRecord w;

@@ -94,6 +94,10 @@ Item {
         clip: true
         contentWidth: keysContent.width
         contentHeight: keysContent.height
+        // The keyboard scrolls on narrow cards instead of shrinking its captions; the bars stay in
+        // sight then, so a cut-off keyboard reads as one that scrolls.
+        ScrollBar.horizontal.policy: contentWidth > width ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+        ScrollBar.vertical.policy: contentHeight > height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
         Component.onCompleted: {
             const flick = contentItem;
             if (flick.boundsBehavior !== undefined)
