@@ -90,7 +90,11 @@ void prepareCheckPlatform(const QStringList& arguments)
         {QStringLiteral("y"), 0}, {QStringLiteral("width"), kCheckScreenWidth},
         {QStringLiteral("height"), kCheckScreenHeight}, {QStringLiteral("logicalDpi"), 96},
         {QStringLiteral("logicalBaseDpi"), 96}, {QStringLiteral("dpr"), 1}};
-    config.write(QJsonDocument(QJsonObject{{QStringLiteral("screens"), QJsonArray{screen}}}).toJson());
+    // Window-system events (a resize above all) are handled at once, so the scene follows every
+    // size the checks set before anything is grabbed.
+    config.write(QJsonDocument(QJsonObject{{QStringLiteral("screens"), QJsonArray{screen}},
+                                   {QStringLiteral("synchronousWindowSystemEvents"), true}})
+                     .toJson());
     config.close();
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
 #endif
