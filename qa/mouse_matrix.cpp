@@ -164,6 +164,8 @@ void captureMouseMatrix(const MouseMatrixState& state)
     if (*state.index < state.frames->size()) {
         if (!prepareMouseFixture(window, controller, state.frames->at(*state.index), state.context.folder))
             endRun(state.timer, 8);
+        else
+            restartSettleTime(state.timer);
         return;
     }
     state.timer->stop();

@@ -240,6 +240,8 @@ void runPageMatrixTick(const PageMatrixState& state)
     }
     if (!setPageState(window, controller, state.frames->at(*state.index), state.context.folder))
         endRun(state.timer, 8);
+    else
+        restartSettleTime(state.timer);
 }
 
 void writePageLayout(QQuickWindow& window, const QString& folder, const QJsonArray& records, const QJsonArray& failures,

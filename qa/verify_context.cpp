@@ -15,6 +15,11 @@ void endRun(QTimer* timer, int code)
     QCoreApplication::exit(code);
 }
 
+void restartSettleTime(QTimer* timer)
+{
+    timer->start();
+}
+
 bool writeJsonReport(const QString& path, const QJsonObject& report)
 {
     QFile file(path);

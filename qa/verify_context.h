@@ -33,6 +33,11 @@ inline constexpr int kNormalPageFrameCount = 40;
 // Ends the run with `code`; the stage's timer (when there is one) fires no more.
 void endRun(QTimer* timer, int code);
 
+// Counts a stage's settle time from the end of the set-up just made: on a loaded machine a
+// repeating timer that fell behind would otherwise fire again at once, before the deferred work
+// of the set-up (the live view's 0 ms coalescing, the page's 80 ms scroll) has run.
+void restartSettleTime(QTimer* timer);
+
 // Writes an indented JSON report in place; false when it cannot be opened or is written short.
 bool writeJsonReport(const QString& path, const class QJsonObject& report);
 

@@ -589,6 +589,7 @@ void runUiVerification(const TourState& state)
             return;
     }
     *state.frame = tour.frame + 1;
+    restartSettleTime(state.timer);
 }
 
 } // namespace qa
