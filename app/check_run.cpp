@@ -1,13 +1,22 @@
 #include "app/check_run.h"
 
+#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QUuid>
 
 namespace app {
 
 namespace {
+
+constexpr int kCheckScreenWidth = 1600;
+constexpr int kCheckScreenHeight = 1400;
 
 struct CheckOption {
     CheckMode mode;
@@ -50,20 +59,6 @@ CheckChoice chooseCheckMode(const QStringList& arguments)
     return choice;
 }
 
-bool checkModeAvailable(CheckMode mode)
-{
-    return mode == CheckMode::None || mode == CheckMode::QaSession || mode == CheckMode::ObservationBenchmark;
-}
-
-const char* checkModeOption(CheckMode mode)
-{
-    for (const CheckOption& option : kCheckOptions) {
-        if (option.mode == mode)
-            return option.option;
-    }
-    return "";
-}
-
 void isolateCheckRun(const QString& folder)
 {
     const QString instance =
@@ -74,9 +69,40 @@ void isolateCheckRun(const QString& folder)
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
 
+void prepareCheckPlatform(const QStringList& arguments)
+{
+#ifdef _WIN32
+    Q_UNUSED(arguments);
+#else
+    const CheckMode mode = chooseCheckMode(arguments).mode;
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (mode == CheckMode::None || mode == CheckMode::QaSession || !(platform.isEmpty() || platform == "offscreen"))
+        return;
+    // The offscreen screen is 800 x 800 unless configured; the check runs resize the window up to
+    // 1600 wide and 1400 high and must not see it limited by a smaller desktop.
+    static QTemporaryDir folder;
+    QFile config(folder.filePath(QStringLiteral("offscreen.json")));
+    if (!folder.isValid() || !config.open(QIODevice::WriteOnly)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return;
+    }
+    const QJsonObject screen{{QStringLiteral("name"), QStringLiteral("check")}, {QStringLiteral("x"), 0},
+        {QStringLiteral("y"), 0}, {QStringLiteral("width"), kCheckScreenWidth},
+        {QStringLiteral("height"), kCheckScreenHeight}, {QStringLiteral("logicalDpi"), 96},
+        {QStringLiteral("logicalBaseDpi"), 96}, {QStringLiteral("dpr"), 1}};
+    // Window-system events (a resize above all) are handled at once, so the scene follows every
+    // size the checks set before anything is grabbed.
+    config.write(QJsonDocument(QJsonObject{{QStringLiteral("screens"), QJsonArray{screen}},
+                                   {QStringLiteral("synchronousWindowSystemEvents"), true}})
+                     .toJson());
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
+#endif
+}
+
 void registerCheckFonts()
 {
-    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
         const QString windows = qEnvironmentVariable("WINDIR", QStringLiteral("C:/Windows")) + QStringLiteral("/Fonts/");
         for (const char* file : {"segoeui.ttf", "segoeuib.ttf", "seguisym.ttf"})
             QFontDatabase::addApplicationFont(windows + QLatin1String(file));

@@ -37,13 +37,14 @@ struct CheckRun {
 // Starts the automation of `run.choice.mode`; the program entry supplies it (qa/).
 using CheckStarter = void (*)(const CheckRun& run);
 
-// The check modes whose automation this build has (the plain isolated window, the benchmark).
-bool checkModeAvailable(CheckMode mode);
-const char* checkModeOption(CheckMode mode);
-
 // A fresh test instance ("test-" and a new UUID), the library in `folder`, and every per-user
 // setting in an INI file under `folder`.
 void isolateCheckRun(const QString& folder);
+
+// Before the application object: an automated check run off Windows uses the offscreen platform
+// with one screen large enough for every window size the checks ask for (unless another
+// platform was chosen explicitly).
+void prepareCheckPlatform(const QStringList& arguments);
 
 // Fonts of a check run, so text is measured the same way every time: with the offscreen
 // platform the three Windows fonts from WINDIR; off Windows also the pinned DejaVu Sans, which

@@ -69,16 +69,16 @@ void onObjectCreationFailed()
 int runSettingsWindow(int argc, char** argv, CheckStarter startCheck)
 {
     prepareQuickEnvironment();
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments.append(QString::fromLocal8Bit(argv[i]));
+    prepareCheckPlatform(rawArguments);
     QGuiApplication application(argc, argv);
     loadBranding();
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/brand/app.ico")));
 
     const QStringList arguments = QGuiApplication::arguments();
     const CheckChoice check = chooseCheckMode(arguments);
-    if (!checkModeAvailable(check.mode)) {
-        std::fprintf(stderr, "The %s check mode is not available in this build.\n", checkModeOption(check.mode));
-        return 2;
-    }
 
     std::unique_ptr<QTemporaryDir> checkFolder;
     QLocalServer uiServer;

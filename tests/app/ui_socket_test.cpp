@@ -160,16 +160,4 @@ TEST_F(SettingsProgram, SecondStartSendsShowAndEndsWithZero)
     EXPECT_EQ(second.exitCode(), 0);
 }
 
-TEST_F(SettingsProgram, CheckModesWithoutAutomationSayNotAvailableAndEndWithTwo)
-{
-    for (const char* option : {"--smoke", "--ui-verify"}) {
-        QProcess run;
-        run.setProcessEnvironment(environment());
-        run.start(program(), {QString::fromLatin1(option)});
-        ASSERT_TRUE(run.waitForFinished(20000)) << option;
-        EXPECT_EQ(run.exitCode(), 2) << option;
-        EXPECT_TRUE(run.readAllStandardError().contains("not available")) << option;
-    }
-}
-
 } // namespace

@@ -86,8 +86,8 @@ Rectangle {
             valueRole: "id"
             currentIndex: header.app.profileIndex
             displayText: header.compact ? header.tr("Профиль", "Profile") : currentText
-            Layout.preferredWidth: header.compact ? 96 : 164
-            Layout.minimumWidth: header.compact ? 96 : 112
+            Layout.preferredWidth: header.compact ? 108 : 164
+            Layout.minimumWidth: header.compact ? 108 : 112
             Accessible.name: header.tr("Профиль", "Profile")
             ToolTip.visible: hovered
             ToolTip.text: Accessible.name + ": " + currentText
@@ -103,8 +103,8 @@ Rectangle {
             valueRole: "name"
             currentIndex: header.app.layerIndex
             displayText: header.compact ? header.tr("Слой", "Layer") : currentText
-            Layout.preferredWidth: header.compact ? 72 : 124
-            Layout.minimumWidth: 72
+            Layout.preferredWidth: header.compact ? 80 : 124
+            Layout.minimumWidth: 80
             Accessible.name: header.tr("Слой", "Layer")
             ToolTip.visible: hovered
             ToolTip.text: Accessible.name + ": " + currentText

@@ -123,6 +123,7 @@ Card {
                     objectName: "sourcePicker"
                     theme: panel.w
                     Layout.fillWidth: true
+                    font.weight: Font.DemiBold
                     model: panel.groupedInputOptions()
                     currentIndex: panel.w.indexOf(model, panel.app.sourceId)
                     Accessible.name: panel.keyboardPage ? panel.w.tr("Выбрать клавишу", "Choose a key")

@@ -57,6 +57,7 @@ Card {
                 font.pixelSize: Theme.fontBlock
                 font.weight: Font.DemiBold
                 wrapMode: Text.NoWrap
+                Layout.minimumWidth: implicitWidth
             }
 
             Hint {
@@ -186,8 +187,6 @@ Card {
                                 theme: table.w
                                 Layout.fillWidth: true
                                 text: row.targetLabel
-                                elide: Text.ElideRight
-                                maximumLineCount: 2
                             }
                             Hint {
                                 objectName: "ruleOriginalPolicy_" + row.identity

@@ -221,6 +221,10 @@ Item {
                 AbstractButton {
                     id: marker
                     objectName: "mouseMarker_" + entry.hotspotId
+                    // What the check modes read of a marker.
+                    readonly property string inputId: entry.input
+                    readonly property bool selected: entry.selected
+                    readonly property bool pulsing: entry.pulsing
                     width: diagram.markerDiameter
                     height: diagram.markerDiameter
                     x: entry.centreX - width / 2
