@@ -301,6 +301,7 @@ SessionState::Prepared SessionState::prepareLocked(const StreamEvent& e)
     HookCall& call = p.call;
     const DWORD now = tick();
     const DWORD time = e.injected && e.time != 0 ? e.time : now;
+    p.arrived = now;
     const ULONG_PTR extra = e.injected ? e.extraInfo : 0;
 
     if (e.action == Action::Key) {
@@ -398,7 +399,9 @@ void SessionState::applyLocked(const Prepared& p)
         setKeyLocked(p.stateKey, p.stateDown);
     if (p.moves)
         page_->writeCursor(p.point);
-    page_->lastInputTick.store(tick(), std::memory_order_relaxed);
+    // Stamped when the event arrived, before any hook ran, as Windows does: a hook that saw the
+    // event never looks older than it, however long the chain took to answer.
+    page_->lastInputTick.store(p.arrived, std::memory_order_relaxed);
     SinkEvent& entry = sink_[(sinkHead_ + sinkCount_) % sinkCapacity];
     if (sinkCount_ == sinkCapacity)
         sinkHead_ = (sinkHead_ + 1) % sinkCapacity; // the oldest record gives way

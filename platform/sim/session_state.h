@@ -123,6 +123,7 @@ private:
         bool stateDown = false;
         bool moves = false;
         POINT point{};
+        DWORD arrived = 0; // tick when the event entered the hook chain
     };
     struct Waiter {
         std::vector<bool> outcomes;

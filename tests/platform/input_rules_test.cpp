@@ -325,6 +325,27 @@ TEST_F(InputRules, ScanCodeInputIsTranslatedToVirtualKeys)
     EXPECT_EQ(calls[2].key.flags, 0u);
 }
 
+// The last-input time is when the event arrived, not when the chain let it go: a hook that saw
+// the event must never look older than it, or a health check would take a slow answer for a
+// lost hook.
+TEST_F(InputRules, LastInputTimeIsWhenTheEventArrivedNotWhenTheChainAnswered)
+{
+    DWORD seenAt = 0;
+    HookThread hook(WH_KEYBOARD_LL, [&](int code, WPARAM message, LPARAM data) -> LRESULT {
+        seenAt = GetTickCount();
+        driver.session().stepClock(40); // the hook takes its time to answer
+        return HookThread::passOn(code, message, data);
+    });
+    driver.session().stepClock(5000);
+    EXPECT_TRUE(driver.keyDown('Y'));
+    LASTINPUTINFO last{sizeof last, 0};
+    GetLastInputInfo(&last);
+    EXPECT_NE(last.dwTime, 0u);
+    EXPECT_LE(last.dwTime, seenAt);
+    EXPECT_LT(seenAt, GetTickCount());
+    EXPECT_TRUE(driver.keyUp('Y'));
+}
+
 // Rule 7: only what passed every hook changes key state, toggles, cursor and last input.
 TEST_F(InputRules, OnlyDeliveredEventsChangeTheSystem)
 {
