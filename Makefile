@@ -56,7 +56,7 @@ bench: deps build/bench/build.ninja
 # corpus grows in build/fuzz/corpus/<target>, seeded from fuzz/corpus/<target>; inputs that
 # crash land in build/fuzz/findings/<target>. `make test` replays fuzz/corpus once.
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS ?= request_line library action_request agent_line sim_wire
+FUZZ_TARGETS ?= request_line library action_request agent_line sim_wire package_reading
 
 build/fuzz/build.ninja:
 	cmake -S . -B build/fuzz $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
