@@ -5,35 +5,20 @@
 #include "core/library_document.h"
 #include "core/library_files.h"
 
-#include <QFile>
+#include "fuzz/scratch_file.h"
+
 #include <QJsonDocument>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-const QString& scratchFile()
-{
-    static QTemporaryDir folder;
-    static const QString path = folder.filePath(QStringLiteral("profiles-v3.json"));
-    return path;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    {
-        QFile file(scratchFile());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-            std::abort();
-    }
+    const QString path = writeScratchFile(QStringLiteral("profiles-v3.json"), bytes);
     QJsonObject library;
     QString error;
-    if (vorna::core::loadLibrary(scratchFile(), library, error)) {
+    if (vorna::core::loadLibrary(path, library, error)) {
         if (!error.isEmpty() || library.value(QStringLiteral("schemaVersion")).toInt() != 3
             || !vorna::core::migrateLibrary(library, error))
             std::abort();

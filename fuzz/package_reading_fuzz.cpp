@@ -5,36 +5,20 @@
 #include "core/library_files.h"
 #include "editor/packages.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "fuzz/scratch_file.h"
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-const QString& scratchFile()
-{
-    static QTemporaryDir folder;
-    static const QString path = folder.filePath(QStringLiteral("package.json"));
-    return path;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    {
-        QFile file(scratchFile());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-            std::abort();
-    }
+    const QString path = writeScratchFile(QStringLiteral("package.json"), bytes);
     static const QJsonObject current = vorna::core::defaultLibrary();
     QJsonObject result;
     QString scope;
     QString error;
-    if (library::importPackage(scratchFile(), current, result, scope, error)) {
+    if (library::importPackage(path, current, result, scope, error)) {
         QString checkError;
         if (!error.isEmpty() || !vorna::core::validateLibrary(result, checkError))
             std::abort();
