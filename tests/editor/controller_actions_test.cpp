@@ -20,27 +20,13 @@ using vorna::test::textAction;
 using vorna::test::textActions;
 using vorna::test::withFallback;
 
-class ControllerActions : public vorna::test::SettingsSandbox {
+class ControllerActions : public vorna::test::SeededController {
 protected:
-    void SetUp() override
-    {
-        m_controller = makeController();
-        m_controller->setLanguage("en");
-    }
-
-    void seed(const QJsonObject& library)
-    {
-        ASSERT_TRUE(m_controller->commitLibrary(library, false)) << m_controller->notice().toStdString();
-    }
-
-    QJsonObject stored() const { return QJsonDocument::fromJson(readFile(libraryFile())).object(); }
     QJsonArray actions() const { return m_controller->library()["actions"].toArray(); }
     QString at(std::initializer_list<vorna::test::JsonStep> path) const
     {
         return vorna::test::valueAt(m_controller->library(), path).toString();
     }
-
-    std::unique_ptr<AppController> m_controller;
 };
 
 TEST_F(ControllerActions, CustomActionsListsTheLibrarysActions)

@@ -24,28 +24,14 @@ using vorna::test::valueAt;
 using vorna::test::withFallback;
 using vorna::test::withRules;
 
-class ControllerMacros : public vorna::test::SettingsSandbox {
+class ControllerMacros : public vorna::test::SeededController {
 protected:
-    void SetUp() override
-    {
-        m_controller = makeController();
-        m_controller->setLanguage("en");
-    }
-
-    void seed(const QJsonObject& library)
-    {
-        ASSERT_TRUE(m_controller->commitLibrary(library, false)) << m_controller->notice().toStdString();
-    }
-
     QJsonArray steps() const { return vorna::test::workingSteps(*m_controller); }
-    QJsonObject stored() const { return QJsonDocument::fromJson(readFile(libraryFile())).object(); }
     QJsonArray macros() const { return m_controller->library()["macros"].toArray(); }
     QString ruleTarget(int profile, int layer, int index) const
     {
         return valueAt(m_controller->library(), {"profiles", profile, "layers", layer, "rules", index, "target"}).toString();
     }
-
-    std::unique_ptr<AppController> m_controller;
 };
 
 TEST_F(ControllerMacros, ANewWorkingCopyFollowsTheLanguageButTheFirstIsRussian)

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
 
@@ -92,6 +93,25 @@ inline QJsonObject editorFixtureLibrary()
     library = edited(library, {"selectedLayer"}, QJsonValue(1));
     return library;
 }
+
+// A controller in English on an empty sandbox; `seed` commits the library a test starts from.
+class SeededController : public SettingsSandbox {
+protected:
+    void SetUp() override
+    {
+        m_controller = makeController();
+        m_controller->setLanguage("en");
+    }
+
+    void seed(const QJsonObject& library)
+    {
+        ASSERT_TRUE(m_controller->commitLibrary(library, false)) << m_controller->notice().toStdString();
+    }
+
+    QJsonObject stored() const { return QJsonDocument::fromJson(readFile(libraryFile())).object(); }
+
+    std::unique_ptr<AppController> m_controller;
+};
 
 class EditorSandbox : public SettingsSandbox {
 protected:
