@@ -485,22 +485,9 @@ void InputThread::softReset()
     flushTimedSlots();
     resetPointer();
     updateActive();
-    // Queued macro work is dropped, but never the release of a key the output side holds down,
-    // nor a mapping's output: its input was already swallowed, so dropping it would lose a key.
-    OutputSink& output = state.output;
     OutputBatch kept;
-    bool overflow = false;
-    for (uint32_t n = 0; n < output.count; ++n) {
-        const OutputBatch& queued = output.entries[(output.head + n) % kOutputQueueSize].batch;
-        const bool mapping = queued.owner == 0 && queued.mode == core::kBatchModeNone;
-        for (uint64_t i = 0; i < queued.count; ++i) {
-            const core::OutputEvent& event = queued.events[i];
-            if (mapping || (event.phase == core::kPhaseUp && output.held(event.input)))
-                overflow = !kept.append(event.input, event.phase, event.amount) || overflow;
-        }
-    }
-    output.clearQueue();
-    if (overflow) {
+    const bool fits = state.output.takeSoftResetKeep(kept);
+    if (!fits) {
         resetAll(ResetCapacity); // what did not fit is reported, and everything held goes up
         return;
     }

@@ -452,6 +452,22 @@ bool OutputSink::isPendingDown(InputId input) const
     return pending;
 }
 
+bool OutputSink::takeSoftResetKeep(OutputBatch& kept)
+{
+    bool fits = true;
+    for (std::uint32_t n = 0; n < count; ++n) {
+        const OutputBatch& queuedBatch = entries[(head + n) % kOutputQueueSize].batch;
+        const bool mapping = queuedBatch.owner == 0 && queuedBatch.mode == core::kBatchModeNone;
+        for (std::uint64_t i = 0; i < queuedBatch.count; ++i) {
+            const core::OutputEvent& event = queuedBatch.events[i];
+            if (mapping || (event.phase == core::kPhaseUp && held(event.input)))
+                fits = kept.append(event.input, event.phase, event.amount) && fits;
+        }
+    }
+    clearQueue();
+    return fits;
+}
+
 void OutputSink::purgeQueue()
 {
     ++purgeCount;

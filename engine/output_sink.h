@@ -86,6 +86,10 @@ public:
     // Drops what the macro player queued (every batch with an owner token: it runs one macro at
     // a time) but the ups of keys this side holds and an awaited operation's cancel.
     void purgeQueue();
+    // Empties the queue for a soft reset. Macro work goes, but `kept` receives every event of a
+    // mapping's batch (its input was already swallowed: dropping it would lose a key) and the
+    // ups of keys this side holds. False when those do not fit in one batch.
+    bool takeSoftResetKeep(core::OutputBatch& kept);
     void clearQueue();
     void recordOutput(const core::OutputEvent& event, bool sent);
     void recordFailure(const core::OutputEvent& event, std::uint32_t error);

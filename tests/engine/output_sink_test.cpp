@@ -297,6 +297,33 @@ TEST_F(OutputSinkTest, OutsideAHookABatchIsSentAtOnceInsideItWaitsForTheFlushMes
     EXPECT_EQ(host.resets.size(), 0u);
 }
 
+// A soft reset can land between the hook that swallowed a key and the flush of what it mapped
+// to: the mapping's output must survive it, or the key is lost for good.
+TEST_F(OutputSinkTest, ASoftResetKeepsAMappingsQueuedOutputAndHeldReleasesButNotMacroWork)
+{
+    state->output.markHeld(id("key_68"));
+    state->output.inHook = 1;
+    EXPECT_TRUE(state->output.enqueue(batch({{"key_66", '+'}})));
+    OutputBatch macroWork = batch({{"key_67", '+'}, {"key_67", '-'}, {"key_68", '-'}});
+    macroWork.owner = 5;
+    EXPECT_TRUE(state->output.enqueue(macroWork));
+
+    OutputBatch kept;
+    EXPECT_TRUE(state->output.takeSoftResetKeep(kept));
+    EXPECT_EQ(describe(kept), "+key_66 -key_68");
+    EXPECT_EQ(state->output.queued(), 0u);
+
+    // What cannot be kept in one batch is reported, so the caller resets everything instead.
+    OutputBatch taps;
+    for (int i = 0; i < 10; ++i)
+        taps.append(id("key_65"), i % 2);
+    for (int i = 0; i < 60; ++i) // 600 events: more than one batch holds
+        EXPECT_TRUE(state->output.enqueue(taps));
+    OutputBatch tooMuch;
+    EXPECT_FALSE(state->output.takeSoftResetKeep(tooMuch));
+    EXPECT_EQ(state->output.queued(), 0u);
+}
+
 TEST_F(OutputSinkTest, TheFirstQueuedBatchWakesTheHookThreadOnce)
 {
     MSG message;
