@@ -210,7 +210,7 @@ TEST_F(AgentCommands, ARemappedKeyTypedInTheSessionReachesTheSystemAsItsTargetAn
 
     bool traced = false;
     for (int i = 0; i < 200 && !traced; ++i) {
-        const std::optional<QJsonObject> trace = observer->readMessageOfType("trace", 5s);
+        const std::optional<QJsonObject> trace = observer->readMessageOfType("trace", 10s);
         ASSERT_TRUE(trace);
         for (const QJsonValue& event : (*trace)["events"].toArray()) {
             const QJsonObject e = event.toObject();
@@ -235,7 +235,7 @@ TEST_F(AgentCommands, TheTraceAfterAReconfigureNamesTheNewRule)
     // The target of the first traced rule match on key_65 of a generation other than `earlier`.
     const auto traced = [&](const QString& earlier) -> std::pair<QString, QString> {
         for (int i = 0; i < 200; ++i) {
-            const std::optional<QJsonObject> trace = observer->readMessageOfType("trace", 5s);
+            const std::optional<QJsonObject> trace = observer->readMessageOfType("trace", 10s);
             if (!trace)
                 return {};
             for (const QJsonValue& event : (*trace)["events"].toArray()) {
@@ -383,7 +383,7 @@ TEST_F(AgentCommands, AMacrosPreviousProfileStepFromTheFirstOfThreeLandsOnTheLas
     harness.driver().tap('A');
     bool announced = false;
     for (int i = 0; i < 500 && !announced; ++i) {
-        const std::optional<QJsonObject> trace = client->readMessageOfType("trace", 5s);
+        const std::optional<QJsonObject> trace = client->readMessageOfType("trace", 10s);
         ASSERT_TRUE(trace);
         for (const QJsonValue& event : (*trace)["events"].toArray())
             announced = announced || (event.toObject()["kind"].toInt() == 4 && event.toObject()["result"].toInt() == 12);

@@ -12,9 +12,12 @@
 
 namespace vorna::test {
 
-// Creates the panel in `file` (under qrc:/ui/qml/) over the window's content at `area`.
+// Creates the panel in `file` (under qrc:/ui/qml/) over the window's content at `area`. The
+// mouse page's own panels are hidden, so screenshots show the placed ones alone.
 inline QQuickItem* placePanel(SettingsShell& shell, const char* file, const QRectF& area)
 {
+    if (auto* page = shell.find<QQuickItem>(QStringLiteral("mouseWorkspace")))
+        page->setVisible(false);
     QQmlEngine* engine = qmlEngine(shell.window());
     QQmlComponent component(engine, QUrl(QStringLiteral("qrc:/ui/qml/") + QLatin1String(file)));
     QObject* created = component.createWithInitialProperties(
