@@ -1,8 +1,9 @@
-# vorna_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l] [SERIAL])
+# vorna_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l] [SERIAL] [TIMEOUT seconds])
 # One GoogleTest executable, registered test by test with CTest. SERIAL: its tests run alone,
 # with nothing beside them (load and soak tests, whose load would slow the others down).
+# TIMEOUT: each test's own limit, in place of the one the ctest command line gives.
 function(vorna_test name)
-  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -14,10 +15,14 @@ function(vorna_test name)
   if(T_SERIAL)
     set(_serial TRUE)
   endif()
+  set(_timeout)
+  if(T_TIMEOUT)
+    set(_timeout TIMEOUT ${T_TIMEOUT})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     NO_PRETTY_VALUES
-    PROPERTIES LABELS "${_labels}" RUN_SERIAL ${_serial})
+    PROPERTIES LABELS "${_labels}" RUN_SERIAL ${_serial} ${_timeout})
   # The environment is set after discovery: a list value given to gtest_discover_tests reaches
   # the discovered tests split into separate properties, and only its first entry survives.
   set(_env_script "${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake")

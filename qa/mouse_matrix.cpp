@@ -4,6 +4,7 @@
 #include "qa/layout_checks.h"
 #include "qa/page_matrix.h"
 #include "qa/seeded_regression.h"
+#include "qa/stage_limit.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -101,7 +102,7 @@ QString mouseFrameFileName(const QString& modelId, const MouseFrame& frame)
 void runMouseVerification(const VerifyContext& context)
 {
     const QVariantList models = context.controller->models();
-    MouseMatrixState state{context, std::make_shared<QList<MouseFrame>>(buildMouseFrames(int(models.size()))),
+    MouseMatrixState state{context, std::make_shared<QList<MouseFrame>>(stageFrames(buildMouseFrames(int(models.size())))),
         std::make_shared<int>(0), std::make_shared<QJsonArray>(), std::make_shared<QJsonArray>(), nullptr};
     state.timer = new QTimer(context.application);
     state.timer->setInterval(kMouseIntervalMs);

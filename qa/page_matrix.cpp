@@ -5,6 +5,7 @@
 #include "qa/layout_checks.h"
 #include "qa/layout_trace.h"
 #include "qa/page_layout_checks.h"
+#include "qa/stage_limit.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -135,7 +136,7 @@ void preparePageFixture(const VerifyContext& context, int mouseIssues)
         return;
     }
 
-    PageMatrixState state{context, mouseIssues, std::make_shared<QList<PageFrame>>(buildPageFrames()),
+    PageMatrixState state{context, mouseIssues, std::make_shared<QList<PageFrame>>(stageFrames(buildPageFrames())),
         std::make_shared<int>(0), std::make_shared<QJsonArray>(), std::make_shared<QJsonArray>(), nullptr};
     state.timer = new QTimer(context.application);
     state.timer->setInterval(kPageIntervalMs);

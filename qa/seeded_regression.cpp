@@ -30,8 +30,11 @@ void applySeededWarning(QQuickWindow& window)
     QQmlComponent component(engine);
     component.setData("import QtQuick\nItem { width: seededMissingObject.width }\n", QUrl());
     auto* item = qobject_cast<QQuickItem*>(component.create());
-    if (item != nullptr)
-        item->setParentItem(window.contentItem());
+    if (item == nullptr)
+        return;
+    // Owned by the scene as well as shown in it, so it goes with the window.
+    item->setParent(window.contentItem());
+    item->setParentItem(window.contentItem());
 }
 
 void applySeededLayoutRegression(QQuickWindow& window)

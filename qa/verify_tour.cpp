@@ -6,6 +6,7 @@
 #include "qa/layout_trace.h"
 #include "qa/live_fixtures.h"
 #include "qa/mouse_matrix.h"
+#include "qa/stage_limit.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -22,7 +23,6 @@ namespace qa {
 
 namespace {
 
-constexpr int kLastFrame = kLegacyFrameCount - 1;
 constexpr int kSideBySideWidth = 1100;
 constexpr int kSourceEmphasisWeight = QFont::DemiBold;
 const QString kCopyChord = QStringLiteral("chord:key_162+key_67");
@@ -572,7 +572,7 @@ void runUiVerification(const TourState& state)
     if (tour.frame >= 1) {
         if (!checkShownFrame(tour))
             return;
-        if (tour.frame > kLastFrame) {
+        if (tour.frame >= stageFrameCount(kLegacyFrameCount)) {
             handOver(tour);
             return;
         }

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Layouts
 import ".."
 
 // The "physical input → result" card: what the user pressed, what the engine made of it, what
@@ -148,7 +147,9 @@ Card {
         }
     }
 
-    ColumnLayout {
+    // Positioners, not layouts: a Qt Quick layout can keep a text's old height when a wider or
+    // narrower window, or another language, changes how many lines the text wraps to.
+    Column {
         id: content
         anchors.left: parent.left
         anchors.right: parent.right
@@ -159,7 +160,7 @@ Card {
         // Title, then the observation state and the two commands: on one line, or the
         // commands on a line of their own when narrow.
         Item {
-            Layout.fillWidth: true
+            width: parent.width
             implicitHeight: root.narrow ? title.implicitHeight + 8 + commands.height
                                         : Math.max(title.implicitHeight, commands.height)
 
@@ -203,26 +204,28 @@ Card {
             }
         }
 
-        GridLayout {
-            Layout.fillWidth: true
-            columns: root.narrow ? 1 : 3
-            columnSpacing: 12
-            rowSpacing: 12
+        // The two sides, input and result, each a column of texts that grows with their lines.
+        Item {
+            id: sides
+            readonly property real sideWidth: root.narrow ? width : (width - arrow.width - 24) / 2
+            width: parent.width
+            implicitHeight: root.narrow ? physicalSide.height + 12 + resultSide.height
+                                        : Math.max(physicalSide.height, arrow.height, resultSide.height)
 
-            ColumnLayout {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                Layout.alignment: Qt.AlignTop
+            Column {
+                id: physicalSide
+                width: sides.sideWidth
                 spacing: 4
                 Hint {
                     theme: root.theme
+                    width: parent.width
                     text: root.tr("ФИЗИЧЕСКИ", "PHYSICAL")
                     font.bold: true
                 }
                 Txt {
                     objectName: "livePhysicalText"
                     theme: root.theme
-                    Layout.fillWidth: true
+                    width: parent.width
                     text: root.last.input !== undefined ? root.physical(root.last)
                         : root.tr("Нажмите кнопку или клавишу, прокрутите колесо", "Press a button or key, or scroll the wheel")
                     maximumLineCount: 2
@@ -231,7 +234,7 @@ Card {
                 Hint {
                     objectName: "livePhysicalHeld"
                     theme: root.theme
-                    Layout.fillWidth: true
+                    width: parent.width
                     text: root.live.physical && root.live.physical.length > 0
                         ? root.tr("Удерживаются: ", "Held: ") + root.names(root.live.physical)
                         : root.live.inferred && root.live.inferred.length > 0
@@ -241,28 +244,31 @@ Card {
             }
 
             Label {
+                id: arrow
                 visible: !root.narrow
-                Layout.alignment: Qt.AlignTop
+                x: physicalSide.width + 12
                 text: "→"
                 font.family: Theme.fontFamily
                 font.pixelSize: Theme.fontBlock
                 color: root.theme.accent
             }
 
-            ColumnLayout {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                Layout.alignment: Qt.AlignTop
+            Column {
+                id: resultSide
+                x: root.narrow ? 0 : arrow.x + arrow.width + 12
+                y: root.narrow ? physicalSide.height + 12 : 0
+                width: sides.sideWidth
                 spacing: 4
                 Hint {
                     theme: root.theme
+                    width: parent.width
                     text: root.tr("ПОСЛЕ ОБРАБОТКИ", "AFTER PROCESSING")
                     font.bold: true
                 }
                 Txt {
                     objectName: "liveResultText"
                     theme: root.theme
-                    Layout.fillWidth: true
+                    width: parent.width
                     text: root.hasExecution ? root.result(root.last)
                         : root.tr("Здесь появится фактический результат", "Actual output will appear here")
                     maximumLineCount: 2
@@ -272,7 +278,7 @@ Card {
                 Hint {
                     objectName: "liveOutputHeld"
                     theme: root.theme
-                    Layout.fillWidth: true
+                    width: parent.width
                     text: root.live.outputHeld && root.live.outputHeld.length > 0
                         ? root.tr("Программа удерживает: ", "Held by the app: ") + root.names(root.live.outputHeld)
                         : root.tr("Нет синтетических удержаний", "No synthetic holds")
@@ -281,7 +287,7 @@ Card {
         }
 
         Item {
-            Layout.fillWidth: true
+            width: parent.width
             implicitHeight: Math.max(footerHint.implicitHeight, footerCommands.height)
 
             Hint {

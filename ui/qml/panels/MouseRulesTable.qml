@@ -47,22 +47,32 @@ Card {
         anchors.margins: Theme.space16
         spacing: Theme.space8
 
-        RowLayout {
+        // Anchored, not a row layout: the title always keeps the width of its current language
+        // (a layout could keep the width of the previous one), and the count gives way.
+        Item {
             Layout.fillWidth: true
-            spacing: Theme.space12
+            implicitHeight: Math.max(tableTitle.implicitHeight, ruleSearch.implicitHeight)
 
             Txt {
+                id: tableTitle
                 theme: table.w
+                anchors.left: parent.left
+                anchors.verticalCenter: parent.verticalCenter
                 text: table.w.tr("Назначения", "Mappings")
                 font.pixelSize: Theme.fontBlock
                 font.weight: Font.DemiBold
                 wrapMode: Text.NoWrap
-                Layout.minimumWidth: implicitWidth
             }
 
             Hint {
                 theme: table.w
-                Layout.fillWidth: true
+                anchors.left: tableTitle.right
+                anchors.leftMargin: Theme.space12
+                anchors.right: ruleSearch.left
+                anchors.rightMargin: Theme.space12
+                anchors.verticalCenter: parent.verticalCenter
+                wrapMode: Text.NoWrap
+                elide: Text.ElideRight
                 text: table.app.rules.length + table.w.tr(" из 256", " of 256")
             }
 
@@ -70,7 +80,9 @@ Card {
                 id: ruleSearch
                 objectName: "ruleSearch"
                 theme: table.w
-                Layout.preferredWidth: Theme.space32 * 7
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                width: Theme.space32 * 7
                 placeholderText: table.w.tr("Найти назначение…", "Find a mapping…")
                 Accessible.name: table.w.tr("Поиск назначений", "Search mappings")
                 onTextChanged: table.refreshRows()
