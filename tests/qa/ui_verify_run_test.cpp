@@ -27,6 +27,16 @@ QJsonObject report(const QTemporaryDir& folder, const char* name)
     return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
 }
 
+// Under the address sanitizer, a run checked for memory errors but not for leaks. The leak
+// check needs full allocation stacks, which make a run three times slower; the seeded QML-warning
+// run keeps it and walks every stage.
+QProcessEnvironment withoutLeakCheck(QProcessEnvironment env)
+{
+    const QString asan = qEnvironmentVariable("ASAN_OPTIONS");
+    env.insert("ASAN_OPTIONS", (asan.isEmpty() ? asan : asan + ":") + "detect_leaks=0");
+    return env;
+}
+
 // A run with the regression seeded whose stages walk their first two frames each.
 QProcessEnvironment seeded(const char* regression)
 {
@@ -40,22 +50,13 @@ QProcessEnvironment seeded(const char* regression)
 // test's own time limit, so a run that hangs is reported as such.
 constexpr int kWholeRunGuardMs = 840'000;
 
-// The whole run, with the layout-phase trace. Under the address sanitizer it is checked for
-// memory errors but not for leaks: the leak check needs full allocation stacks, which make the run
-// three times slower, and the seeded runs below walk the same code with the leak check on.
-QProcessEnvironment wholeRun()
-{
-    QProcessEnvironment env;
-    env.insert("VORNA_TRACE_LAYOUT", "1");
-    const QString asan = qEnvironmentVariable("ASAN_OPTIONS");
-    env.insert("ASAN_OPTIONS", (asan.isEmpty() ? asan : asan + ":") + "detect_leaks=0");
-    return env;
-}
-
 TEST(UiVerifyRun, ACleanRunSavesEveryFrameAndReportsNoIssues)
 {
     QTemporaryDir folder;
-    const auto run = runCheckProgram(folder, {"--ui-verify", "out"}, wholeRun(), kWholeRunGuardMs);
+    QProcessEnvironment trace;
+    trace.insert("VORNA_TRACE_LAYOUT", "1");
+    const auto run =
+        runCheckProgram(folder, {"--ui-verify", "out"}, withoutLeakCheck(trace), kWholeRunGuardMs);
     EXPECT_EQ(run.exitCode, 0) << run.standardError.constData();
     EXPECT_EQ(run.standardOutput,
         "UI verification: 69 legacy + 58 mouse + 56 page screenshots; mouse issues=0, page issues=0, QML warnings=0\n");
@@ -92,7 +93,7 @@ TEST(UiVerifyRun, ACleanRunSavesEveryFrameAndReportsNoIssues)
 TEST(UiVerifyRun, ASaveButtonPushedOutOfItsCardEndsWithEight)
 {
     QTemporaryDir folder;
-    const auto run = runCheckProgram(folder, {"--ui-verify", "out"}, seeded("control-outside-card"));
+    const auto run = runCheckProgram(folder, {"--ui-verify", "out"}, withoutLeakCheck(seeded("control-outside-card")));
     EXPECT_EQ(run.exitCode, 8) << run.standardError.constData();
     EXPECT_EQ(run.standardOutput,
         "UI verification: 69 legacy + 58 mouse + 2 page screenshots; mouse issues=2, page issues=0, QML warnings=0\n");
