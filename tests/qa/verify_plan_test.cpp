@@ -1,9 +1,11 @@
 // What the verification run plans without a window: the frame lists of both matrices with their
-// file names, and the made-up live input of the tour.
+// file names, the test-only shortening of its stages, and the made-up live input of the tour.
 
 #include "qa/live_fixtures.h"
 #include "qa/mouse_matrix.h"
 #include "qa/page_matrix.h"
+#include "qa/stage_limit.h"
+#include "tests/support/scoped_env.h"
 
 #include <QJsonArray>
 
@@ -24,6 +26,21 @@ TEST(MouseFrames, TheShippedCatalogGivesFiftySixNormalAndTwoLongActionFrames)
         "mouse-vorna-d1g-ru-light-1000x680-long-action.png");
     // Without a sixth model there is no long-action frame.
     EXPECT_EQ(qa::buildMouseFrames(5).size(), 40);
+}
+
+TEST(StageLimit, OnlyAPositiveNumberShortensAStageAndNeverLengthensIt)
+{
+    const struct {
+        std::optional<QByteArray> value;
+        int frames;
+    } cases[] = {{std::nullopt, 69}, {"2", 2}, {"69", 69}, {"500", 69}, {"0", 69}, {"-3", 69}, {"two", 69}, {"", 69}};
+    for (const auto& c : cases) {
+        const vorna::test::ScopedEnv limit(qa::kStageLimitVariable, c.value);
+        EXPECT_EQ(qa::stageFrameCount(69), c.frames) << c.value.value_or("(unset)").constData();
+    }
+    const vorna::test::ScopedEnv limit(qa::kStageLimitVariable, "3");
+    EXPECT_EQ(qa::stageFrames(qa::buildPageFrames()).size(), 3);
+    EXPECT_EQ(qa::stageFrames(qa::buildMouseFrames(7)).constLast().modelIndex, 2);
 }
 
 TEST(PageFrames, FiftySixFramesInTheOrderOfTheMatrix)
