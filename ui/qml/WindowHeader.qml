@@ -178,9 +178,14 @@ Rectangle {
                     font.family: Theme.fontFamily
                     font.pixelSize: Theme.fontCaption
                     color: header.theme.ink
-                    wrapMode: Text.Wrap
+                    // One word wider than the compact pill ("Disconnected") is set smaller
+                    // rather than split in the middle of the word.
+                    height: 36
+                    verticalAlignment: Text.AlignVCenter
+                    wrapMode: Text.WordWrap
                     maximumLineCount: 2
-                    elide: Text.ElideRight
+                    fontSizeMode: Text.Fit
+                    minimumPixelSize: 9
                     Accessible.name: header.statusExplanation()
                 }
                 IconAct {
