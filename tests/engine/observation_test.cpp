@@ -1,6 +1,6 @@
-#include "engine/backend_state.h"
-#include "engine/observation_context.h"
-#include "engine/observation_ring.h"
+#include "engine/hook_thread/backend_state.h"
+#include "engine/published/observation_context.h"
+#include "engine/published/observation_ring.h"
 
 #include "engine_test_support.h"
 

@@ -1,8 +1,8 @@
-#include "engine/output_sink.h"
+#include "engine/hook_thread/output_sink.h"
 
-#include "engine/backend_state.h"
-#include "engine/injection_marker.h"
-#include "engine/rule_evaluation.h"
+#include "engine/hook_thread/backend_state.h"
+#include "engine/mapping/injection_marker.h"
+#include "engine/mapping/rule_evaluation.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>
