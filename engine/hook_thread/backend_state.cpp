@@ -2,15 +2,7 @@
 
 namespace vorna::windows {
 
-BackendState::BackendState()
-{
-    // Every queued batch starts as an empty one: each event one notch of 120.
-    for (QueuedBatch& entry : output.entries) {
-        for (core::OutputEvent& event : entry.batch.events)
-            event = core::OutputEvent{0, core::kPhaseDown, core::kDefaultOutputAmount};
-    }
-    output.outputFunction = &SendInput;
-}
+BackendState::BackendState() = default;
 
 void BackendState::loadLayers(const LayerProgram& program)
 {

@@ -111,7 +111,7 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
     }
     if (state.journal)
         state.journal->setHookHeartbeat(GetTickCount64());
-    const uint64_t resetsBefore = state.output.generation;
+    const uint64_t resets = state.output.resetMark();
 
     const CompiledRule* found = rule;
     bool lookedUp = false;
@@ -193,7 +193,7 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
     }
 
     // After a reset within this event its releases went out; a down from before it must not.
-    if (state.output.generation == resetsBefore)
+    if (!state.output.resetSince(resets))
         queue(result.batch);
 
     if (result.macroSlot >= 1 && result.macroSlot <= core::kMaxMacros) {

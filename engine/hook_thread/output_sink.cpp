@@ -66,7 +66,15 @@ LONG clampTo(LONG value, LONG low, LONG highExclusive)
 
 } // namespace
 
-OutputSink::OutputSink(BackendState& state) : m_state(state) {}
+OutputSink::OutputSink(BackendState& state) : m_state(state)
+{
+    // Every queued batch starts as an empty one: each event one notch of 120.
+    for (QueuedBatch& entry : m_queue) {
+        for (OutputEvent& event : entry.batch.events)
+            event = OutputEvent{0, core::kPhaseDown, core::kDefaultOutputAmount};
+    }
+    outputFunction = &SendInput;
+}
 
 bool OutputSink::buildKeyInput(const OutputEvent& event, INPUT& input)
 {
@@ -115,7 +123,7 @@ bool OutputSink::buildKeyInput(const OutputEvent& event, INPUT& input)
 bool OutputSink::held(InputId input) const
 {
     const int index = inputIndex(input);
-    return index >= 0 && heldOutputs[std::size_t(index)].held && heldOutputs[std::size_t(index)].input == input;
+    return index >= 0 && m_heldOutputs[std::size_t(index)].held && m_heldOutputs[std::size_t(index)].input == input;
 }
 
 std::uint32_t OutputSink::setJournalMark(InputId input, std::uint32_t value)
@@ -137,7 +145,7 @@ std::uint32_t OutputSink::clearHeld(InputId input)
     if (index < 0)
         return 0;
     HeldStateWrite write(m_state.heldState);
-    heldOutputs[std::size_t(index)] = HeldOutput{};
+    m_heldOutputs[std::size_t(index)] = HeldOutput{};
     m_state.heldState.setOutput(index, 0);
     return setJournalMark(input, 0);
 }
@@ -148,7 +156,7 @@ void OutputSink::markHeld(InputId input)
     if (index < 0)
         return;
     HeldStateWrite write(m_state.heldState);
-    heldOutputs[std::size_t(index)] = HeldOutput{input, 1};
+    m_heldOutputs[std::size_t(index)] = HeldOutput{input, 1};
     m_state.heldState.setOutput(index, 1);
     setJournalMark(input, 1);
 }
@@ -203,27 +211,27 @@ bool OutputSink::enqueue(const OutputBatch& batch)
 {
     if (batch.empty())
         return true;
-    if (!inHook && count == 0) {
+    if (!inHook && m_count == 0) {
         currentStep = m_state.player.stepIndex;
         return flush(batch);
     }
-    if (count == kOutputQueueSize) {
+    if (m_count == kOutputQueueSize) {
         m_state.win32Error.store(kQueueFullError, std::memory_order_release);
         m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
         return false;
     }
-    QueuedBatch& entry = entries[(head + count) % kOutputQueueSize];
+    QueuedBatch& entry = m_queue[(m_head + m_count) % kOutputQueueSize];
     entry.batch.assign(batch);
     entry.current = m_state.contexts.current;
     entry.saved = m_state.contexts.saved;
     entry.step = m_state.player.stepIndex;
     entry.captureFlags = currentCaptureFlags;
-    ++count;
+    ++m_count;
     const DWORD thread = m_state.threadId.load(std::memory_order_acquire);
-    if (count == 1 && thread != 0 && !PostThreadMessageW(thread, kFlushMessage, 0, 0)) {
+    if (m_count == 1 && thread != 0 && !PostThreadMessageW(thread, kFlushMessage, 0, 0)) {
         m_state.win32Error.store(GetLastError(), std::memory_order_release);
         m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
-        --count; // refused means not queued: nothing would ever send it
+        --m_count; // refused means not queued: nothing would ever send it
         return false;
     }
     return true;
@@ -231,25 +239,25 @@ bool OutputSink::enqueue(const OutputBatch& batch)
 
 void OutputSink::onFlushMessage()
 {
-    if (inHook || flushing || count == 0)
+    if (inHook || m_flushing || m_count == 0)
         return;
-    flushing = 1;
+    m_flushing = 1;
     ObservationContexts& contexts = m_state.contexts;
     const ObservationRecord current = contexts.current;
     const ObservationRecord saved = contexts.saved;
     const std::uint32_t step = currentStep;
     const std::uint16_t captureFlags = currentCaptureFlags;
     OutputBatch batch;
-    for (std::size_t n = 0; n < kOutputQueueSize && count > 0; ++n) {
+    for (std::size_t n = 0; n < kOutputQueueSize && m_count > 0; ++n) {
         // Copied out: while it is sent, new batches may be queued into its slot.
-        const QueuedBatch& entry = entries[head];
+        const QueuedBatch& entry = m_queue[m_head];
         batch.assign(entry.batch);
         contexts.current = entry.current;
         contexts.saved = entry.saved;
         currentStep = entry.step;
         currentCaptureFlags = entry.captureFlags;
-        head = (head + 1) % kOutputQueueSize;
-        --count;
+        m_head = (m_head + 1) % kOutputQueueSize;
+        --m_count;
         if (!flush(batch)) {
             if (m_state.host)
                 m_state.host->resetAll(kResetOutputFailed);
@@ -260,9 +268,9 @@ void OutputSink::onFlushMessage()
     contexts.saved = saved;
     currentStep = step;
     currentCaptureFlags = captureFlags;
-    flushing = 0;
+    m_flushing = 0;
     const DWORD thread = m_state.threadId.load(std::memory_order_acquire);
-    if (count > 0 && !PostThreadMessageW(thread, kFlushMessage, 0, 0)) {
+    if (m_count > 0 && !PostThreadMessageW(thread, kFlushMessage, 0, 0)) {
         m_state.win32Error.store(GetLastError(), std::memory_order_release);
         if (m_state.host)
             m_state.host->resetAll(kResetOutputFailed);
@@ -293,8 +301,8 @@ bool OutputSink::sendEvent(const OutputEvent& event)
     if (!up && index >= 0)
         setJournalMark(event.input, 1);
 
-    inFlight.event = event;
-    inFlight.sending = true;
+    m_inFlight.event = event;
+    m_inFlight.sending = true;
     bool sent = outputFunction(1, &input, int(sizeof(INPUT))) == 1;
     if (!sent) {
         const DWORD error = GetLastError();
@@ -308,12 +316,12 @@ bool OutputSink::sendEvent(const OutputEvent& event)
             setJournalMark(event.input, 0);
         }
     }
-    inFlight.sending = false;
+    m_inFlight.sending = false;
     if (!sent)
         return false;
 
     if (index >= 0) {
-        heldOutputs[std::size_t(index)] = up ? HeldOutput{} : HeldOutput{event.input, 1};
+        m_heldOutputs[std::size_t(index)] = up ? HeldOutput{} : HeldOutput{event.input, 1};
         m_state.heldState.setOutput(index, up ? 0 : 1);
         if (up)
             setJournalMark(event.input, 0);
@@ -408,20 +416,20 @@ bool OutputSink::dropForeignWindowRun(const OutputBatch& batch)
 bool OutputSink::flush(const OutputBatch& batch)
 {
     HeldStateWrite write(m_state.heldState);
-    const InFlight previous = inFlight;
-    inFlight = InFlight{{}, false, &batch, 0};
-    const std::uint64_t startGeneration = generation;
+    const InFlight previous = m_inFlight;
+    m_inFlight = InFlight{{}, false, &batch, 0};
+    const std::uint64_t resets = resetMark();
 
     bool ok = true;
     bool stopped = false;
     if (dropForeignWindowRun(batch)) {
-        inFlight = previous;
+        m_inFlight = previous;
         return true;
     }
     for (std::uint64_t i = 0; i < batch.count; ++i) {
-        inFlight.next = i + 1;
+        m_inFlight.next = i + 1;
         ok = sendEvent(batch.events[i]) && ok;
-        if (generation != startGeneration) {
+        if (resetSince(resets)) {
             // A reset ran while this batch was being sent; what it sent after the reset's
             // releases must go up again.
             if (m_state.host)
@@ -432,31 +440,31 @@ bool OutputSink::flush(const OutputBatch& batch)
     }
     if (!stopped)
         ok = performOperation(batch) && ok;
-    inFlight = previous;
+    m_inFlight = previous;
     return ok;
 }
 
 bool OutputSink::isPendingDown(InputId input) const
 {
-    bool pending = inFlight.sending && inFlight.event.input == input && inFlight.event.phase != core::kPhaseUp;
+    bool pending = m_inFlight.sending && m_inFlight.event.input == input && m_inFlight.event.phase != core::kPhaseUp;
     auto scan = [&](const OutputBatch& batch, std::uint64_t from) {
         for (std::uint64_t i = from; i < batch.count; ++i) {
             if (batch.events[i].input == input)
                 pending = batch.events[i].phase != core::kPhaseUp;
         }
     };
-    if (inFlight.batch)
-        scan(*inFlight.batch, inFlight.next);
-    for (std::uint32_t n = 0; n < count; ++n)
-        scan(entries[(head + n) % kOutputQueueSize].batch, 0);
+    if (m_inFlight.batch)
+        scan(*m_inFlight.batch, m_inFlight.next);
+    for (std::uint32_t n = 0; n < m_count; ++n)
+        scan(m_queue[(m_head + n) % kOutputQueueSize].batch, 0);
     return pending;
 }
 
 bool OutputSink::takeSoftResetKeep(OutputBatch& kept)
 {
     bool fits = true;
-    for (std::uint32_t n = 0; n < count; ++n) {
-        const OutputBatch& queuedBatch = entries[(head + n) % kOutputQueueSize].batch;
+    for (std::uint32_t n = 0; n < m_count; ++n) {
+        const OutputBatch& queuedBatch = m_queue[(m_head + n) % kOutputQueueSize].batch;
         const bool mapping = queuedBatch.owner == 0 && queuedBatch.mode == core::kBatchModeNone;
         for (std::uint64_t i = 0; i < queuedBatch.count; ++i) {
             const core::OutputEvent& event = queuedBatch.events[i];
@@ -470,16 +478,16 @@ bool OutputSink::takeSoftResetKeep(OutputBatch& kept)
 
 void OutputSink::purgeQueue()
 {
-    ++purgeCount;
+    ++m_purges;
     std::uint32_t kept = 0;
-    for (std::uint32_t n = 0; n < count; ++n) {
-        QueuedBatch& entry = entries[(head + n) % kOutputQueueSize];
+    for (std::uint32_t n = 0; n < m_count; ++n) {
+        QueuedBatch& entry = m_queue[(m_head + n) % kOutputQueueSize];
         if (entry.batch.owner != 0)
             keepHeldReleases(entry.batch);
         if (entry.batch.empty())
             continue;
         if (kept != n) {
-            QueuedBatch& target = entries[(head + kept) % kOutputQueueSize];
+            QueuedBatch& target = m_queue[(m_head + kept) % kOutputQueueSize];
             target.batch.assign(entry.batch);
             target.current = entry.current;
             target.saved = entry.saved;
@@ -488,20 +496,20 @@ void OutputSink::purgeQueue()
         }
         ++kept;
     }
-    count = kept;
+    m_count = kept;
 }
 
 void OutputSink::clearQueue()
 {
-    ++generation;
-    head = 0;
-    count = 0;
+    ++m_resets;
+    m_head = 0;
+    m_count = 0;
 }
 
 OutputBatch OutputSink::buildReleaseAll()
 {
     OutputBatch batch;
-    for (const HeldOutput& entry : heldOutputs) {
+    for (const HeldOutput& entry : m_heldOutputs) {
         if (!entry.held)
             continue;
         if (m_state.engine.countBySource(entry.input) > 0)

@@ -95,23 +95,26 @@ public:
     void recordFailure(const core::OutputEvent& event, std::uint32_t error);
 
     bool held(core::InputId input) const;
-    std::uint32_t queued() const { return count; }
+    std::uint32_t queued() const { return m_count; }
+    // The batch at position `n` of the queue, counted from the next one to send. Positions from
+    // queued() on are free slots and hold whatever was last written there.
+    const core::OutputBatch& queuedBatch(std::uint32_t n) const
+    {
+        return m_queue[(m_head + n) % kOutputQueueSize].batch;
+    }
+    // How often the queue was purged of a macro run's work.
+    std::uint64_t purges() const { return m_purges; }
 
-    std::array<QueuedBatch, kOutputQueueSize> entries{};
-    std::uint32_t head = 0;
-    std::uint32_t count = 0;
-    std::uint64_t generation = 0;      // advanced by every clear
-    std::uint64_t purgeCount = 0;
+    // Resets within an event. Every full reset empties the queue through clearQueue(), which
+    // advances a counter; code that starts work which a reset must cut short takes a mark first
+    // and, after any call that may have reset, asks whether a reset ran since. A reset in the
+    // middle of an event has already sent its releases, so output from before it must not follow.
+    std::uint64_t resetMark() const { return m_resets; }
+    bool resetSince(std::uint64_t mark) const { return m_resets != mark; }
+
+    // Set by the hook thread around it (and by tests and benchmarks that stand in for it).
     std::uint8_t inHook = 0;           // a low-level hook callback runs: queue, never send
-    std::uint8_t flushing = 0;
-    struct InFlight {
-        core::OutputEvent event{};
-        bool sending = false;
-        const core::OutputBatch* batch = nullptr;
-        std::uint64_t next = 0; // index of the batch's next event
-    } inFlight;
     OutputFunction outputFunction = nullptr;
-    std::array<HeldOutput, kInputIndexCount> heldOutputs{};
     std::uint32_t currentStep = 0;          // macro step shown in the records of what is sent
     std::uint16_t currentCaptureFlags = 0;
 
@@ -123,7 +126,22 @@ private:
     void observe(const ObservationRecord& record);
     void continueMacro(std::uint64_t token, bool ok);
 
+    struct InFlight {
+        core::OutputEvent event{};
+        bool sending = false;
+        const core::OutputBatch* batch = nullptr;
+        std::uint64_t next = 0; // index of the batch's next event
+    };
+
     BackendState& m_state;
+    std::array<QueuedBatch, kOutputQueueSize> m_queue{};
+    std::uint32_t m_head = 0;
+    std::uint32_t m_count = 0;
+    std::uint64_t m_resets = 0; // advanced by every clear: see resetMark()
+    std::uint64_t m_purges = 0;
+    std::uint8_t m_flushing = 0;
+    std::array<HeldOutput, kInputIndexCount> m_heldOutputs{};
+    InFlight m_inFlight;
 };
 
 } // namespace vorna::windows

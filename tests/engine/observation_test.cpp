@@ -89,9 +89,10 @@ TEST(BackendState, AFreshStateHoldsItsDefaults)
 {
     auto state = std::make_unique<BackendState>();
     EXPECT_EQ(state->output.outputFunction, &SendInput);
-    for (const QueuedBatch& entry : state->output.entries) {
-        ASSERT_EQ(entry.batch.count, 0u);
-        for (const vorna::core::OutputEvent& event : entry.batch.events)
+    for (std::uint32_t n = 0; n < vorna::windows::kOutputQueueSize; ++n) {
+        const vorna::core::OutputBatch& queued = state->output.queuedBatch(n);
+        ASSERT_EQ(queued.count, 0u);
+        for (const vorna::core::OutputEvent& event : queued.events)
             ASSERT_EQ(event.amount, 120u);
     }
     EXPECT_TRUE(state->engine.rules.rules[0].suppressOriginal);
