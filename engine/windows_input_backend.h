@@ -8,9 +8,9 @@
 
 #include "core/macro.h"
 #include "core/rules_snapshot.h"
-#include "engine/published/held_state.h"
 #include "engine/mapping/key_capture.h"
 #include "engine/mapping/layer_program.h"
+#include "engine/published/held_state.h"
 #include "engine/published/observation_record.h"
 #include "engine/safety/safety_journal.h"
 #include "platform/win32.h"

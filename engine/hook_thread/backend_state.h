@@ -5,15 +5,15 @@
 #pragma once
 
 #include "core/macro.h"
-#include "engine/published/held_state.h"
+#include "engine/hook_thread/output_sink.h"
 #include "engine/mapping/layer_program.h"
 #include "engine/mapping/macro_player.h"
 #include "engine/mapping/mapping_engine.h"
+#include "engine/mapping/timed_slots.h"
+#include "engine/published/held_state.h"
 #include "engine/published/observation_context.h"
 #include "engine/published/observation_ring.h"
-#include "engine/hook_thread/output_sink.h"
 #include "engine/safety/safety_journal.h"
-#include "engine/mapping/timed_slots.h"
 
 #include <array>
 #include <atomic>

@@ -129,22 +129,13 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
         if (update.full)
             resetAll(ResetCapacity);
         if (update.consumed) {
-            ObservationContexts& contexts = state.contexts;
             if (update.started) {
                 beginContext(event, found ? found->id : 0);
                 state.slotWindow = foregroundWindow();
-                contexts.current.foregroundWindow = state.slotWindow;
-                contexts.slotContexts[update.slot] = contexts.current;
+                state.contexts.current.foregroundWindow = state.slotWindow;
+                state.contexts.openSlot(update.slot);
             } else {
-                contexts.current = contexts.slotContexts[update.slot];
-                copyEventFields(contexts.current, event);
-                const int index = inputIndex(event.input);
-                if (index >= 0 && event.phase == core::kPhaseDown) {
-                    contexts.pressContexts[size_t(index)] = contexts.current;
-                    contexts.pressStored[size_t(index)] = 1;
-                } else if (index >= 0 && event.phase == core::kPhaseUp) {
-                    contexts.pressStored[size_t(index)] = 0;
-                }
+                state.contexts.resumeSlot(update.slot, event);
             }
             recordInput(event, true);
             if (update.started)
@@ -290,11 +281,9 @@ void InputThread::replayEngineResults(const engine::SlotUpdate& update)
 {
     for (uint8_t i = 0; i < update.count; ++i) {
         const engine::SlotRecord& slotRecord = update.records[i];
-        ObservationContexts& contexts = state.contexts;
-        contexts.current = contexts.slotContexts[slotRecord.slot];
-        contexts.current.gestureOutcome = uint8_t(slotRecord.useFallback + 1);
+        state.contexts.replaySlot(slotRecord.slot, uint8_t(slotRecord.useFallback + 1));
         if (slotRecord.event.phase == core::kPhaseDown && !slotRecord.releaseOnly) {
-            ObservationRecord record = contexts.record(
+            ObservationRecord record = state.contexts.record(
                 kRecordEngine,
                 slotRecord.rule.targetKind == core::TargetKind::Blocked ? kResultSwallowed : kResultResolved);
             record.timestampMs = slotRecord.event.time;
@@ -376,8 +365,7 @@ void InputThread::resetAll(uint8_t reason)
     capture.cancel();
     state.output.clearQueue();
     HeldStateWrite write(state.heldState);
-    ObservationContexts& contexts = state.contexts;
-    contexts.current = contexts.saved;
+    state.contexts.returnToSaved();
 
     // The run's keys go up with everything else below; only its cancel of an awaited operation
     // travels on, so that the agent stops that operation too.
@@ -402,7 +390,7 @@ void InputThread::resetAll(uint8_t reason)
 
     engine::cancelTimedSlots(state.timedSlots);
     state.slotWindow = 0;
-    contexts.beginIdle();
+    state.contexts.beginIdle();
 
     if (!state.output.enqueue(releases)) {
         state.output.enqueue(releases);

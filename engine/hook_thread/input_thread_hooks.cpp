@@ -11,26 +11,23 @@ namespace vorna::windows {
 
 namespace {
 
-// The hook saves what an interrupted step of the loop was building and restores it on exit.
+// A hook procedure runs inside a step of the loop: it queues instead of sending, and puts back
+// the observation contexts that the interrupted step was building.
 class HookScope {
 public:
     explicit HookScope(BackendState& state)
-        : m_state(state), m_inHook(state.output.inHook), m_scratch(state.contexts.current)
+        : m_output(state.output), m_inHook(state.output.inHook), m_contexts(state.contexts)
     {
-        m_state.output.inHook = 1;
+        m_output.inHook = 1;
     }
-    ~HookScope()
-    {
-        m_state.contexts.current = m_scratch;
-        m_state.output.inHook = m_inHook;
-    }
+    ~HookScope() { m_output.inHook = m_inHook; }
     HookScope(const HookScope&) = delete;
     HookScope& operator=(const HookScope&) = delete;
 
 private:
-    BackendState& m_state;
+    OutputSink& m_output;
     uint8_t m_inHook;
-    ObservationRecord m_scratch;
+    ObservationContextScope m_contexts;
 };
 
 // Button messages of the mouse hook; button 0: an X button, told apart by the high word.

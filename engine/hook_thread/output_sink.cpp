@@ -222,8 +222,7 @@ bool OutputSink::enqueue(const OutputBatch& batch)
     }
     QueuedBatch& entry = m_queue[(m_head + m_count) % kOutputQueueSize];
     entry.batch.assign(batch);
-    entry.current = m_state.contexts.current;
-    entry.saved = m_state.contexts.saved;
+    entry.contexts = m_state.contexts.save();
     entry.step = m_state.player.stepIndex;
     entry.captureFlags = currentCaptureFlags;
     ++m_count;
@@ -242,30 +241,27 @@ void OutputSink::onFlushMessage()
     if (inHook || m_flushing || m_count == 0)
         return;
     m_flushing = 1;
-    ObservationContexts& contexts = m_state.contexts;
-    const ObservationRecord current = contexts.current;
-    const ObservationRecord saved = contexts.saved;
     const std::uint32_t step = currentStep;
     const std::uint16_t captureFlags = currentCaptureFlags;
-    OutputBatch batch;
-    for (std::size_t n = 0; n < kOutputQueueSize && m_count > 0; ++n) {
-        // Copied out: while it is sent, new batches may be queued into its slot.
-        const QueuedBatch& entry = m_queue[m_head];
-        batch.assign(entry.batch);
-        contexts.current = entry.current;
-        contexts.saved = entry.saved;
-        currentStep = entry.step;
-        currentCaptureFlags = entry.captureFlags;
-        m_head = (m_head + 1) % kOutputQueueSize;
-        --m_count;
-        if (!flush(batch)) {
-            if (m_state.host)
-                m_state.host->resetAll(kResetOutputFailed);
-            break;
+    {
+        ObservationContextScope contexts(m_state.contexts);
+        OutputBatch batch;
+        for (std::size_t n = 0; n < kOutputQueueSize && m_count > 0; ++n) {
+            // Copied out: while it is sent, new batches may be queued into its slot.
+            const QueuedBatch& entry = m_queue[m_head];
+            batch.assign(entry.batch);
+            m_state.contexts.restore(entry.contexts);
+            currentStep = entry.step;
+            currentCaptureFlags = entry.captureFlags;
+            m_head = (m_head + 1) % kOutputQueueSize;
+            --m_count;
+            if (!flush(batch)) {
+                if (m_state.host)
+                    m_state.host->resetAll(kResetOutputFailed);
+                break;
+            }
         }
     }
-    contexts.current = current;
-    contexts.saved = saved;
     currentStep = step;
     currentCaptureFlags = captureFlags;
     m_flushing = 0;
@@ -489,8 +485,7 @@ void OutputSink::purgeQueue()
         if (kept != n) {
             QueuedBatch& target = m_queue[(m_head + kept) % kOutputQueueSize];
             target.batch.assign(entry.batch);
-            target.current = entry.current;
-            target.saved = entry.saved;
+            target.contexts = entry.contexts;
             target.step = entry.step;
             target.captureFlags = entry.captureFlags;
         }

@@ -6,9 +6,10 @@
 #pragma once
 
 #include "core/input_id.h"
-#include "engine/published/held_state.h"
-#include "engine/published/observation_record.h"
 #include "engine/mapping/output_batch.h"
+#include "engine/published/held_state.h"
+#include "engine/published/observation_context.h"
+#include "engine/published/observation_record.h"
 #include "platform/win32.h"
 
 #include <array>
@@ -48,8 +49,7 @@ protected:
 
 struct QueuedBatch {
     core::OutputBatch batch;
-    ObservationRecord current; // observation contexts when it was queued
-    ObservationRecord saved;
+    SavedContexts contexts; // observation contexts when it was queued
     std::uint32_t step = 0;
     std::uint16_t captureFlags = 0;
 };

@@ -46,6 +46,19 @@ void ObservationContexts::begin(const InputEvent& event, std::uint32_t ruleId, s
     }
 }
 
+void ObservationContexts::resumeSlot(std::size_t slot, const InputEvent& event)
+{
+    current = slotContexts[slot];
+    copyEventFields(current, event);
+    const int index = inputIndex(event.input);
+    if (index >= 0 && event.phase == core::kPhaseDown) {
+        pressContexts[std::size_t(index)] = current;
+        pressStored[std::size_t(index)] = 1;
+    } else if (index >= 0 && event.phase == core::kPhaseUp) {
+        pressStored[std::size_t(index)] = 0;
+    }
+}
+
 void ObservationContexts::beginIdle()
 {
     current = ObservationRecord{};

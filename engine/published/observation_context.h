@@ -3,15 +3,23 @@
 // later from the queue) and the engine events around it share one execution id.
 #pragma once
 
-#include "engine/published/held_state.h"
 #include "engine/mapping/input_event.h"
-#include "engine/published/observation_record.h"
 #include "engine/mapping/timed_slots.h"
+#include "engine/published/held_state.h"
+#include "engine/published/observation_record.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace vorna::windows {
+
+// The two contexts that work done later or in between must find as they were: what a queued
+// batch carries to its flush, and what a hook or a flush puts back when it ends.
+struct SavedContexts {
+    ObservationRecord current;
+    ObservationRecord saved;
+};
 
 struct ObservationContexts {
     ObservationRecord current; // the event being processed
@@ -42,6 +50,45 @@ struct ObservationContexts {
     }
 
     std::uint64_t nextExecution() { return ++executionCounter; }
+
+    SavedContexts save() const { return SavedContexts{current, saved}; }
+    void restore(const SavedContexts& contexts)
+    {
+        current = contexts.current;
+        saved = contexts.saved;
+    }
+    // A reset leaves whatever event it interrupted: the idle context is current again.
+    void returnToSaved() { current = saved; }
+
+    // Timed slots. A slot remembers the context of the press that opened it; the events it
+    // holds back or resolves later are recorded under that context, so a hold-tap's press, its
+    // resolution and its release share one execution id.
+    void openSlot(std::size_t slot) { slotContexts[slot] = current; }
+    // An event the open slot takes (a release, another press): its own fields on the slot's
+    // context, remembered for its input like a fresh press or release would be.
+    void resumeSlot(std::size_t slot, const InputEvent& event);
+    // The slot's resolved press or release being replayed through the engine; `outcome` says
+    // which target applied (1 main, 2 fallback).
+    void replaySlot(std::size_t slot, std::uint8_t outcome)
+    {
+        current = slotContexts[slot];
+        current.gestureOutcome = outcome;
+    }
+};
+
+// Saves both contexts and restores them when it ends, whatever the work in between set: a hook
+// procedure that interrupted a step of the loop, or a flush that sends batches under the
+// contexts they were queued with. Two records copied; nothing allocated.
+class ObservationContextScope {
+public:
+    explicit ObservationContextScope(ObservationContexts& contexts) : m_contexts(contexts), m_saved(contexts.save()) {}
+    ~ObservationContextScope() { m_contexts.restore(m_saved); }
+    ObservationContextScope(const ObservationContextScope&) = delete;
+    ObservationContextScope& operator=(const ObservationContextScope&) = delete;
+
+private:
+    ObservationContexts& m_contexts;
+    SavedContexts m_saved;
 };
 
 // Copies the event's own fields into a record.
