@@ -15,7 +15,6 @@ using core::OutputBatch;
 namespace {
 
 constexpr uint64_t kPointerRecordIntervalNs = 16'000'000;
-constexpr DWORD kBadScreenError = 87;        // ERROR_INVALID_PARAMETER
 constexpr DWORD kScreenOutOfRangeError = 50; // ERROR_NOT_SUPPORTED
 constexpr int32_t kMaxScrollChunk = 32'767;
 

@@ -1,9 +1,11 @@
 #include "engine/hook_thread/output_sink.h"
 
 #include "engine/hook_thread/backend_state.h"
+#include "engine/mapping/hook_keys.h"
 #include "engine/mapping/injection_marker.h"
 #include "engine/mapping/supported_input.h"
 #include "engine/mapping/wheel_math.h"
+#include "engine/windows_input_backend.h"
 
 #include <algorithm>
 
@@ -16,16 +18,7 @@ using core::OutputEvent;
 namespace {
 
 constexpr std::uint32_t kUnsupportedOutputError = 50; // ERROR_NOT_SUPPORTED
-constexpr std::uint32_t kBadScreenError = 87;         // ERROR_INVALID_PARAMETER
 constexpr std::uint32_t kQueueFullError = 8;
-constexpr std::uint8_t kResetOutputFailed = 6;
-
-// Virtual keys that Windows expects with the extended flag.
-bool isExtendedKey(std::uint16_t vk)
-{
-    return (vk >= 33 && vk <= 40) || (vk >= 44 && vk <= 46) || (vk >= 91 && vk <= 93) || vk == 111 || vk == 144 ||
-           vk == 163 || vk == 165;
-}
 
 struct ButtonFlags {
     DWORD down;
@@ -257,7 +250,7 @@ void OutputSink::onFlushMessage()
             --m_count;
             if (!flush(batch)) {
                 if (m_state.host)
-                    m_state.host->resetAll(kResetOutputFailed);
+                    m_state.host->resetAll(ResetOutputFailed);
                 break;
             }
         }
@@ -269,7 +262,7 @@ void OutputSink::onFlushMessage()
     if (m_count > 0 && !PostThreadMessageW(thread, kFlushMessage, 0, 0)) {
         m_state.win32Error.store(GetLastError(), std::memory_order_release);
         if (m_state.host)
-            m_state.host->resetAll(kResetOutputFailed);
+            m_state.host->resetAll(ResetOutputFailed);
     }
 }
 
@@ -333,7 +326,7 @@ void OutputSink::continueMacro(std::uint64_t token, bool ok)
     const std::uint64_t now = host ? host->nowNs() : 0;
     const OutputBatch next = core::MacroPlayer::onOperationResult(m_state.player, token, ok, now);
     if (!enqueue(next) && host)
-        host->resetAll(kResetOutputFailed);
+        host->resetAll(ResetOutputFailed);
 }
 
 bool OutputSink::performOperation(const OutputBatch& batch)
@@ -404,7 +397,7 @@ bool OutputSink::dropForeignWindowRun(const OutputBatch& batch)
     // The stop is reported after its releases, which may already have been sent.
     const ObservationRecord stopped = m_state.contexts.record(kRecordEngine, kResultMacroStopped);
     if (!enqueue(releases))
-        m_state.host->resetAll(kResetOutputFailed);
+        m_state.host->resetAll(ResetOutputFailed);
     observe(stopped);
     return true;
 }

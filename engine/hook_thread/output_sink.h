@@ -22,6 +22,9 @@ struct BackendState;
 
 inline constexpr std::size_t kOutputQueueSize = 64;
 inline constexpr UINT kFlushMessage = 0x804D;
+// The Win32 error a cursor move reports when there is no usable screen, clip rectangle or
+// monitor to move on.
+inline constexpr DWORD kBadScreenError = ERROR_INVALID_PARAMETER;
 
 using OutputFunction = UINT(WINAPI*)(UINT count, LPINPUT inputs, int size);
 

@@ -1,6 +1,6 @@
 // Key facts the low-level hooks decide on before anything else: whether an event is this
 // program's own output, the keypad keys Windows reports as navigation keys while NumLock is
-// off, and the panic chord.
+// off, the keys Windows sends with the extended flag, and the panic chord.
 #pragma once
 
 #include "engine/mapping/injection_marker.h"
@@ -19,6 +19,15 @@ constexpr bool isOwnInjection(uint64_t extraInfo, bool injected)
 // A keypad key with NumLock off arrives as the navigation key with the keypad's scan code and
 // without the extended flag; returns the keypad virtual key, or 0 when the key is not one.
 uint32_t keypadKeyFor(uint32_t scanCode, uint32_t vk, bool extended);
+
+// Virtual keys that Windows expects with the extended flag: the navigation block, Print Screen,
+// the Windows and Applications keys, numpad Divide, NumLock, Right Ctrl and Right Alt. Whatever
+// sends one of them (the output side, the watchdog's releases) sets KEYEVENTF_EXTENDEDKEY.
+constexpr bool isExtendedKey(uint32_t vk)
+{
+    return (vk >= 33 && vk <= 40) || (vk >= 44 && vk <= 46) || (vk >= 91 && vk <= 93) || vk == 111 || vk == 144 ||
+           vk == 163 || vk == 165;
+}
 
 constexpr uint16_t kNumpadEnterSlot = 256; // physical-down slot of the extended Enter key
 

@@ -36,9 +36,6 @@ constexpr KeyTable keyTable(std::initializer_list<std::pair<unsigned, unsigned>>
 // The keys the watchdog may release: the keyboard inputs the program can map.
 constexpr KeyTable kReleasable = keyTable({{8, 9}, {12, 13}, {16, 20}, {27, 27}, {32, 57}, {65, 93}, {96, 135},
                                            {144, 145}, {160, 183}, {186, 192}, {219, 223}, {226, 226}});
-// Keys whose release carries KEYEVENTF_EXTENDEDKEY: the navigation block, Print Screen, the
-// Windows and Applications keys, numpad Divide, NumLock, Right Ctrl and Right Alt.
-constexpr KeyTable kExtended = keyTable({{33, 40}, {44, 46}, {91, 93}, {111, 111}, {144, 144}, {163, 163}, {165, 165}});
 
 struct ButtonUp {
     DWORD flags;
@@ -177,7 +174,7 @@ ReleasePlan Watchdog::planRelease(const SafetyJournalView& journal)
     for (std::uint32_t vk = 8; vk < kSafetyJournalKeyCount; ++vk) {
         const bool held = journal.engineHeldKey(vk) == 1 || journal.textHeldKey(vk) == 1;
         if (kReleasable[vk] && held && journal.physicalKey(vk) == 0)
-            add(keyboardInput(static_cast<WORD>(vk), 0, KEYEVENTF_KEYUP | (kExtended[vk] ? KEYEVENTF_EXTENDEDKEY : 0)));
+            add(keyboardInput(static_cast<WORD>(vk), 0, KEYEVENTF_KEYUP | (isExtendedKey(vk) ? KEYEVENTF_EXTENDEDKEY : 0)));
     }
     for (std::uint32_t button = kJournalButtonLeft; button <= kJournalButtonX2; ++button) {
         if (journal.engineHeldButton(button) == 1 && journal.physicalButton(button) == 0)
