@@ -81,31 +81,31 @@ bool SafetyJournal::create(const std::wstring& executablePath, std::string& erro
     attributes.nLength = sizeof attributes;
     attributes.lpSecurityDescriptor = descriptor.get();
     attributes.bInheritHandle = FALSE;
-    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
+    m_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
                                   static_cast<DWORD>(kSafetyJournalSize), name.c_str());
     // A block that already carries this name was not made by us and has not got our DACL:
     // never hand our held keys to it.
-    if (mapping_ != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(mapping_);
-        mapping_ = nullptr;
+    if (m_mapping != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(m_mapping);
+        m_mapping = nullptr;
     }
-    if (mapping_ == nullptr) {
+    if (m_mapping == nullptr) {
         error = "Cannot create safety journal";
         return false;
     }
-    name_ = std::move(name);
+    m_name = std::move(name);
 
-    view_ = static_cast<SafetyJournalView*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, kSafetyJournalSize));
-    if (view_ == nullptr) {
+    m_view = static_cast<SafetyJournalView*>(MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, kSafetyJournalSize));
+    if (m_view == nullptr) {
         error = "Cannot map safety journal";
         return false;
     }
-    view_->clear();
-    view_->setVersion(kSafetyJournalVersion);
-    view_->setAgentProcessId(GetCurrentProcessId());
-    view_->setAgentHeartbeat(GetTickCount64());
+    m_view->clear();
+    m_view->setVersion(kSafetyJournalVersion);
+    m_view->setAgentProcessId(GetCurrentProcessId());
+    m_view->setAgentHeartbeat(GetTickCount64());
 
-    std::wstring commandLine = L"\"" + executablePath + L"\" --watchdog \"" + name_ + L"\" " +
+    std::wstring commandLine = L"\"" + executablePath + L"\" --watchdog \"" + m_name + L"\" " +
                                std::to_wstring(static_cast<unsigned long>(GetCurrentProcessId()));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -116,12 +116,12 @@ bool SafetyJournal::create(const std::wstring& executablePath, std::string& erro
         return false;
     }
     CloseHandle(process.hThread);
-    watchdog_ = process.hProcess;
+    m_watchdog = process.hProcess;
 
     for (int attempt = 1; attempt <= kReadyAttempts; ++attempt) {
-        if (view_->watchdogReady())
+        if (m_view->watchdogReady())
             return true;
-        if (WaitForSingleObject(watchdog_, kReadyAttemptMs) == WAIT_OBJECT_0 || attempt == kReadyAttempts)
+        if (WaitForSingleObject(m_watchdog, kReadyAttemptMs) == WAIT_OBJECT_0 || attempt == kReadyAttempts)
             break;
     }
     error = "Safety monitor did not become ready";
@@ -130,28 +130,28 @@ bool SafetyJournal::create(const std::wstring& executablePath, std::string& erro
 
 void SafetyJournal::close()
 {
-    if (view_ != nullptr)
-        view_->setCleanStop(true);
-    if (watchdog_ != nullptr) {
-        WaitForSingleObject(watchdog_, kCleanStopWaitMs);
-        CloseHandle(watchdog_);
-        watchdog_ = nullptr;
+    if (m_view != nullptr)
+        m_view->setCleanStop(true);
+    if (m_watchdog != nullptr) {
+        WaitForSingleObject(m_watchdog, kCleanStopWaitMs);
+        CloseHandle(m_watchdog);
+        m_watchdog = nullptr;
     }
-    if (view_ != nullptr) {
-        UnmapViewOfFile(view_);
-        view_ = nullptr;
+    if (m_view != nullptr) {
+        UnmapViewOfFile(m_view);
+        m_view = nullptr;
     }
-    if (mapping_ != nullptr) {
-        CloseHandle(mapping_);
-        mapping_ = nullptr;
+    if (m_mapping != nullptr) {
+        CloseHandle(m_mapping);
+        m_mapping = nullptr;
     }
-    name_.clear();
+    m_name.clear();
 }
 
 void SafetyJournal::heartbeat()
 {
-    if (view_ != nullptr)
-        view_->setAgentHeartbeat(GetTickCount64());
+    if (m_view != nullptr)
+        m_view->setAgentHeartbeat(GetTickCount64());
 }
 
 bool SafetyJournal::isWatchdogAlive() const
@@ -161,16 +161,16 @@ bool SafetyJournal::isWatchdogAlive() const
 
 bool SafetyJournal::isWatchdogAlive(std::uint64_t nowMs) const
 {
-    if (view_ == nullptr || watchdog_ == nullptr)
+    if (m_view == nullptr || m_watchdog == nullptr)
         return false;
-    if (WaitForSingleObject(watchdog_, 0) != WAIT_TIMEOUT)
+    if (WaitForSingleObject(m_watchdog, 0) != WAIT_TIMEOUT)
         return false;
-    return !heartbeatOlderThan(nowMs, view_->watchdogHeartbeat(), kWatchdogSilenceLimitMs);
+    return !heartbeatOlderThan(nowMs, m_view->watchdogHeartbeat(), kWatchdogSilenceLimitMs);
 }
 
 std::uint32_t SafetyJournal::watchdogProcessId() const
 {
-    return watchdog_ != nullptr ? GetProcessId(watchdog_) : 0;
+    return m_watchdog != nullptr ? GetProcessId(m_watchdog) : 0;
 }
 
 } // namespace vorna::windows

@@ -200,14 +200,14 @@ public:
     bool isWatchdogAlive(std::uint64_t nowMs) const;
     std::uint32_t watchdogProcessId() const;
 
-    SafetyJournalView* view() const { return view_; }
-    const std::wstring& name() const { return name_; }
+    SafetyJournalView* view() const { return m_view; }
+    const std::wstring& name() const { return m_name; }
 
 private:
-    HANDLE mapping_ = nullptr;
-    HANDLE watchdog_ = nullptr;
-    SafetyJournalView* view_ = nullptr;
-    std::wstring name_;
+    HANDLE m_mapping = nullptr;
+    HANDLE m_watchdog = nullptr;
+    SafetyJournalView* m_view = nullptr;
+    std::wstring m_name;
 };
 
 // A heartbeat is older than `limitMs` at `nowMs`. A beat stamped after `nowMs` was read (the
