@@ -18,8 +18,8 @@
 #include "agent/tray/windows_tray.h"
 #include "core/custom_action.h"
 #include "core/rules_snapshot.h"
-#include "engine/layer_program.h"
-#include "engine/safety_journal.h"
+#include "engine/mapping/layer_program.h"
+#include "engine/safety/safety_journal.h"
 #include "engine/windows_input_backend.h"
 
 #include <QElapsedTimer>

@@ -7,7 +7,7 @@
 #include "agent/tick_rules.h"
 #include "agent/trace_message.h"
 #include "core/custom_action.h"
-#include "engine/output_batch.h"
+#include "engine/mapping/output_batch.h"
 #include "platform/win32.h"
 
 namespace vorna::ipc {

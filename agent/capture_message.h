@@ -2,7 +2,7 @@
 // and the capture word that tells when the backend's capture state changed.
 #pragma once
 
-#include "engine/key_capture.h"
+#include "engine/mapping/key_capture.h"
 
 #include <QJsonObject>
 #include <QJsonValue>

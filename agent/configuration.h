@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/rules_snapshot.h"
-#include "engine/layer_program.h"
+#include "engine/mapping/layer_program.h"
 #include "engine/windows_input_backend.h"
 
 #include <QJsonObject>

@@ -2,7 +2,7 @@
 
 #include "core/input_id.h"
 #include "core/rule_inheritance.h"
-#include "engine/output_batch.h"
+#include "engine/mapping/output_batch.h"
 
 #include <QJsonDocument>
 

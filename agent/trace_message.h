@@ -3,8 +3,8 @@
 // triggers; and the tray's texts. Pure functions of their arguments.
 #pragma once
 
-#include "engine/held_state.h"
-#include "engine/observation_record.h"
+#include "engine/published/held_state.h"
+#include "engine/published/observation_record.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

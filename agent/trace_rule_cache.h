@@ -5,7 +5,7 @@
 #pragma once
 
 #include "agent/trace_message.h"
-#include "engine/observation_record.h"
+#include "engine/published/observation_record.h"
 
 #include <QByteArray>
 #include <QHash>

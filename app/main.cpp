@@ -3,7 +3,7 @@
 #include "app/branding.h"
 #include "app/role_choice.h"
 #include "app/settings_window.h"
-#include "engine/watchdog.h"
+#include "engine/safety/watchdog.h"
 #include "qa/check_start.h"
 
 #include <QCoreApplication>

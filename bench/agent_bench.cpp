@@ -12,7 +12,7 @@
 #include "core/input_id.h"
 #include "core/library_document.h"
 #include "core/request_check.h"
-#include "engine/observation_ring.h"
+#include "engine/published/observation_ring.h"
 #include "tests/core/large_library.h"
 #include "tests/support/agent_harness.h"
 

@@ -12,7 +12,7 @@
 #include "core/macro.h"
 #include "core/rule_list.h"
 #include "core/rules_snapshot.h"
-#include "engine/input_thread.h"
+#include "engine/hook_thread/input_thread.h"
 #include "engine/windows_input_backend.h"
 #include "platform/sim/session_api.h"
 

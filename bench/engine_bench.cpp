@@ -4,8 +4,8 @@
 #include "bench/counting_allocator.h"
 
 #include "core/rules_snapshot.h"
-#include "engine/backend_state.h"
-#include "engine/rule_evaluation.h"
+#include "engine/hook_thread/backend_state.h"
+#include "engine/mapping/rule_evaluation.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,5 @@
+// The name of the agent's local socket, built in one place so that the agent, the settings
+// window and vornactl always meet: one name per user, Windows session and test instance.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,6 @@
+// One compiled rule as the engine runs it: id, source, trigger, target and modifiers in a
+// fixed-size record with no heap storage, so a whole rule list can be copied to the hook thread
+// and matched there without allocation. The enums are the byte values the compiler stores.
 #pragma once
 
 #include "core/input_id.h"

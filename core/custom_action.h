@@ -1,3 +1,5 @@
+// Custom actions of the library (text, application, file, folder, website, window): the checked
+// form the agent hands to its action worker, and the check of one stored action object.
 #pragma once
 
 #include <QJsonObject>

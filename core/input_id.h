@@ -1,3 +1,6 @@
+// Input ids: the name of one physical input, as text in the library ("key_65", "mouse_back",
+// "wheel_up") and packed into 32 bits in the engine. Parsing and the checks allocate nothing,
+// because rule lists, macros and the hook thread handle many of them.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,6 @@
+// Small strict checks of JSON values shared by every document check (library, actions, macros,
+// requests, packages), so that "a whole number" or "a bounded string" means the same everywhere
+// and no out-of-range double is ever cast to an integer.
 #pragma once
 
 #include <QJsonObject>

@@ -1,3 +1,5 @@
+// The single-mapping profile file of early versions, kept only so that an old installation's
+// setting is carried into a library on first load.
 #pragma once
 
 #include <QJsonObject>

@@ -1,3 +1,6 @@
+// The library document (schema 3): its limits and its one schema check. Every path that takes a
+// library (load, import, the agent's configure request) runs the same check, which never changes
+// the document.
 #pragma once
 
 #include <QJsonObject>

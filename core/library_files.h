@@ -1,3 +1,6 @@
+// The library on disk: where it lives, the defaults when there is none, and reading, saving and
+// restoring it with a ".bak" beside it. Writes are atomic, so a failed save never leaves a half
+// file.
 #pragma once
 
 #include <QByteArray>

@@ -1,3 +1,5 @@
+// Macros as the engine plays them: a fixed-size record of up to 64 compiled steps that the
+// backend copies whole, and the parser that builds one from the library's macro object.
 #pragma once
 
 #include "core/input_id.h"

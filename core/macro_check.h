@@ -1,3 +1,5 @@
+// The one check of a compiled macro, shared by the library check and the engine, so that a macro
+// the editor accepts is exactly a macro the engine will start.
 #pragma once
 
 #include "core/macro.h"

@@ -1,3 +1,4 @@
+// The device models the settings window can draw; a library naming any other is refused.
 #pragma once
 
 #include <QString>

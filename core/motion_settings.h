@@ -1,3 +1,5 @@
+// Wheel and cursor tuning of a layer (speed, inversion, pages, axis locks, scroll by motion): the
+// plain values the engine applies, and the strict check of the library's motion object.
 #pragma once
 
 #include <QJsonObject>

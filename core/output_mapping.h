@@ -1,3 +1,5 @@
+// Target texts ("key_65", "blocked", "macro:3", "layer:hold:2", "chord:...") compiled into rule
+// records, and the plain rule a hold/tap or double-press trigger falls back to.
 #pragma once
 
 #include "core/compiled_rule.h"

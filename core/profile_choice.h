@@ -1,3 +1,6 @@
+// Automatic profile choice: which profile is in force for the foreground window (or the window
+// under the cursor), decided from plain window descriptions so that it is tested without
+// windows.
 #pragma once
 
 #include <QJsonObject>

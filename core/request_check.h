@@ -1,3 +1,5 @@
+// The first gate of the agent's pipe: one request line checked for size, JSON shape, protocol
+// version and command before anything else reads it.
 #pragma once
 
 #include <QByteArray>

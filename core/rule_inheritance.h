@@ -1,3 +1,6 @@
+// Which rules and motion settings are in force for one profile and layer: the global base layer,
+// the profile's base layer and the layer itself, a more specific rule replacing an inherited one.
+// Also says where each effective rule comes from, for the editor and the agent's traces.
 #pragma once
 
 #include <QJsonArray>

@@ -1,3 +1,5 @@
+// A layer's "rules" array checked and compiled into a snapshot in match order; the first fault
+// ends the check with its text.
 #pragma once
 
 #include "core/rules_snapshot.h"

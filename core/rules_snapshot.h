@@ -1,3 +1,6 @@
+// The rule snapshot: a compiled rule list in match order, a plain value copied whole into the
+// backend and taken over on the hook thread; and the compile step that checks records and sorts
+// them without allocating or locking.
 #pragma once
 
 #include "core/compiled_rule.h"

@@ -1,3 +1,5 @@
+// Test runs isolate their pipe names and data folders under an instance name; this says which
+// names count, so a stray variable cannot redirect a real installation.
 #pragma once
 
 #include <QString>

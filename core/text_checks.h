@@ -1,3 +1,4 @@
+// Checks of texts that will later reach Win32 calls, where a NUL would silently cut them short.
 #pragma once
 
 #include <QChar>

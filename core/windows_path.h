@@ -1,3 +1,5 @@
+// Windows path rules (drive letters, both separators, network paths) applied the same on every
+// host, so that a library checked on one machine means the same on another.
 #pragma once
 
 #include <QString>

@@ -3,7 +3,7 @@
 // drains and the hook health check.
 #include "engine/windows_input_backend.h"
 
-#include "engine/input_thread.h"
+#include "engine/hook_thread/input_thread.h"
 
 #include <cstring>
 #include <new>

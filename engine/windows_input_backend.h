@@ -8,11 +8,11 @@
 
 #include "core/macro.h"
 #include "core/rules_snapshot.h"
-#include "engine/held_state.h"
-#include "engine/key_capture.h"
-#include "engine/layer_program.h"
-#include "engine/observation_record.h"
-#include "engine/safety_journal.h"
+#include "engine/mapping/key_capture.h"
+#include "engine/mapping/layer_program.h"
+#include "engine/published/held_state.h"
+#include "engine/published/observation_record.h"
+#include "engine/safety/safety_journal.h"
 #include "platform/win32.h"
 
 #include <array>

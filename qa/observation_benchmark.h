@@ -6,7 +6,7 @@
 // the report cannot be written). Nothing here touches hooks, system input or another process.
 #pragma once
 
-#include "engine/observation_ring.h"
+#include "engine/published/observation_ring.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

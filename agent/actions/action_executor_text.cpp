@@ -7,8 +7,8 @@
 #include "agent/actions/action_executor_private.h"
 #include "agent/actions/action_texts.h"
 #include "agent/actions/text_transfer.h"
-#include "engine/injection_marker.h"
-#include "engine/safety_journal.h"
+#include "engine/mapping/injection_marker.h"
+#include "engine/safety/safety_journal.h"
 
 #include <array>
 

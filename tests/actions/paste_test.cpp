@@ -2,8 +2,8 @@
 // clipboard holds meanwhile, and that the user's clipboard comes back (or stays with another
 // program that wrote it in between).
 #include "agent/actions/action_texts.h"
-#include "engine/injection_marker.h"
-#include "engine/safety_journal.h"
+#include "engine/mapping/injection_marker.h"
+#include "engine/safety/safety_journal.h"
 #include "tests/actions/executor_fixture.h"
 
 namespace vorna::test {

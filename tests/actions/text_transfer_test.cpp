@@ -2,8 +2,8 @@
 // the step sizes, the modifier wait, partial sends and the journal's Unicode slots.
 #include "agent/actions/action_texts.h"
 #include "agent/actions/text_transfer.h"
-#include "engine/injection_marker.h"
-#include "engine/safety_journal.h"
+#include "engine/mapping/injection_marker.h"
+#include "engine/safety/safety_journal.h"
 #include "platform/sim/driver.h"
 #include "tests/actions/executor_fixture.h"
 

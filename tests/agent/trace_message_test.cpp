@@ -2,7 +2,7 @@
 #include "agent/trace_message.h"
 #include "core/library_files.h"
 #include "core/rule_inheritance.h"
-#include "engine/output_batch.h"
+#include "engine/mapping/output_batch.h"
 #include "tests/core/library_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "engine/cursor_math.h"
+#include "engine/mapping/cursor_math.h"
 
 #include <gtest/gtest.h>
 

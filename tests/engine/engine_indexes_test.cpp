@@ -2,10 +2,10 @@
 // seed, where every answer of an index (rule chains by source, entries by input, free entries,
 // layers switched by pointer, busy trigger slots, wheel notches cleared by the rows in use) must
 // equal the answer of a walk over the tables, of a copy or of a full clear.
-#include "engine/input_thread.h"
-#include "engine/mapping_engine.h"
-#include "engine/rule_evaluation.h"
-#include "engine/timed_slots.h"
+#include "engine/hook_thread/input_thread.h"
+#include "engine/mapping/mapping_engine.h"
+#include "engine/mapping/rule_evaluation.h"
+#include "engine/mapping/timed_slots.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 #include "core/input_id.h"
 #include "core/macro.h"
 #include "core/rules_snapshot.h"
-#include "engine/input_event.h"
-#include "engine/output_batch.h"
+#include "engine/mapping/input_event.h"
+#include "engine/mapping/output_batch.h"
 
 #include <cstdint>
 #include <initializer_list>

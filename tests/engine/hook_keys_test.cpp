@@ -1,4 +1,4 @@
-#include "engine/hook_keys.h"
+#include "engine/mapping/hook_keys.h"
 
 #include <gtest/gtest.h>
 

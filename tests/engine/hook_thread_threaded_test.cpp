@@ -3,7 +3,7 @@
 #include "engine_test_support.h"
 #include "live_session.h"
 
-#include "engine/injection_marker.h"
+#include "engine/mapping/injection_marker.h"
 #include "platform/sim/keyboard_hardware.h"
 
 #include <chrono>

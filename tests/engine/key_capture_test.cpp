@@ -1,4 +1,4 @@
-#include "engine/key_capture.h"
+#include "engine/mapping/key_capture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/latency_histogram.h"
+#include "engine/mapping/latency_histogram.h"
 
 #include <gtest/gtest.h>
 

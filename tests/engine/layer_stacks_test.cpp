@@ -1,4 +1,4 @@
-#include "engine/layer_stacks.h"
+#include "engine/mapping/layer_stacks.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // session's sink as short text ("+66i": key 66 down, injected; "wheel-120i"; "move(10,20)i").
 #pragma once
 
-#include "engine/layer_program.h"
-#include "engine/safety_journal.h"
+#include "engine/mapping/layer_program.h"
+#include "engine/safety/safety_journal.h"
 #include "engine/windows_input_backend.h"
 #include "platform/sim/session_api.h"
 

@@ -1,7 +1,7 @@
-#include "engine/macro_player.h"
+#include "engine/mapping/macro_player.h"
 
-#include "engine/mapping_engine.h"
-#include "engine/rule_evaluation.h"
+#include "engine/mapping/mapping_engine.h"
+#include "engine/mapping/rule_evaluation.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "engine/backend_state.h"
-#include "engine/observation_context.h"
-#include "engine/observation_ring.h"
+#include "engine/hook_thread/backend_state.h"
+#include "engine/published/observation_context.h"
+#include "engine/published/observation_ring.h"
 
 #include "engine_test_support.h"
 
@@ -85,13 +85,52 @@ TEST(ObservationContexts, PressAndReleaseShareOneExecution)
     EXPECT_EQ(contexts->current.execution, 6u) << "only physical presses are remembered";
 }
 
+TEST(ObservationContexts, EventsOfATimedSlotShareTheExecutionOfThePressThatOpenedIt)
+{
+    auto contexts = std::make_unique<ObservationContexts>();
+    contexts->begin(event(key(65), 0, ms(1)), 4, 0, 0);
+    contexts->openSlot(2);
+    contexts->begin(event(key(70), 0, ms(2)), 0, 0, 0); // something else in between
+
+    contexts->resumeSlot(2, event(key(66), 0, ms(3)));
+    EXPECT_EQ(contexts->current.execution, 1u) << "a press the slot takes joins the slot's execution";
+    EXPECT_EQ(contexts->current.rule, 4u);
+    EXPECT_EQ(contexts->current.timestampMs, ms(3)) << "with its own event fields";
+    contexts->replaySlot(2, 2);
+    EXPECT_EQ(contexts->current.execution, 1u);
+    EXPECT_EQ(contexts->current.gestureOutcome, 2);
+    EXPECT_EQ(contexts->current.timestampMs, ms(1)) << "the replay is the opening press's record";
+
+    contexts->resumeSlot(2, event(key(65), 1, ms(4)));
+    contexts->begin(event(key(65), 1, ms(5)), 0, 0, 0);
+    EXPECT_EQ(contexts->current.execution, 3u) << "the release the slot took ended its press";
+    contexts->begin(event(key(66), 1, ms(6)), 0, 0, 0);
+    EXPECT_EQ(contexts->current.execution, 1u) << "the press the slot took is continued by its release";
+}
+
+TEST(ObservationContexts, AScopePutsBothContextsBackWhateverRanInside)
+{
+    auto contexts = std::make_unique<ObservationContexts>();
+    contexts->current.execution = 7;
+    contexts->saved.execution = 5;
+    {
+        ObservationContextScope scope(*contexts);
+        contexts->begin(event(key(65), 0, ms(1)), 0, 0, 0);
+        contexts->saved = contexts->current;
+        contexts->returnToSaved();
+    }
+    EXPECT_EQ(contexts->current.execution, 7u);
+    EXPECT_EQ(contexts->saved.execution, 5u);
+}
+
 TEST(BackendState, AFreshStateHoldsItsDefaults)
 {
     auto state = std::make_unique<BackendState>();
     EXPECT_EQ(state->output.outputFunction, &SendInput);
-    for (const QueuedBatch& entry : state->output.entries) {
-        ASSERT_EQ(entry.batch.count, 0u);
-        for (const vorna::core::OutputEvent& event : entry.batch.events)
+    for (std::uint32_t n = 0; n < vorna::windows::kOutputQueueSize; ++n) {
+        const vorna::core::OutputBatch& queued = state->output.queuedBatch(n);
+        ASSERT_EQ(queued.count, 0u);
+        for (const vorna::core::OutputEvent& event : queued.events)
             ASSERT_EQ(event.amount, 120u);
     }
     EXPECT_TRUE(state->engine.rules.rules[0].suppressOriginal);

@@ -1,8 +1,8 @@
-#include "engine/output_sink.h"
+#include "engine/hook_thread/output_sink.h"
 
-#include "engine/backend_state.h"
-#include "engine/injection_marker.h"
-#include "engine/rule_evaluation.h"
+#include "engine/hook_thread/backend_state.h"
+#include "engine/mapping/injection_marker.h"
+#include "engine/mapping/rule_evaluation.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>
@@ -533,16 +533,16 @@ TEST_F(OutputSinkTest, PurgingKeepsOnlyTheReleasesOfHeldKeysOfMacroBatches)
 
     state->output.purgeQueue();
     ASSERT_EQ(state->output.queued(), 3u) << "a batch left empty is removed";
-    EXPECT_EQ(describe(state->output.entries[state->output.head].batch), "-key_66");
-    EXPECT_EQ(state->output.entries[state->output.head].batch.mode, 0);
-    EXPECT_EQ(describe(state->output.entries[(state->output.head + 1) % 64].batch), "+key_69");
-    EXPECT_EQ(state->output.entries[(state->output.head + 2) % 64].batch.count, 0u);
-    EXPECT_EQ(state->output.entries[(state->output.head + 2) % 64].batch.mode, vorna::core::kBatchModeCancel);
+    EXPECT_EQ(describe(state->output.queuedBatch(0)), "-key_66");
+    EXPECT_EQ(state->output.queuedBatch(0).mode, 0);
+    EXPECT_EQ(describe(state->output.queuedBatch(1)), "+key_69");
+    EXPECT_EQ(state->output.queuedBatch(2).count, 0u);
+    EXPECT_EQ(state->output.queuedBatch(2).mode, vorna::core::kBatchModeCancel);
 
     state->output.inHook = 0;
     state->output.onFlushMessage();
     EXPECT_EQ(describeAll(g_log.delivered), "+k66 -k66 +k69");
-    EXPECT_EQ(state->output.purgeCount, 1u);
+    EXPECT_EQ(state->output.purges(), 1u);
 }
 
 TEST_F(OutputSinkTest, OutputRecordsCarryTheContextOfTheirCause)

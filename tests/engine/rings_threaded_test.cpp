@@ -1,7 +1,7 @@
 // The two structures the hook thread publishes to the agent's main thread, exercised from two
 // threads at once (run under ThreadSanitizer too).
-#include "engine/held_state.h"
-#include "engine/observation_ring.h"
+#include "engine/published/held_state.h"
+#include "engine/published/observation_ring.h"
 
 #include <gtest/gtest.h>
 

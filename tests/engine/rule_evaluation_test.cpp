@@ -1,6 +1,6 @@
-#include "engine/rule_evaluation.h"
+#include "engine/mapping/rule_evaluation.h"
 
-#include "engine/mapping_engine.h"
+#include "engine/mapping/mapping_engine.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "engine/supported_input.h"
+#include "engine/mapping/supported_input.h"
 
 #include "engine_test_support.h"
 

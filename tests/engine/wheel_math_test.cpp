@@ -1,4 +1,4 @@
-#include "engine/wheel_math.h"
+#include "engine/mapping/wheel_math.h"
 
 #include <gtest/gtest.h>
 

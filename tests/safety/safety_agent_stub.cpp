@@ -9,9 +9,9 @@
 // HOLD is key:VK, text:VK, button:N, numpad-enter or unicode:UNIT. The agent prints
 // "ready WATCHDOG_PID JOURNAL_NAME", then "holding"; on the line "stop" it clears its marks and closes the
 // journal, on "stop-keep" it closes with its marks in place; then it prints "closed" and exits.
-#include "engine/injection_marker.h"
-#include "engine/safety_journal.h"
-#include "engine/watchdog.h"
+#include "engine/mapping/injection_marker.h"
+#include "engine/safety/safety_journal.h"
+#include "engine/safety/watchdog.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "engine/safety_journal.h"
+#include "engine/safety/safety_journal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The agent's side of the journal, with watchdogs that behave and watchdogs that do not.
-#include "engine/safety_journal.h"
+#include "engine/safety/safety_journal.h"
 #include "tests/safety/child_process.h"
 #include "tests/support/scoped_env.h"
 

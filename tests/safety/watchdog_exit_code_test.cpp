@@ -1,5 +1,5 @@
 // The watchdog role of the real program, refusing to begin its watch for each reason it has.
-#include "engine/safety_journal.h"
+#include "engine/safety/safety_journal.h"
 #include "tests/safety/child_process.h"
 
 #include <gtest/gtest.h>

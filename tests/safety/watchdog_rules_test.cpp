@@ -1,4 +1,4 @@
-#include "engine/watchdog.h"
+#include "engine/safety/watchdog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,45 @@
+#include "engine/published/observation_ring.h"
+
+namespace vorna::windows {
+
+namespace {
+
+constexpr std::uint32_t next(std::uint32_t index)
+{
+    return (index + 1) % kObservationRingSize;
+}
+
+} // namespace
+
+bool ObservationRing::push(ObservationRecord record)
+{
+    if (!isOpen())
+        return false;
+    record.sequence = m_sequence.fetch_add(1, std::memory_order_acq_rel) + 1;
+    const std::uint32_t write = m_write.load(std::memory_order_relaxed);
+    if (next(write) == m_read.load(std::memory_order_acquire)) {
+        m_drops.fetch_add(1, std::memory_order_acq_rel);
+        return false;
+    }
+    m_records[write] = record;
+    m_write.store(next(write), std::memory_order_release);
+    return true;
+}
+
+void ObservationRing::drain(std::vector<ObservationRecord>& out)
+{
+    std::uint32_t read = m_read.load(std::memory_order_relaxed);
+    const std::uint32_t write = m_write.load(std::memory_order_acquire);
+    if (isOpen()) {
+        for (; read != write; read = next(read))
+            out.push_back(m_records[read]);
+    }
+    m_read.store(write, std::memory_order_release);
+}
+
+void ObservationRing::discard()
+{
+    m_read.store(m_write.load(std::memory_order_acquire), std::memory_order_release);
+}
+
+} // namespace vorna::windows
