@@ -2,8 +2,8 @@
 // exact reply and exit code, what reached the shell, the size limit of the request read in
 // small pieces, and the worker's own end after 6 s when its input never closes.
 #include "agent/actions/action_texts.h"
-#include "platform/sim/broker.h"
-#include "platform/sim/desktop_client.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/session/desktop_client.h"
 #include "platform/win32.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/qt_test_main.h"

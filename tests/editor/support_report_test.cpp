@@ -4,9 +4,9 @@
 #include "tests/support/settings_fixture.h"
 
 #include "editor/support_report.h"
-#include "platform/sim/desktop_client.h"
+#include "platform/sim/session/desktop_client.h"
 #include "platform/win32.h"
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/session_api.h"
 #include "tests/core/library_fixture.h"
 
 #include <QJsonArray>

@@ -4,7 +4,7 @@
 #include "live_session.h"
 
 #include "engine/raw_input_devices.h"
-#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/session/keyboard_hardware.h"
 
 #include <unistd.h>
 

@@ -4,7 +4,7 @@
 #include "live_session.h"
 
 #include "engine/injection_marker.h"
-#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/session/keyboard_hardware.h"
 
 #include <chrono>
 #include <thread>

@@ -3,7 +3,7 @@
 #include "engine_test_support.h"
 #include "live_session.h"
 
-#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/session/keyboard_hardware.h"
 
 #include <thread>
 

@@ -6,7 +6,7 @@
 #include "engine/layer_program.h"
 #include "engine/safety_journal.h"
 #include "engine/windows_input_backend.h"
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/session_api.h"
 
 #include <gtest/gtest.h>
 

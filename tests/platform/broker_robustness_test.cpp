@@ -1,10 +1,10 @@
 // The broker against clients that break the protocol, and its clients against a broker that
 // stays silent.
-#include "platform/sim/broker.h"
-#include "platform/sim/broker_client.h"
-#include "platform/sim/driver.h"
-#include "platform/sim/keyboard_hardware.h"
-#include "platform/sim/session_limits.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/broker/broker_client.h"
+#include "platform/sim/driver/driver.h"
+#include "platform/sim/session/keyboard_hardware.h"
+#include "platform/sim/session/session_limits.h"
 #include "platform/win32.h"
 #include "wire_client.h"
 

@@ -1,5 +1,5 @@
 #include "peer.h"
-#include "platform/sim/text.h"
+#include "platform/sim/process/text.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

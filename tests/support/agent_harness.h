@@ -3,8 +3,8 @@
 // and raw clients on its pipe that write exact bytes and read exact lines.
 #pragma once
 
-#include "platform/sim/broker.h"
-#include "platform/sim/driver.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/driver/driver.h"
 #include "tests/safety/child_process.h"
 
 #include <QJsonObject>
