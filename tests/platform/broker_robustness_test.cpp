@@ -319,6 +319,31 @@ TEST_F(BadFrames, AHookChannelThatAnswersBadlyIsDroppedWithItsHook)
     EXPECT_TRUE(driver.session().hooks().empty());
 }
 
+// A thread without a hook channel gets its hook calls on the member's connection, and the answer
+// it sends back there decides the event as a channel's would: here it swallows it.
+TEST_F(BadFrames, AHookCallWithoutAChannelIsAnsweredOverTheMembersConnection)
+{
+    Driver driver(socket);
+    WireClient member(socket);
+    ASSERT_TRUE(member.hello(1));
+    ASSERT_TRUE(member.send(Op::InstallHook, 5, Bytes().u8(0).u32(::getpid()).u32(778)));
+    const auto installed = member.read();
+    ASSERT_TRUE(installed && installed->op == op(Op::Reply));
+
+    std::vector<bool> outcome;
+    std::thread press([&] { outcome = driver.send({{PhysicalEvent::Type::KeyDown, 'Q', false, 0, 0}}); });
+    const auto call = member.read();
+    ASSERT_TRUE(call && call->op == op(Op::HookCall));
+    vorna::sim::HookCall hookCall;
+    std::memcpy(&hookCall, call->payload.data(), sizeof hookCall);
+    EXPECT_EQ(hookCall.threadId, 778u);
+    ASSERT_TRUE(member.send(Op::HookAnswer, 0, Bytes().put(hookCall.callId).put(LRESULT(1)).u8(0)));
+    press.join();
+    EXPECT_EQ(outcome, std::vector<bool>{false});
+    EXPECT_TRUE(driver.takeSink().empty());
+    EXPECT_EQ(driver.session().hooks().size(), 1u); // answered in time: it stays
+}
+
 // --- brokers that stay silent -----------------------------------------------------------------
 
 // Listens on a socket and, as asked, takes connections without a word, greets and then says

@@ -83,10 +83,11 @@ bool readableBy(int fd, Clock::time_point deadline)
 
 } // namespace
 
-class BrokerClient::Connection {
+// Hook calls for this process's threads arrive on the connection and their answers leave on it.
+class BrokerClient::Connection final : public HookAnswerPort {
 public:
-    Connection(const std::string& path, Role role, std::chrono::milliseconds timeout, HookAnswerPort& port)
-        : port_(port), path_(path), role_(role), timeout_(std::max(timeout, std::chrono::milliseconds(1)))
+    Connection(const std::string& path, Role role, std::chrono::milliseconds timeout)
+        : path_(path), role_(role), timeout_(std::max(timeout, std::chrono::milliseconds(1)))
     {
         std::string why;
         fd_ = connectTo(path, timeout_, why);
@@ -174,6 +175,15 @@ public:
         if (role_ == Role::Driver)
             throw std::runtime_error(reason);
         return false;
+    }
+
+    // The answer of a hook procedure of this process, to the session in the broker.
+    void answerHook(std::uint64_t callId, LRESULT result, bool calledNext) override
+    {
+        thread_local wire::Writer answer;
+        answer.clear();
+        answer.put(callId).put(result).put(calledNext);
+        post(Op::HookAnswer, answer);
     }
 
     void post(Op op, const wire::Writer& request, std::uint64_t id = 0)
@@ -332,9 +342,9 @@ private:
             case Op::HookCall: {
                 const auto call = in.get<HookCall>();
                 if (const auto queue = findThreadQueue(call.threadId))
-                    queue->deliverHookCall(call, &port_);
+                    queue->deliverHookCall(call, this);
                 else
-                    port_.answerHook(call.callId, 0, true); // the thread has ended: pass it on
+                    answerHook(call.callId, 0, true); // the thread has ended: pass it on
                 break;
             }
             case Op::CancelHookCall: {
@@ -361,7 +371,6 @@ private:
             failWith(reason);
     }
 
-    HookAnswerPort& port_;
     const std::string path_;
     const Role role_;
     const std::chrono::milliseconds timeout_;
@@ -409,7 +418,7 @@ std::chrono::milliseconds BrokerClient::defaultTimeout()
 }
 
 BrokerClient::BrokerClient(const std::string& socketPath, Role role, std::chrono::milliseconds timeout)
-    : connection_(std::make_unique<Connection>(socketPath, role, timeout, *this))
+    : connection_(std::make_unique<Connection>(socketPath, role, timeout))
 {
 }
 
@@ -458,13 +467,6 @@ bool BrokerClient::removeHook(HHOOK hook)
     b.request.put(hook);
     connection_->call(Op::RemoveHook, b.request, b.reply);
     return wire::Reader(b.reply.data(), b.reply.size()).get<bool>();
-}
-
-void BrokerClient::answerHook(std::uint64_t callId, LRESULT result, bool calledNext)
-{
-    Buffers& b = buffers();
-    b.request.put(callId).put(result).put(calledNext);
-    connection_->post(Op::HookAnswer, b.request);
 }
 
 HWND BrokerClient::registerWindow(const WindowRecord& window)

@@ -31,7 +31,6 @@ public:
     UINT sendInput(const INPUT* inputs, UINT count, DWORD& error) override;
     HHOOK installHook(HookKind kind, DWORD processId, DWORD threadId, DWORD& error) override;
     bool removeHook(HHOOK hook) override;
-    void answerHook(std::uint64_t callId, LRESULT result, bool calledNext) override;
     HWND registerWindow(const WindowRecord& window) override;
     void unregisterWindow(HWND window) override;
     std::optional<WindowRecord> findWindow(HWND window) override;

@@ -1,7 +1,5 @@
 #include "platform/sim/process/handle_table.h"
 
-#include "platform/sim/win32/win32_errors.h"
-
 #include <mutex>
 #include <vector>
 
@@ -74,12 +72,3 @@ bool removeHandle(HANDLE handle)
 }
 
 } // namespace vorna::sim
-
-BOOL WINAPI CloseHandle(HANDLE hObject)
-{
-    if (!vorna::sim::removeHandle(hObject)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
-}

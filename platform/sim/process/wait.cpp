@@ -82,22 +82,3 @@ WaitResult waitForObjects(const std::shared_ptr<KernelObject>* objects, DWORD co
 }
 
 } // namespace vorna::sim
-
-DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
-{
-    using namespace vorna::sim;
-    const std::shared_ptr<KernelObject> object = lookupHandle(hHandle);
-    if (!object || object->waitDescriptor() < 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
-    const WaitResult result = waitForObjects(&object, 1, -1, ExtraCondition{}, Deadline::afterMs(dwMilliseconds));
-    switch (result.outcome) {
-    case WaitOutcome::Object:
-        return WAIT_OBJECT_0;
-    case WaitOutcome::Timeout:
-        return WAIT_TIMEOUT;
-    default:
-        return WAIT_FAILED;
-    }
-}

@@ -14,6 +14,8 @@ constexpr std::uint64_t kLayoutUsEnglish = 0x04090409;
 constexpr std::uint64_t kLayoutRussian = 0x04190419;
 constexpr std::uint64_t kLayoutGerman = 0x04070407;
 
+// The key a key position gives under a layout: the German keyboard swaps Y and Z.
+UINT layoutKey(std::uint64_t layout, UINT virtualKey);
 // The unshifted character of a virtual key under a layout (letters in upper case), with bit 31
 // set for a dead key; 0 when the key gives none. Languages without a table map as US English.
 UINT layoutCharacter(std::uint64_t layout, UINT virtualKey);

@@ -2,7 +2,7 @@
 // in the process that holds the session; BrokerClient forwards it to a broker that does.
 #pragma once
 
-#include "platform/sim/session/hook_call.h"
+#include "platform/sim/session/hook_call.h" // HookKind
 #include "platform/sim/session/session_page.h"
 #include "platform/sim/session/session_types.h"
 #include "platform/sim/win32/win32_input.h"
@@ -14,8 +14,10 @@
 
 namespace vorna::sim {
 
-class SessionApi : public HookAnswerPort {
+class SessionApi {
 public:
+    virtual ~SessionApi() = default;
+
     // --- what the Win32 stand-in of a member process uses
     virtual const SessionPage& page() = 0;
     // Queues the events; returns how many were taken, with error set when not all.

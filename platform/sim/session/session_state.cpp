@@ -109,17 +109,6 @@ void SessionState::removeHookLocked(HHOOK hook)
     answered_.notify_all(); // a wait for this hook's answer ends now
 }
 
-void SessionState::answerHook(std::uint64_t callId, LRESULT result, bool calledNext)
-{
-    std::lock_guard lock(mutex_);
-    if (callId == 0 || callId != awaitedCall_)
-        return; // too late: the hook was skipped
-    answerResult_ = result;
-    answerCalledNext_ = calledNext;
-    answerReady_ = true;
-    answered_.notify_all();
-}
-
 HWND SessionState::registerWindow(const WindowRecord& window)
 {
     std::lock_guard lock(mutex_);

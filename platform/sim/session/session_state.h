@@ -34,7 +34,7 @@ public:
     virtual bool deliverWindowMessage(DWORD processId, DWORD threadId, const MSG& message) = 0;
 };
 
-class SessionState final : public SessionApi, private DesktopState::Port {
+class SessionState final : public SessionApi, public HookAnswerPort, private DesktopState::Port {
 public:
     explicit SessionState(SessionDelivery& delivery);
     ~SessionState() override;
@@ -54,7 +54,6 @@ public:
     UINT sendInput(const INPUT* inputs, UINT count, DWORD& error) override;
     HHOOK installHook(HookKind kind, DWORD processId, DWORD threadId, DWORD& error) override;
     bool removeHook(HHOOK hook) override;
-    void answerHook(std::uint64_t callId, LRESULT result, bool calledNext) override;
     HWND registerWindow(const WindowRecord& window) override;
     void unregisterWindow(HWND window) override;
     std::optional<WindowRecord> findWindow(HWND window) override;
@@ -88,6 +87,9 @@ public:
     void stepClock(std::int64_t milliseconds) override;
     void setFailure(FailPoint point, const Failure& failure) override;
     void reset() override;
+
+    // The answer of the hook call in flight (see hook_call.h for the way a call takes).
+    void answerHook(std::uint64_t callId, LRESULT result, bool calledNext) override;
 
     // One event of the input stream, as queued; positions and virtual keys are worked out when
     // the event's turn comes, from the state the events before it left.

@@ -428,6 +428,17 @@ void SessionState::finishLocked(const StreamEvent& event, bool passed, std::vect
     waiters_.erase(it);
 }
 
+void SessionState::answerHook(std::uint64_t callId, LRESULT result, bool calledNext)
+{
+    std::lock_guard lock(mutex_);
+    if (callId == 0 || callId != awaitedCall_)
+        return; // too late: the hook was skipped
+    answerResult_ = result;
+    answerCalledNext_ = calledNext;
+    answerReady_ = true;
+    answered_.notify_all();
+}
+
 bool SessionState::callHook(const Hook& hook, const HookCall& templateCall, LRESULT& result, bool& calledNext)
 {
     const auto present = [&] {

@@ -1,5 +1,5 @@
 // Which process this is and which session a process belongs to (VORNA_SESSION_ID, inherited
-// by children), and the thread's last-error slot.
+// by children).
 #include "platform/win32.h"
 
 #include <cerrno>
@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-thread_local DWORD lastError = ERROR_SUCCESS;
 
 // Reads VORNA_SESSION_ID from an environment block of NUL-separated NAME=VALUE entries.
 bool sessionFromEnvironment(const std::string& block, DWORD& session)
@@ -72,14 +70,4 @@ BOOL WINAPI ProcessIdToSessionId(DWORD dwProcessId, DWORD* pSessionId)
     }
     *pSessionId = session;
     return TRUE;
-}
-
-DWORD WINAPI GetLastError()
-{
-    return lastError;
-}
-
-void WINAPI SetLastError(DWORD dwErrCode)
-{
-    lastError = dwErrCode;
 }
