@@ -5,6 +5,7 @@
 #include "platform/sim/broker/broker.h"
 #include "platform/sim/session/desktop_client.h"
 #include "platform/win32.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/qt_test_main.h"
 
@@ -27,7 +28,7 @@ using sim::ShellRecord;
 
 QString workerProgram()
 {
-    return qEnvironmentVariable("VORNA_BINARY_DIR") + QStringLiteral("/app/vorna-input-trellan");
+    return QString::fromStdString(vorna::test::mainProgram());
 }
 
 struct WorkerRun {

@@ -292,6 +292,17 @@ TEST_F(BadFrames, WellFormedValuesAtTheEdgesAreTaken)
     EXPECT_NO_THROW(again.session().reset());
 }
 
+// The next frame on a connection, read as a hook call; nothing when it is another frame.
+std::optional<vorna::sim::HookCall> hookCallOn(WireClient& client)
+{
+    const auto frame = client.read();
+    if (!frame || frame->op != op(Op::HookCall) || frame->payload.size() != sizeof(vorna::sim::HookCall))
+        return std::nullopt;
+    vorna::sim::HookCall call;
+    std::memcpy(&call, frame->payload.data(), sizeof call);
+    return call;
+}
+
 // A hook channel that answers with a bad bool is let go, and so is its hook: the event goes on.
 TEST_F(BadFrames, AHookChannelThatAnswersBadlyIsDroppedWithItsHook)
 {
@@ -307,11 +318,9 @@ TEST_F(BadFrames, AHookChannelThatAnswersBadlyIsDroppedWithItsHook)
 
     std::vector<bool> outcome;
     std::thread press([&] { outcome = driver.send({{PhysicalEvent::Type::KeyDown, 'Q', false, 0, 0}}); });
-    const auto call = channel.read();
-    ASSERT_TRUE(call && call->op == op(Op::HookCall));
-    vorna::sim::HookCall hookCall;
-    std::memcpy(&hookCall, call->payload.data(), sizeof hookCall);
-    ASSERT_TRUE(channel.send(Op::HookAnswer, 0, Bytes().put(hookCall.callId).put(LRESULT(1)).u8(2)));
+    const auto hookCall = hookCallOn(channel);
+    ASSERT_TRUE(hookCall);
+    ASSERT_TRUE(channel.send(Op::HookAnswer, 0, Bytes().put(hookCall->callId).put(LRESULT(1)).u8(2)));
     EXPECT_NE(refusalOf(channel.read()).find("HookAnswer: a bool byte is 2"), std::string::npos);
     EXPECT_TRUE(channel.closedByPeer());
     press.join();
@@ -332,12 +341,10 @@ TEST_F(BadFrames, AHookCallWithoutAChannelIsAnsweredOverTheMembersConnection)
 
     std::vector<bool> outcome;
     std::thread press([&] { outcome = driver.send({{PhysicalEvent::Type::KeyDown, 'Q', false, 0, 0}}); });
-    const auto call = member.read();
-    ASSERT_TRUE(call && call->op == op(Op::HookCall));
-    vorna::sim::HookCall hookCall;
-    std::memcpy(&hookCall, call->payload.data(), sizeof hookCall);
-    EXPECT_EQ(hookCall.threadId, 778u);
-    ASSERT_TRUE(member.send(Op::HookAnswer, 0, Bytes().put(hookCall.callId).put(LRESULT(1)).u8(0)));
+    const auto hookCall = hookCallOn(member);
+    ASSERT_TRUE(hookCall);
+    EXPECT_EQ(hookCall->threadId, 778u);
+    ASSERT_TRUE(member.send(Op::HookAnswer, 0, Bytes().put(hookCall->callId).put(LRESULT(1)).u8(0)));
     press.join();
     EXPECT_EQ(outcome, std::vector<bool>{false});
     EXPECT_TRUE(driver.takeSink().empty());
