@@ -98,17 +98,17 @@ sockaddr_un addressOf(const std::string& path)
 
 class Broker::Impl final : public SessionDelivery {
 public:
-    explicit Impl(std::string path) : path_(std::move(path)), session_(*this)
+    explicit Impl(std::string path) : m_path(std::move(path)), m_session(*this)
     {
-        const sockaddr_un address = addressOf(path_);
+        const sockaddr_un address = addressOf(m_path);
         // Everything that can run out is taken before the socket file is made, and whatever was
         // taken goes back when a later step fails.
-        if (::pipe2(stopPipe_, O_CLOEXEC) != 0)
+        if (::pipe2(m_stopPipe, O_CLOEXEC) != 0)
             fail("cannot create a pipe");
-        spare_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        m_spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        m_listen = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (listen_ < 0 || probe < 0 || spare_ < 0) {
+        if (m_listen < 0 || probe < 0 || m_spare < 0) {
             if (probe >= 0)
                 ::close(probe);
             fail("cannot create a socket");
@@ -120,74 +120,74 @@ public:
         const bool live = ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || errno == EAGAIN;
         ::close(probe);
         if (live)
-            fail("a broker already serves " + path_, false);
-        ::unlink(path_.c_str());
-        if (::bind(listen_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-            fail("cannot listen on " + path_);
-        bound_ = true;
-        if (::listen(listen_, 64) != 0 || ::chmod(path_.c_str(), 0600) != 0)
-            fail("cannot listen on " + path_);
+            fail("a broker already serves " + m_path, false);
+        ::unlink(m_path.c_str());
+        if (::bind(m_listen, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            fail("cannot listen on " + m_path);
+        m_bound = true;
+        if (::listen(m_listen, 64) != 0 || ::chmod(m_path.c_str(), 0600) != 0)
+            fail("cannot listen on " + m_path);
     }
 
     ~Impl() override
     {
         stop();
-        if (acceptThread_.joinable())
-            acceptThread_.join();
-        std::unique_lock lock(mutex_);
-        closing_ = true;
-        readerWork_.notify_all();
-        for (auto& c : connections_)
+        if (m_acceptThread.joinable())
+            m_acceptThread.join();
+        std::unique_lock lock(m_mutex);
+        m_closing = true;
+        m_readerWork.notify_all();
+        for (auto& c : m_connections)
             ::shutdown(c->fd, SHUT_RDWR);
-        for (auto& [owner, channel] : channels_)
+        for (auto& [owner, channel] : m_channels)
             ::shutdown(channel->fd, SHUT_RDWR);
-        readersDone_.wait(lock, [&] { return readers_ == 0; });
+        m_readersDone.wait(lock, [&] { return m_readers == 0; });
         lock.unlock();
         closeAll();
     }
 
     void start()
     {
-        acceptThread_ = std::thread([this] { run(); });
+        m_acceptThread = std::thread([this] { run(); });
     }
 
     void run()
     {
         for (;;) {
-            pollfd fds[2] = {{listen_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+            pollfd fds[2] = {{m_listen, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0 && errno != EINTR)
                 return;
             if (fds[1].revents != 0)
                 return;
             if (!(fds[0].revents & POLLIN))
                 continue;
-            const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+            const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) {
                 if (errno == EMFILE || errno == ENFILE)
                     turnAwayForLackOfDescriptors();
                 continue;
             }
             ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
-            auto connection = std::make_shared<Connection>(fd, peerOf(fd), liveConnections_);
-            std::unique_lock lock(mutex_);
-            connections_.push_back(connection);
-            waiting_.push_back(connection);
+            auto connection = std::make_shared<Connection>(fd, peerOf(fd), m_liveConnections);
+            std::unique_lock lock(m_mutex);
+            m_connections.push_back(connection);
+            m_waiting.push_back(connection);
             // Each waiting client needs a reader of its own: an idle one if there is one left,
             // else a new thread.
-            if (idleReaders_ >= waiting_.size()) {
-                readerWork_.notify_one();
+            if (m_idleReaders >= m_waiting.size()) {
+                m_readerWork.notify_one();
                 continue;
             }
-            ++readers_;
+            ++m_readers;
             lock.unlock();
             try {
                 std::thread([this] { readerLoop(); }).detach();
             } catch (const std::system_error&) {
                 lock.lock();
-                --readers_;
-                const bool unserved = std::erase(waiting_, connection) > 0; // else a reader took it after all
+                --m_readers;
+                const bool unserved = std::erase(m_waiting, connection) > 0; // else a reader took it after all
                 if (unserved)
-                    std::erase(connections_, connection);
+                    std::erase(m_connections, connection);
                 lock.unlock();
                 if (unserved) {
                     const std::string reason = "the broker cannot start a thread for another client";
@@ -200,26 +200,26 @@ public:
 
     void stop()
     {
-        [[maybe_unused]] const ssize_t written = ::write(stopPipe_[1], "x", 1);
+        [[maybe_unused]] const ssize_t written = ::write(m_stopPipe[1], "x", 1);
     }
 
-    SessionState& session() { return session_; }
-    const std::string& path() const { return path_; }
+    SessionState& session() { return m_session; }
+    const std::string& path() const { return m_path; }
     std::size_t clientCount()
     {
-        std::lock_guard lock(mutex_);
-        return liveConnections_->load() + channels_.size();
+        std::lock_guard lock(m_mutex);
+        return m_liveConnections->load() + m_channels.size();
     }
 
     Delivery deliverHookCall(DWORD processId, const HookCall& call, HookAnswerPort*, std::chrono::steady_clock::time_point deadline,
                              LRESULT& result, bool& calledNext) override
     {
-        callFrame_.clear();
-        callFrame_.put(call);
+        m_callFrame.clear();
+        m_callFrame.put(call);
         if (const auto channel = channelFor(processId, call.threadId))
             return exchange(*channel, processId, call, deadline, result, calledNext);
         const auto member = memberFor(processId);
-        return member && member->send(Op::HookCall, 0, callFrame_) ? Delivery::Later : Delivery::Gone;
+        return member && member->send(Op::HookCall, 0, m_callFrame) ? Delivery::Later : Delivery::Gone;
     }
 
     void cancelHookCall(DWORD processId, DWORD threadId, std::uint64_t callId) override
@@ -242,15 +242,15 @@ public:
 private:
     std::shared_ptr<Channel> channelFor(DWORD processId, DWORD threadId)
     {
-        std::lock_guard lock(mutex_);
-        const auto it = channels_.find({processId, threadId});
-        return it == channels_.end() ? nullptr : it->second;
+        std::lock_guard lock(m_mutex);
+        const auto it = m_channels.find({processId, threadId});
+        return it == m_channels.end() ? nullptr : it->second;
     }
 
     void dropChannel(DWORD processId, DWORD threadId)
     {
-        std::lock_guard lock(mutex_);
-        channels_.erase({processId, threadId});
+        std::lock_guard lock(m_mutex);
+        m_channels.erase({processId, threadId});
     }
 
     // Writes the call and waits on the channel for its answer; answers to calls given up on
@@ -258,7 +258,7 @@ private:
     Delivery exchange(Channel& channel, DWORD processId, const HookCall& call, std::chrono::steady_clock::time_point deadline,
                       LRESULT& result, bool& calledNext)
     {
-        if (!wire::sendFrame(channel.fd, Op::HookCall, 0, callFrame_)) {
+        if (!wire::sendFrame(channel.fd, Op::HookCall, 0, m_callFrame)) {
             dropChannel(processId, call.threadId);
             return Delivery::Gone;
         }
@@ -277,11 +277,11 @@ private:
                 wire::sendFrame(channel.fd, Op::CancelHookCall, 0, cancel);
                 return Delivery::TimedOut;
             }
-            if (ready < 0 || !wire::readFrame(channel.fd, header, answerFrame_)) {
+            if (ready < 0 || !wire::readFrame(channel.fd, header, m_answerFrame)) {
                 dropChannel(processId, call.threadId);
                 return Delivery::Gone;
             }
-            wire::Reader in(answerFrame_.data(), answerFrame_.size());
+            wire::Reader in(m_answerFrame.data(), m_answerFrame.size());
             if (static_cast<Op>(header.op) != Op::HookAnswer) {
                 refuseChannel(channel, processId, call.threadId, header.id,
                               wire::opName(header.op) + ": a hook channel carries only hook answers");
@@ -315,15 +315,15 @@ private:
     void pruneChannelsLocked()
     {
         std::vector<pollfd> fds;
-        fds.reserve(channels_.size());
-        for (const auto& [owner, channel] : channels_)
+        fds.reserve(m_channels.size());
+        for (const auto& [owner, channel] : m_channels)
             fds.push_back({channel->fd, 0, 0});
         if (fds.empty() || ::poll(fds.data(), fds.size(), 0) <= 0)
             return;
         std::size_t i = 0;
-        for (auto it = channels_.begin(); it != channels_.end(); ++i) {
+        for (auto it = m_channels.begin(); it != m_channels.end(); ++i) {
             if (fds[i].revents & (POLLHUP | POLLERR | POLLNVAL))
-                it = channels_.erase(it);
+                it = m_channels.erase(it);
             else
                 ++it;
         }
@@ -334,44 +334,44 @@ private:
     // that many clients come and go from does not start a thread for each.
     void readerLoop()
     {
-        std::unique_lock lock(mutex_);
+        std::unique_lock lock(m_mutex);
         for (;;) {
-            if (waiting_.empty()) {
-                if (closing_ || idleReaders_ >= maxIdleReaders)
+            if (m_waiting.empty()) {
+                if (m_closing || m_idleReaders >= maxIdleReaders)
                     break;
-                ++idleReaders_;
-                readerWork_.wait_for(lock, idleReaderLinger, [&] { return !waiting_.empty() || closing_; });
-                --idleReaders_;
-                if (waiting_.empty())
+                ++m_idleReaders;
+                m_readerWork.wait_for(lock, idleReaderLinger, [&] { return !m_waiting.empty() || m_closing; });
+                --m_idleReaders;
+                if (m_waiting.empty())
                     break;
             }
-            std::shared_ptr<Connection> c = std::move(waiting_.front());
-            waiting_.pop_front();
+            std::shared_ptr<Connection> c = std::move(m_waiting.front());
+            m_waiting.pop_front();
             lock.unlock();
             serve(c);
             c.reset(); // its descriptor closes now, unless a pending reply still holds it
             lock.lock();
         }
-        if (--readers_ == 0)
-            readersDone_.notify_all();
+        if (--m_readers == 0)
+            m_readersDone.notify_all();
     }
 
     // Out of descriptors: the next client is told so and let go (the spare descriptor makes room
     // for it), instead of waiting in the queue, and the loop does not spin on it.
     void turnAwayForLackOfDescriptors()
     {
-        if (spare_ >= 0) {
-            ::close(spare_);
-            const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (m_spare >= 0) {
+            ::close(m_spare);
+            const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd >= 0) {
                 ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
                 wire::sendRefusal(fd, 0, "the broker has run out of descriptors");
                 ::close(fd);
             }
-            spare_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+            m_spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         }
-        if (spare_ < 0) {
-            pollfd stop{stopPipe_[0], POLLIN, 0};
+        if (m_spare < 0) {
+            pollfd stop{m_stopPipe[0], POLLIN, 0};
             ::poll(&stop, 1, 50);
         }
     }
@@ -385,28 +385,28 @@ private:
 
     void closeAll()
     {
-        for (int* fd : {&listen_, &stopPipe_[0], &stopPipe_[1], &spare_}) {
+        for (int* fd : {&m_listen, &m_stopPipe[0], &m_stopPipe[1], &m_spare}) {
             if (*fd >= 0)
                 ::close(*fd);
             *fd = -1;
         }
-        if (bound_)
-            ::unlink(path_.c_str());
-        bound_ = false;
+        if (m_bound)
+            ::unlink(m_path.c_str());
+        m_bound = false;
     }
 
     std::shared_ptr<Connection> memberFor(DWORD processId)
     {
-        std::lock_guard lock(mutex_);
-        const auto it = members_.find(processId);
-        return it == members_.end() ? nullptr : it->second.lock();
+        std::lock_guard lock(m_mutex);
+        const auto it = m_members.find(processId);
+        return it == m_members.end() ? nullptr : it->second.lock();
     }
 
     // Answers one request; false when the client broke the protocol, with the reason in the reader.
     bool handle(const std::shared_ptr<Connection>& c, Op op, std::uint64_t id, wire::Reader& in, wire::Writer& out, bool& reply,
                 bool& handedOver)
     {
-        SessionState& s = session_;
+        SessionState& s = m_session;
         if (c->role == 0 && op != Op::Hello) {
             in.fail("a request before the hello");
             return false;
@@ -445,15 +445,15 @@ private:
                 const auto channel = std::make_shared<Channel>(fd);
                 if (!c->send(Op::Reply, id, out))
                     return false;
-                std::lock_guard lock(mutex_);
+                std::lock_guard lock(m_mutex);
                 pruneChannelsLocked();
-                channels_[{c->processId, threadId}] = channel;
+                m_channels[{c->processId, threadId}] = channel;
                 handedOver = true;
                 return true;
             }
             if (c->role == 1) {
-                std::lock_guard lock(mutex_);
-                members_[c->processId] = c;
+                std::lock_guard lock(m_mutex);
+                m_members[c->processId] = c;
                 c->registeredMember = true;
             }
             return c->send(Op::Reply, id, out, s.pageDescriptor());
@@ -794,8 +794,8 @@ private:
                 break;
             }
             if (handedOver) {
-                std::lock_guard lock(mutex_);
-                std::erase(connections_, c);
+                std::lock_guard lock(m_mutex);
+                std::erase(m_connections, c);
                 return;
             }
             if (reply && !c->send(Op::Reply, header.id, out))
@@ -806,52 +806,52 @@ private:
             // Only the connection that registered the process takes its hooks and windows away.
             bool current = false;
             {
-                std::lock_guard lock(mutex_);
-                const auto it = members_.find(c->processId);
-                current = it != members_.end() && it->second.lock() == c;
+                std::lock_guard lock(m_mutex);
+                const auto it = m_members.find(c->processId);
+                current = it != m_members.end() && it->second.lock() == c;
                 if (current) {
-                    members_.erase(it);
-                    std::erase_if(channels_, [&](const auto& entry) { return entry.first.first == c->processId; });
+                    m_members.erase(it);
+                    std::erase_if(m_channels, [&](const auto& entry) { return entry.first.first == c->processId; });
                 }
             }
             if (current)
-                session_.processGone(c->processId);
+                m_session.processGone(c->processId);
         }
-        std::lock_guard lock(mutex_);
-        std::erase(connections_, c);
+        std::lock_guard lock(m_mutex);
+        std::erase(m_connections, c);
     }
 
-    std::string path_;
-    int listen_ = -1;
-    int stopPipe_[2] = {-1, -1};
-    int spare_ = -1;     // given up to turn a client away when descriptors run out
-    bool bound_ = false; // the socket file is ours to remove
-    Connection::Count liveConnections_ = std::make_shared<std::atomic<std::size_t>>(0);
-    std::mutex mutex_;
+    std::string m_path;
+    int m_listen = -1;
+    int m_stopPipe[2] = {-1, -1};
+    int m_spare = -1;     // given up to turn a client away when descriptors run out
+    bool m_bound = false; // the socket file is ours to remove
+    Connection::Count m_liveConnections = std::make_shared<std::atomic<std::size_t>>(0);
+    std::mutex m_mutex;
     static constexpr std::size_t maxIdleReaders = 4;
     static constexpr std::chrono::seconds idleReaderLinger{10};
-    std::size_t readers_ = 0;     // reader threads still running
-    std::size_t idleReaders_ = 0; // of which waiting for a client
-    bool closing_ = false;
-    std::deque<std::shared_ptr<Connection>> waiting_; // accepted, no reader yet
-    std::condition_variable readerWork_;
-    std::condition_variable readersDone_;
-    std::vector<std::shared_ptr<Connection>> connections_;
-    std::map<DWORD, std::weak_ptr<Connection>> members_;
-    std::map<std::pair<DWORD, DWORD>, std::shared_ptr<Channel>> channels_; // by process and thread
-    wire::Writer callFrame_;                 // the input stream's thread only
-    std::vector<std::uint8_t> answerFrame_; // likewise
-    std::thread acceptThread_;
-    SessionState session_; // last: it goes first, while the delivery it calls still stands
+    std::size_t m_readers = 0;     // reader threads still running
+    std::size_t m_idleReaders = 0; // of which waiting for a client
+    bool m_closing = false;
+    std::deque<std::shared_ptr<Connection>> m_waiting; // accepted, no reader yet
+    std::condition_variable m_readerWork;
+    std::condition_variable m_readersDone;
+    std::vector<std::shared_ptr<Connection>> m_connections;
+    std::map<DWORD, std::weak_ptr<Connection>> m_members;
+    std::map<std::pair<DWORD, DWORD>, std::shared_ptr<Channel>> m_channels; // by process and thread
+    wire::Writer m_callFrame;                 // the input stream's thread only
+    std::vector<std::uint8_t> m_answerFrame; // likewise
+    std::thread m_acceptThread;
+    SessionState m_session; // last: it goes first, while the delivery it calls still stands
 };
 
-Broker::Broker(const std::string& socketPath) : impl_(std::make_unique<Impl>(socketPath)) {}
+Broker::Broker(const std::string& socketPath) : m_impl(std::make_unique<Impl>(socketPath)) {}
 Broker::~Broker() = default;
-void Broker::start() { impl_->start(); }
-void Broker::run() { impl_->run(); }
-void Broker::stop() { impl_->stop(); }
-SessionState& Broker::session() { return impl_->session(); }
-const std::string& Broker::socketPath() const { return impl_->path(); }
-std::size_t Broker::clientCount() const { return impl_->clientCount(); }
+void Broker::start() { m_impl->start(); }
+void Broker::run() { m_impl->run(); }
+void Broker::stop() { m_impl->stop(); }
+SessionState& Broker::session() { return m_impl->session(); }
+const std::string& Broker::socketPath() const { return m_impl->path(); }
+std::size_t Broker::clientCount() const { return m_impl->clientCount(); }
 
 } // namespace vorna::sim

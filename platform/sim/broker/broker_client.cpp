@@ -87,53 +87,53 @@ bool readableBy(int fd, Clock::time_point deadline)
 class BrokerClient::Connection final : public HookAnswerPort {
 public:
     Connection(const std::string& path, Role role, std::chrono::milliseconds timeout)
-        : path_(path), role_(role), timeout_(std::max(timeout, std::chrono::milliseconds(1)))
+        : m_path(path), m_role(role), m_timeout(std::max(timeout, std::chrono::milliseconds(1)))
     {
         std::string why;
-        fd_ = connectTo(path, timeout_, why);
-        if (fd_ < 0)
+        m_fd = connectTo(path, m_timeout, why);
+        if (m_fd < 0)
             throw std::runtime_error("no broker answers at " + path + ": " + why);
         wire::Writer hello;
         hello.put(static_cast<std::uint8_t>(role)).put(static_cast<DWORD>(::getpid()));
         wire::Header header{};
         std::vector<std::uint8_t> payload;
         int pageDescriptor = -1;
-        const auto deadline = Clock::now() + timeout_;
-        if (!wire::sendFrame(fd_, Op::Hello, 1, hello))
-            why = "it did not take the greeting within " + milliseconds(timeout_);
-        else if (!readableBy(fd_, deadline) || !wire::readFrame(fd_, header, payload, &pageDescriptor))
-            why = "it did not greet within " + milliseconds(timeout_);
+        const auto deadline = Clock::now() + m_timeout;
+        if (!wire::sendFrame(m_fd, Op::Hello, 1, hello))
+            why = "it did not take the greeting within " + milliseconds(m_timeout);
+        else if (!readableBy(m_fd, deadline) || !wire::readFrame(m_fd, header, payload, &pageDescriptor))
+            why = "it did not greet within " + milliseconds(m_timeout);
         else if (static_cast<Op>(header.op) == Op::Refused)
             why = "it refused this client: " + wire::readRefusal(payload);
         else if (static_cast<Op>(header.op) != Op::Reply || header.id != 1 || pageDescriptor < 0)
             why = "its greeting was not a broker's";
-        else if ((page_ = mapSessionPage(pageDescriptor)) == nullptr)
+        else if ((m_page = mapSessionPage(pageDescriptor)) == nullptr)
             why = "its session page cannot be mapped";
         if (pageDescriptor >= 0)
             ::close(pageDescriptor);
-        if (page_ == nullptr) {
-            ::close(fd_);
+        if (m_page == nullptr) {
+            ::close(m_fd);
             throw std::runtime_error("the broker at " + path + " cannot be joined: " + why);
         }
         heard();
         // Only a member is sent frames it did not ask for; a driver reads its replies itself,
         // which saves a thread hand-off on every call.
-        inlineReplies_ = role == Role::Driver;
-        waiters_.reserve(64);
-        if (!inlineReplies_)
-            receiver_ = std::thread([this] { receive(); });
+        m_inlineReplies = role == Role::Driver;
+        m_waiters.reserve(64);
+        if (!m_inlineReplies)
+            m_receiver = std::thread([this] { receive(); });
     }
 
     ~Connection()
     {
-        ::shutdown(fd_, SHUT_RDWR);
-        if (receiver_.joinable())
-            receiver_.join();
-        ::close(fd_);
-        releaseSessionPage(page_, -1);
+        ::shutdown(m_fd, SHUT_RDWR);
+        if (m_receiver.joinable())
+            m_receiver.join();
+        ::close(m_fd);
+        releaseSessionPage(m_page, -1);
     }
 
-    const SessionPage& page() const { return *page_; }
+    const SessionPage& page() const { return *m_page; }
 
     // Gives the calling thread its own line for hook calls (see ThreadQueue::attachChannel).
     void openChannel()
@@ -142,14 +142,14 @@ public:
         if (queue->hasChannel())
             return;
         std::string why;
-        const int fd = connectTo(path_, timeout_, why);
+        const int fd = connectTo(m_path, m_timeout, why);
         if (fd < 0)
             return; // calls keep coming through the process's connection
         wire::Writer hello;
         hello.put(static_cast<std::uint8_t>(3)).put(static_cast<DWORD>(::getpid())).put(GetCurrentThreadId());
         wire::Header header{};
         std::vector<std::uint8_t> payload;
-        if (!wire::sendFrame(fd, Op::Hello, 1, hello) || !readableBy(fd, Clock::now() + timeout_) ||
+        if (!wire::sendFrame(fd, Op::Hello, 1, hello) || !readableBy(fd, Clock::now() + m_timeout) ||
             !wire::readFrame(fd, header, payload) || static_cast<Op>(header.op) != Op::Reply) {
             ::close(fd);
             return;
@@ -163,16 +163,16 @@ public:
     // (the reason goes to standard error once).
     bool call(Op op, const wire::Writer& request, std::vector<std::uint8_t>& reply)
     {
-        const bool done = inlineReplies_ ? callInline(op, request, reply) : callThroughReceiver(op, request, reply);
+        const bool done = m_inlineReplies ? callInline(op, request, reply) : callThroughReceiver(op, request, reply);
         if (done)
             return true;
         reply.clear();
         std::string reason;
         {
-            std::lock_guard lock(mutex_);
-            reason = failure_;
+            std::lock_guard lock(m_mutex);
+            reason = m_failure;
         }
-        if (role_ == Role::Driver)
+        if (m_role == Role::Driver)
             throw std::runtime_error(reason);
         return false;
     }
@@ -188,9 +188,9 @@ public:
 
     void post(Op op, const wire::Writer& request, std::uint64_t id = 0)
     {
-        std::lock_guard lock(writeMutex_);
-        if (!wire::sendFrame(fd_, op, id, request) && !failed())
-            failWith("the broker at " + path_ + " did not take a request within " + milliseconds(timeout_));
+        std::lock_guard lock(m_writeMutex);
+        if (!wire::sendFrame(m_fd, op, id, request) && !failed())
+            failWith("the broker at " + m_path + " did not take a request within " + milliseconds(m_timeout));
     }
 
 private:
@@ -206,67 +206,67 @@ private:
     {
         bool first = false;
         {
-            std::lock_guard lock(mutex_);
-            if (failure_.empty()) {
-                failure_ = reason;
+            std::lock_guard lock(m_mutex);
+            if (m_failure.empty()) {
+                m_failure = reason;
                 first = true;
             }
-            closed_ = true;
-            replied_.notify_all();
+            m_closed = true;
+            m_replied.notify_all();
         }
-        ::shutdown(fd_, SHUT_RDWR);
-        if (first && !quiet && role_ == Role::Member)
+        ::shutdown(m_fd, SHUT_RDWR);
+        if (first && !quiet && m_role == Role::Member)
             std::fprintf(stderr, "vorna-sim: %s; this process has left the session\n", reason.c_str());
     }
 
     bool failed()
     {
-        std::lock_guard lock(mutex_);
-        return closed_;
+        std::lock_guard lock(m_mutex);
+        return m_closed;
     }
 
-    void heard() { lastHeard_.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed); }
-    Clock::time_point lastHeard() const { return Clock::time_point(Clock::duration(lastHeard_.load(std::memory_order_relaxed))); }
+    void heard() { m_lastHeard.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed); }
+    Clock::time_point lastHeard() const { return Clock::time_point(Clock::duration(m_lastHeard.load(std::memory_order_relaxed))); }
 
-    std::string silence() const { return "the broker at " + path_ + " did not answer within " + milliseconds(timeout_); }
+    std::string silence() const { return "the broker at " + m_path + " did not answer within " + milliseconds(m_timeout); }
 
     // A driver: the reply is read on this thread. A broker that is slow to reply (a wait for
     // input behind slow hooks) is asked whether it still answers; one that answers nothing, not
     // even that, for the time-out has failed.
     bool callInline(Op op, const wire::Writer& request, std::vector<std::uint8_t>& reply)
     {
-        std::lock_guard lock(writeMutex_);
+        std::lock_guard lock(m_writeMutex);
         if (failed())
             return false;
-        const std::uint64_t id = nextId_++;
-        if (!wire::sendFrame(fd_, op, id, request)) {
-            failWith("the broker at " + path_ + " did not take a request within " + milliseconds(timeout_));
+        const std::uint64_t id = m_nextId++;
+        if (!wire::sendFrame(m_fd, op, id, request)) {
+            failWith("the broker at " + m_path + " did not take a request within " + milliseconds(m_timeout));
             return false;
         }
         auto since = Clock::now();
         bool asked = false;
         wire::Header header{};
         for (;;) {
-            if (!readableBy(fd_, since + (asked ? timeout_ : timeout_ / 2))) {
+            if (!readableBy(m_fd, since + (asked ? m_timeout : m_timeout / 2))) {
                 if (asked) {
                     failWith(silence());
                     return false;
                 }
-                if (!wire::sendFrame(fd_, Op::Ping, nextId_++, wire::Writer())) {
+                if (!wire::sendFrame(m_fd, Op::Ping, m_nextId++, wire::Writer())) {
                     failWith(silence());
                     return false;
                 }
                 asked = true;
                 continue;
             }
-            if (!wire::readFrame(fd_, header, reply)) {
-                failWith("the broker at " + path_ + " closed the connection");
+            if (!wire::readFrame(m_fd, header, reply)) {
+                failWith("the broker at " + m_path + " closed the connection");
                 return false;
             }
             since = Clock::now();
             asked = false;
             if (static_cast<Op>(header.op) == Op::Refused) {
-                failWith("the broker at " + path_ + " refused a request: " + wire::readRefusal(reply));
+                failWith("the broker at " + m_path + " refused a request: " + wire::readRefusal(reply));
                 return false;
             }
             if (static_cast<Op>(header.op) == Op::Reply && header.id == id)
@@ -278,19 +278,19 @@ private:
     // A member: its receiver thread reads every frame and hands replies over.
     bool callThroughReceiver(Op op, const wire::Writer& request, std::vector<std::uint8_t>& reply)
     {
-        Waiter waiter{nextId_++, &reply, false};
+        Waiter waiter{m_nextId++, &reply, false};
         {
-            std::lock_guard lock(mutex_);
-            if (closed_)
+            std::lock_guard lock(m_mutex);
+            if (m_closed)
                 return false;
-            waiters_.push_back(&waiter);
+            m_waiters.push_back(&waiter);
         }
         post(op, request, waiter.id);
-        std::unique_lock lock(mutex_);
+        std::unique_lock lock(m_mutex);
         auto since = Clock::now();
         bool asked = false;
         for (;;) {
-            if (replied_.wait_until(lock, since + (asked ? timeout_ : timeout_ / 2), [&] { return waiter.done || closed_; }))
+            if (m_replied.wait_until(lock, since + (asked ? m_timeout : m_timeout / 2), [&] { return waiter.done || m_closed; }))
                 break;
             if (lastHeard() > since) {
                 since = lastHeard(); // the broker has said something since: it still answers
@@ -304,11 +304,11 @@ private:
                 break;
             }
             lock.unlock();
-            post(Op::Ping, wire::Writer(), nextId_++);
+            post(Op::Ping, wire::Writer(), m_nextId++);
             lock.lock();
             asked = true;
         }
-        std::erase(waiters_, &waiter);
+        std::erase(m_waiters, &waiter);
         return waiter.done;
     }
 
@@ -318,26 +318,26 @@ private:
         std::vector<std::uint8_t> payload;
         std::string reason;
         for (;;) {
-            pollfd p{fd_, POLLIN, 0};
+            pollfd p{m_fd, POLLIN, 0};
             if (::poll(&p, 1, -1) < 0 && errno != EINTR)
                 break;
-            if (!wire::readFrame(fd_, header, payload))
+            if (!wire::readFrame(m_fd, header, payload))
                 break;
             heard();
             wire::Reader in(payload.data(), payload.size());
             switch (static_cast<Op>(header.op)) {
             case Op::Reply: {
-                std::lock_guard lock(mutex_);
-                const auto it = std::find_if(waiters_.begin(), waiters_.end(), [&](Waiter* w) { return w->id == header.id; });
-                if (it != waiters_.end()) {
+                std::lock_guard lock(m_mutex);
+                const auto it = std::find_if(m_waiters.begin(), m_waiters.end(), [&](Waiter* w) { return w->id == header.id; });
+                if (it != m_waiters.end()) {
                     (*it)->reply->swap(payload);
                     (*it)->done = true;
                 }
-                replied_.notify_all(); // also a sign of life to callers still waiting
+                m_replied.notify_all(); // also a sign of life to callers still waiting
                 break;
             }
             case Op::Refused:
-                reason = "the broker at " + path_ + " refused a request: " + wire::readRefusal(payload);
+                reason = "the broker at " + m_path + " refused a request: " + wire::readRefusal(payload);
                 break;
             case Op::HookCall: {
                 const auto call = in.get<HookCall>();
@@ -366,26 +366,26 @@ private:
             }
         }
         if (reason.empty())
-            failWith("the broker at " + path_ + " closed the connection", true);
+            failWith("the broker at " + m_path + " closed the connection", true);
         else
             failWith(reason);
     }
 
-    const std::string path_;
-    const Role role_;
-    const std::chrono::milliseconds timeout_;
-    int fd_ = -1;
-    const SessionPage* page_ = nullptr;
-    std::mutex writeMutex_;
-    std::mutex mutex_;
-    std::condition_variable replied_;
-    std::vector<Waiter*> waiters_;
-    bool closed_ = false;
-    std::string failure_; // why the connection failed, once it has
-    bool inlineReplies_ = false;
-    std::atomic<std::uint64_t> nextId_{2};
-    std::atomic<Clock::rep> lastHeard_{0};
-    std::thread receiver_;
+    const std::string m_path;
+    const Role m_role;
+    const std::chrono::milliseconds m_timeout;
+    int m_fd = -1;
+    const SessionPage* m_page = nullptr;
+    std::mutex m_writeMutex;
+    std::mutex m_mutex;
+    std::condition_variable m_replied;
+    std::vector<Waiter*> m_waiters;
+    bool m_closed = false;
+    std::string m_failure; // why the connection failed, once it has
+    bool m_inlineReplies = false;
+    std::atomic<std::uint64_t> m_nextId{2};
+    std::atomic<Clock::rep> m_lastHeard{0};
+    std::thread m_receiver;
 };
 
 namespace {
@@ -418,7 +418,7 @@ std::chrono::milliseconds BrokerClient::defaultTimeout()
 }
 
 BrokerClient::BrokerClient(const std::string& socketPath, Role role, std::chrono::milliseconds timeout)
-    : connection_(std::make_unique<Connection>(socketPath, role, timeout))
+    : m_connection(std::make_unique<Connection>(socketPath, role, timeout))
 {
 }
 
@@ -426,7 +426,7 @@ BrokerClient::~BrokerClient() = default;
 
 const SessionPage& BrokerClient::page()
 {
-    return connection_->page();
+    return m_connection->page();
 }
 
 UINT BrokerClient::sendInput(const INPUT* inputs, UINT count, DWORD& error)
@@ -435,7 +435,7 @@ UINT BrokerClient::sendInput(const INPUT* inputs, UINT count, DWORD& error)
     b.request.put(count);
     for (UINT i = 0; i < count; ++i)
         b.request.put(inputs[i]);
-    if (!connection_->call(Op::SendInput, b.request, b.reply)) {
+    if (!m_connection->call(Op::SendInput, b.request, b.reply)) {
         error = ERROR_NOT_ENOUGH_MEMORY;
         return 0;
     }
@@ -449,7 +449,7 @@ HHOOK BrokerClient::installHook(HookKind kind, DWORD processId, DWORD threadId, 
 {
     Buffers& b = buffers();
     b.request.put(static_cast<std::uint8_t>(kind)).put(processId).put(threadId);
-    if (!connection_->call(Op::InstallHook, b.request, b.reply)) {
+    if (!m_connection->call(Op::InstallHook, b.request, b.reply)) {
         error = ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
@@ -457,7 +457,7 @@ HHOOK BrokerClient::installHook(HookKind kind, DWORD processId, DWORD threadId, 
     const auto hook = in.get<HHOOK>();
     error = in.get<DWORD>();
     if (hook != nullptr && threadId == GetCurrentThreadId())
-        connection_->openChannel();
+        m_connection->openChannel();
     return hook;
 }
 
@@ -465,7 +465,7 @@ bool BrokerClient::removeHook(HHOOK hook)
 {
     Buffers& b = buffers();
     b.request.put(hook);
-    connection_->call(Op::RemoveHook, b.request, b.reply);
+    m_connection->call(Op::RemoveHook, b.request, b.reply);
     return wire::Reader(b.reply.data(), b.reply.size()).get<bool>();
 }
 
@@ -473,7 +473,7 @@ HWND BrokerClient::registerWindow(const WindowRecord& window)
 {
     Buffers& b = buffers();
     wire::putWindow(b.request, window);
-    connection_->call(Op::RegisterWindow, b.request, b.reply);
+    m_connection->call(Op::RegisterWindow, b.request, b.reply);
     return wire::Reader(b.reply.data(), b.reply.size()).get<HWND>();
 }
 
@@ -481,14 +481,14 @@ void BrokerClient::unregisterWindow(HWND window)
 {
     Buffers& b = buffers();
     b.request.put(window);
-    connection_->call(Op::UnregisterWindow, b.request, b.reply);
+    m_connection->call(Op::UnregisterWindow, b.request, b.reply);
 }
 
 std::optional<WindowRecord> BrokerClient::findWindow(HWND window)
 {
     Buffers& b = buffers();
     b.request.put(window);
-    connection_->call(Op::FindWindow, b.request, b.reply);
+    m_connection->call(Op::FindWindow, b.request, b.reply);
     wire::Reader in(b.reply.data(), b.reply.size());
     if (!in.get<bool>())
         return std::nullopt;
@@ -499,7 +499,7 @@ DWORD BrokerClient::registerRawInput(const std::vector<RAWINPUTDEVICE>& devices,
 {
     Buffers& b = buffers();
     b.request.put(devices).put(processId);
-    if (!connection_->call(Op::RegisterRawInput, b.request, b.reply))
+    if (!m_connection->call(Op::RegisterRawInput, b.request, b.reply))
         return ERROR_NOT_ENOUGH_MEMORY;
     return wire::Reader(b.reply.data(), b.reply.size()).get<DWORD>();
 }
@@ -508,7 +508,7 @@ DWORD BrokerClient::rawInputDevices(FailPoint call, std::vector<RawDevice>& devi
 {
     Buffers& b = buffers();
     b.request.put(static_cast<std::uint8_t>(call));
-    if (!connection_->call(Op::RawInputDevices, b.request, b.reply))
+    if (!m_connection->call(Op::RawInputDevices, b.request, b.reply))
         return ERROR_NOT_ENOUGH_MEMORY;
     wire::Reader in(b.reply.data(), b.reply.size());
     const auto error = in.get<DWORD>();
@@ -523,7 +523,7 @@ DWORD BrokerClient::setSessionNotification(HWND window, bool on)
 {
     Buffers& b = buffers();
     b.request.put(window).put(on);
-    if (!connection_->call(Op::SetSessionNotification, b.request, b.reply))
+    if (!m_connection->call(Op::SetSessionNotification, b.request, b.reply))
         return ERROR_NOT_ENOUGH_MEMORY;
     return wire::Reader(b.reply.data(), b.reply.size()).get<DWORD>();
 }
@@ -532,7 +532,7 @@ DWORD BrokerClient::takeFailure(FailPoint call)
 {
     Buffers& b = buffers();
     b.request.put(static_cast<std::uint8_t>(call));
-    if (!connection_->call(Op::TakeFailure, b.request, b.reply))
+    if (!m_connection->call(Op::TakeFailure, b.request, b.reply))
         return 0; // no broker, no forced failure
     return wire::Reader(b.reply.data(), b.reply.size()).get<DWORD>();
 }
@@ -541,7 +541,7 @@ std::optional<ProcessRecord> BrokerClient::findProcess(DWORD processId)
 {
     Buffers& b = buffers();
     b.request.put(processId);
-    connection_->call(Op::FindProcess, b.request, b.reply);
+    m_connection->call(Op::FindProcess, b.request, b.reply);
     wire::Reader in(b.reply.data(), b.reply.size());
     if (!in.get<bool>())
         return std::nullopt;
@@ -553,7 +553,7 @@ void BrokerClient::desktopCall(const std::vector<std::uint8_t>& request, std::ve
     Buffers& b = buffers();
     b.request.put(request);
     reply.clear();
-    if (connection_->call(Op::Desktop, b.request, b.reply)) {
+    if (m_connection->call(Op::Desktop, b.request, b.reply)) {
         wire::Reader in(b.reply.data(), b.reply.size());
         reply = in.getVector<std::uint8_t>();
     }
@@ -563,7 +563,7 @@ HWINEVENTHOOK BrokerClient::installWinEventHook(const WinEventHookRecord& hook, 
 {
     Buffers& b = buffers();
     b.request.put(hook);
-    if (!connection_->call(Op::InstallWinEventHook, b.request, b.reply)) {
+    if (!m_connection->call(Op::InstallWinEventHook, b.request, b.reply)) {
         error = ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
@@ -577,7 +577,7 @@ bool BrokerClient::removeWinEventHook(HWINEVENTHOOK hook)
 {
     Buffers& b = buffers();
     b.request.put(hook);
-    connection_->call(Op::RemoveWinEventHook, b.request, b.reply);
+    m_connection->call(Op::RemoveWinEventHook, b.request, b.reply);
     return wire::Reader(b.reply.data(), b.reply.size()).get<bool>();
 }
 
@@ -585,7 +585,7 @@ std::vector<bool> BrokerClient::inject(const std::vector<PhysicalEvent>& events,
 {
     Buffers& b = buffers();
     b.request.put(wait).put(events);
-    if (!connection_->call(Op::Inject, b.request, b.reply))
+    if (!m_connection->call(Op::Inject, b.request, b.reply))
         return std::vector<bool>(wait ? events.size() : 0, false);
     if (!wait)
         return {};
@@ -599,42 +599,42 @@ std::vector<bool> BrokerClient::inject(const std::vector<PhysicalEvent>& events,
 void BrokerClient::waitIdle()
 {
     Buffers& b = buffers();
-    connection_->call(Op::WaitIdle, b.request, b.reply);
+    m_connection->call(Op::WaitIdle, b.request, b.reply);
 }
 
 void BrokerClient::setScreen(const ScreenState& screen)
 {
     Buffers& b = buffers();
     b.request.put(screen);
-    connection_->call(Op::SetScreen, b.request, b.reply);
+    m_connection->call(Op::SetScreen, b.request, b.reply);
 }
 
 void BrokerClient::setCursor(POINT point)
 {
     Buffers& b = buffers();
     b.request.put(point);
-    connection_->call(Op::SetCursor, b.request, b.reply);
+    m_connection->call(Op::SetCursor, b.request, b.reply);
 }
 
 void BrokerClient::setToggle(UINT virtualKey, bool on)
 {
     Buffers& b = buffers();
     b.request.put(virtualKey).put(on);
-    connection_->call(Op::SetToggle, b.request, b.reply);
+    m_connection->call(Op::SetToggle, b.request, b.reply);
 }
 
 void BrokerClient::setKeyboardLayout(DWORD threadId, std::uint64_t layout)
 {
     Buffers& b = buffers();
     b.request.put(threadId).put(layout);
-    connection_->call(Op::SetKeyboardLayout, b.request, b.reply);
+    m_connection->call(Op::SetKeyboardLayout, b.request, b.reply);
 }
 
 std::uint64_t BrokerClient::keyboardLayout(DWORD threadId)
 {
     Buffers& b = buffers();
     b.request.put(threadId);
-    if (!connection_->call(Op::KeyboardLayout, b.request, b.reply))
+    if (!m_connection->call(Op::KeyboardLayout, b.request, b.reply))
         return kLayoutUsEnglish; // no broker: the layout of a fresh session
     return wire::Reader(b.reply.data(), b.reply.size()).get<std::uint64_t>();
 }
@@ -643,7 +643,7 @@ HWND BrokerClient::addWindow(const WindowRecord& window)
 {
     Buffers& b = buffers();
     wire::putWindow(b.request, window);
-    connection_->call(Op::AddWindow, b.request, b.reply);
+    m_connection->call(Op::AddWindow, b.request, b.reply);
     return wire::Reader(b.reply.data(), b.reply.size()).get<HWND>();
 }
 
@@ -651,21 +651,21 @@ void BrokerClient::removeWindow(HWND window)
 {
     Buffers& b = buffers();
     b.request.put(window);
-    connection_->call(Op::RemoveWindow, b.request, b.reply);
+    m_connection->call(Op::RemoveWindow, b.request, b.reply);
 }
 
 bool BrokerClient::setForeground(HWND window)
 {
     Buffers& b = buffers();
     b.request.put(window);
-    connection_->call(Op::SetForeground, b.request, b.reply);
+    m_connection->call(Op::SetForeground, b.request, b.reply);
     return wire::Reader(b.reply.data(), b.reply.size()).get<bool>();
 }
 
 std::vector<WindowRecord> BrokerClient::windows()
 {
     Buffers& b = buffers();
-    connection_->call(Op::Windows, b.request, b.reply);
+    m_connection->call(Op::Windows, b.request, b.reply);
     wire::Reader in(b.reply.data(), b.reply.size());
     std::vector<WindowRecord> list;
     const auto count = in.get<std::uint32_t>();
@@ -678,14 +678,14 @@ void BrokerClient::addProcess(const ProcessRecord& process)
 {
     Buffers& b = buffers();
     wire::putProcess(b.request, process);
-    connection_->call(Op::AddProcess, b.request, b.reply);
+    m_connection->call(Op::AddProcess, b.request, b.reply);
 }
 
 std::vector<SinkEvent> BrokerClient::readSink(bool clear)
 {
     Buffers& b = buffers();
     b.request.put(clear);
-    connection_->call(Op::ReadSink, b.request, b.reply);
+    m_connection->call(Op::ReadSink, b.request, b.reply);
     wire::Reader in(b.reply.data(), b.reply.size());
     return in.getVector<SinkEvent>();
 }
@@ -693,7 +693,7 @@ std::vector<SinkEvent> BrokerClient::readSink(bool clear)
 std::vector<HookInfo> BrokerClient::hooks()
 {
     Buffers& b = buffers();
-    connection_->call(Op::Hooks, b.request, b.reply);
+    m_connection->call(Op::Hooks, b.request, b.reply);
     wire::Reader in(b.reply.data(), b.reply.size());
     return in.getVector<HookInfo>();
 }
@@ -702,7 +702,7 @@ int BrokerClient::notify(Notice notice, WPARAM code)
 {
     Buffers& b = buffers();
     b.request.put(static_cast<std::uint8_t>(notice)).put(code);
-    connection_->call(Op::Notify, b.request, b.reply);
+    m_connection->call(Op::Notify, b.request, b.reply);
     return wire::Reader(b.reply.data(), b.reply.size()).get<int>();
 }
 
@@ -710,7 +710,7 @@ std::uint64_t BrokerClient::addRawDevice(const RawDevice& device)
 {
     Buffers& b = buffers();
     wire::putDevice(b.request, device);
-    connection_->call(Op::AddRawDevice, b.request, b.reply);
+    m_connection->call(Op::AddRawDevice, b.request, b.reply);
     return wire::Reader(b.reply.data(), b.reply.size()).get<std::uint64_t>();
 }
 
@@ -718,7 +718,7 @@ bool BrokerClient::removeRawDevice(std::uint64_t handle)
 {
     Buffers& b = buffers();
     b.request.put(handle);
-    connection_->call(Op::RemoveRawDevice, b.request, b.reply);
+    m_connection->call(Op::RemoveRawDevice, b.request, b.reply);
     return wire::Reader(b.reply.data(), b.reply.size()).get<bool>();
 }
 
@@ -726,27 +726,27 @@ void BrokerClient::setHookTimeout(DWORD milliseconds)
 {
     Buffers& b = buffers();
     b.request.put(milliseconds);
-    connection_->call(Op::SetHookTimeout, b.request, b.reply);
+    m_connection->call(Op::SetHookTimeout, b.request, b.reply);
 }
 
 void BrokerClient::stepClock(std::int64_t milliseconds)
 {
     Buffers& b = buffers();
     b.request.put(milliseconds);
-    connection_->call(Op::StepClock, b.request, b.reply);
+    m_connection->call(Op::StepClock, b.request, b.reply);
 }
 
 void BrokerClient::setFailure(FailPoint point, const Failure& failure)
 {
     Buffers& b = buffers();
     b.request.put(static_cast<std::uint8_t>(point)).put(failure);
-    connection_->call(Op::SetFailure, b.request, b.reply);
+    m_connection->call(Op::SetFailure, b.request, b.reply);
 }
 
 void BrokerClient::reset()
 {
     Buffers& b = buffers();
-    connection_->call(Op::Reset, b.request, b.reply);
+    m_connection->call(Op::Reset, b.request, b.reply);
 }
 
 } // namespace vorna::sim

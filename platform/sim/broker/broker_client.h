@@ -67,7 +67,7 @@ public:
 
 private:
     class Connection;
-    std::unique_ptr<Connection> connection_;
+    std::unique_ptr<Connection> m_connection;
 };
 
 } // namespace vorna::sim

@@ -83,20 +83,20 @@ std::string opName(std::uint16_t op);
 
 class Writer {
 public:
-    void clear() { bytes_.clear(); }
+    void clear() { m_bytes.clear(); }
     template <typename T>
     Writer& put(const T& value)
     {
         static_assert(std::is_trivially_copyable_v<T>);
         const auto* p = reinterpret_cast<const std::uint8_t*>(&value);
-        bytes_.insert(bytes_.end(), p, p + sizeof(T));
+        m_bytes.insert(m_bytes.end(), p, p + sizeof(T));
         return *this;
     }
     Writer& put(const std::wstring& text)
     {
         put(static_cast<std::uint32_t>(text.size()));
         const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
-        bytes_.insert(bytes_.end(), p, p + text.size() * sizeof(wchar_t));
+        m_bytes.insert(m_bytes.end(), p, p + text.size() * sizeof(wchar_t));
         return *this;
     }
     template <typename T>
@@ -114,10 +114,10 @@ public:
             put(static_cast<std::uint8_t>(v));
         return *this;
     }
-    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
 
 private:
-    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t> m_bytes;
 };
 
 // Reads a payload. Every value is checked before use: a short payload, a count larger than the
@@ -126,19 +126,19 @@ private:
 // fields, then calls finish() before it acts on them.
 class Reader {
 public:
-    Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool ok() const { return error_.empty(); }
-    const std::string& error() const { return error_; }
+    Reader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    bool ok() const { return m_error.empty(); }
+    const std::string& error() const { return m_error; }
     void fail(std::string_view reason)
     {
-        if (error_.empty())
-            error_ = reason;
+        if (m_error.empty())
+            m_error = reason;
     }
     // Fails when bytes are left over: a frame is exactly its fields.
     bool finish()
     {
-        if (ok() && at_ != size_)
-            fail(std::to_string(size_ - at_) + " byte(s) after the last field");
+        if (ok() && m_at != m_size)
+            fail(std::to_string(m_size - m_at) + " byte(s) after the last field");
         return ok();
     }
     template <typename T>
@@ -148,22 +148,22 @@ public:
         T value{};
         if (!ok())
             return value;
-        if (size_ - at_ < sizeof(T)) {
+        if (m_size - m_at < sizeof(T)) {
             fail("the payload ends inside a field");
             return value;
         }
         if constexpr (std::is_same_v<T, bool>) {
             // Any other byte would be undefined behaviour once read as a bool.
-            const std::uint8_t byte = data_[at_];
+            const std::uint8_t byte = m_data[m_at];
             if (byte > 1) {
                 fail("a bool byte is " + std::to_string(byte) + ", not 0 or 1");
                 return value;
             }
             value = byte != 0;
         } else {
-            std::memcpy(&value, data_ + at_, sizeof(T));
+            std::memcpy(&value, m_data + m_at, sizeof(T));
         }
-        at_ += sizeof(T);
+        m_at += sizeof(T);
         return value;
     }
     std::wstring getString()
@@ -171,13 +171,13 @@ public:
         const auto count = get<std::uint32_t>();
         if (!ok())
             return {};
-        if ((size_ - at_) / sizeof(wchar_t) < count) {
+        if ((m_size - m_at) / sizeof(wchar_t) < count) {
             fail("a string of " + std::to_string(count) + " characters is longer than the payload left");
             return {};
         }
         std::wstring text(count, L'\0');
-        std::memcpy(text.data(), data_ + at_, count * sizeof(wchar_t));
-        at_ += count * sizeof(wchar_t);
+        std::memcpy(text.data(), m_data + m_at, count * sizeof(wchar_t));
+        m_at += count * sizeof(wchar_t);
         return text;
     }
     template <typename T>
@@ -188,7 +188,7 @@ public:
         std::vector<T> values;
         if (!ok())
             return values;
-        if ((size_ - at_) / sizeof(T) < count) {
+        if ((m_size - m_at) / sizeof(T) < count) {
             fail("a count of " + std::to_string(count) + " is more than the payload holds");
             return values;
         }
@@ -199,10 +199,10 @@ public:
     }
 
 private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-    std::string error_;
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+    std::string m_error;
 };
 
 // Whole frames; false when the peer has gone (or, for a socket with a receive or send time-out,

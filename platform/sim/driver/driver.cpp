@@ -64,12 +64,12 @@ bool usKeyFor(wchar_t c, WORD& virtualKey, bool& shift)
     return false;
 }
 
-Driver::Driver() : session_(&processSession()) {}
+Driver::Driver() : m_session(&processSession()) {}
 
 Driver::Driver(const std::string& socketPath) : Driver(socketPath, BrokerClient::defaultTimeout()) {}
 
 Driver::Driver(const std::string& socketPath, std::chrono::milliseconds timeout)
-    : client_(std::make_unique<BrokerClient>(socketPath, BrokerClient::Role::Driver, timeout)), session_(client_.get())
+    : m_client(std::make_unique<BrokerClient>(socketPath, BrokerClient::Role::Driver, timeout)), m_session(m_client.get())
 {
 }
 
@@ -77,7 +77,7 @@ Driver::~Driver() = default;
 
 std::vector<bool> Driver::send(const std::vector<PhysicalEvent>& events, bool wait)
 {
-    return session_->inject(events, wait);
+    return m_session->inject(events, wait);
 }
 
 bool Driver::keyDown(UINT virtualKey) { return all(send({key(PhysicalEvent::Type::KeyDown, virtualKey)})); }
@@ -154,12 +154,12 @@ bool Driver::hwheel(LONG delta)
 
 bool Driver::isDown(UINT virtualKey)
 {
-    return virtualKey < 256 && (session_->page().keys[virtualKey].load() & 0x80) != 0;
+    return virtualKey < 256 && (m_session->page().keys[virtualKey].load() & 0x80) != 0;
 }
 
 bool Driver::isToggled(UINT virtualKey)
 {
-    return virtualKey < 256 && (session_->page().keys[virtualKey].load() & 0x01) != 0;
+    return virtualKey < 256 && (m_session->page().keys[virtualKey].load() & 0x01) != 0;
 }
 
 } // namespace vorna::sim

@@ -29,9 +29,9 @@ public:
     Driver(const Driver&) = delete;
     Driver& operator=(const Driver&) = delete;
 
-    SessionApi& session() { return *session_; }
+    SessionApi& session() { return *m_session; }
     // The clipboard, notification area, shell log and drive letters of the session.
-    DesktopClient desktop() { return DesktopClient(*session_); }
+    DesktopClient desktop() { return DesktopClient(*m_session); }
 
     // Physical input. Each call waits until the event has passed every hook or been swallowed
     // and returns true when it reached the system. Virtual keys name physical keys: VK_HOME is
@@ -55,17 +55,17 @@ public:
     std::vector<bool> send(const std::vector<PhysicalEvent>& events, bool wait = true);
 
     // What reached the system since the last call.
-    std::vector<SinkEvent> takeSink() { return session_->readSink(true); }
+    std::vector<SinkEvent> takeSink() { return m_session->readSink(true); }
     bool isDown(UINT virtualKey);
     bool isToggled(UINT virtualKey);
-    POINT cursor() { return session_->page().readCursor(); }
-    void setNumLock(bool on) { session_->setToggle(VK_NUMLOCK, on); }
+    POINT cursor() { return m_session->page().readCursor(); }
+    void setNumLock(bool on) { m_session->setToggle(VK_NUMLOCK, on); }
     // Thread 0: the session's default layout, which every thread without its own has.
-    void setKeyboardLayout(std::uint64_t layout, DWORD threadId = 0) { session_->setKeyboardLayout(threadId, layout); }
+    void setKeyboardLayout(std::uint64_t layout, DWORD threadId = 0) { m_session->setKeyboardLayout(threadId, layout); }
 
 private:
-    std::unique_ptr<BrokerClient> client_;
-    SessionApi* session_;
+    std::unique_ptr<BrokerClient> m_client;
+    SessionApi* m_session;
 };
 
 // The key and Shift state that type a character on the US layout; false when none does.

@@ -13,22 +13,22 @@ class ProcessObject final : public KernelObject {
 public:
     ProcessObject(DWORD processId, int pidfd, bool child);
     ~ProcessObject() override;
-    int waitDescriptor() const override { return descriptor_; }
+    int waitDescriptor() const override { return m_descriptor; }
 
-    DWORD processId() const { return processId_; }
-    bool simulated() const { return pidfd_ < 0; }
+    DWORD processId() const { return m_processId; }
+    bool simulated() const { return m_pidfd < 0; }
     bool kill();
     // STILL_ACTIVE while running. A child that died of a signal reads 128 + the signal, the
     // shell's convention: Linux cannot deliver the code TerminateProcess was given.
     DWORD exitCode();
 
 private:
-    const DWORD processId_;
-    const int pidfd_;
-    const int descriptor_; // the pidfd, or an eventfd that is never written
-    const bool child_;
-    std::mutex mutex_;
-    std::optional<DWORD> exitCode_;
+    const DWORD m_processId;
+    const int m_pidfd;
+    const int m_descriptor; // the pidfd, or an eventfd that is never written
+    const bool m_child;
+    std::mutex m_mutex;
+    std::optional<DWORD> m_exitCode;
 };
 
 // The process a handle names (the pseudo handle of GetCurrentProcess included), or none.

@@ -68,32 +68,32 @@ bool matches(const MSG& message, HWND window, UINT first, UINT last)
 } // namespace
 
 ThreadQueue::ThreadQueue(DWORD threadId)
-    : threadId_(threadId), wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), pollFd_(epoll_create1(EPOLL_CLOEXEC))
+    : m_threadId(threadId), m_wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_pollFd(epoll_create1(EPOLL_CLOEXEC))
 {
     epoll_event event{};
     event.events = EPOLLIN;
-    event.data.fd = wakeFd_;
-    epoll_ctl(pollFd_, EPOLL_CTL_ADD, wakeFd_, &event);
+    event.data.fd = m_wakeFd;
+    epoll_ctl(m_pollFd, EPOLL_CTL_ADD, m_wakeFd, &event);
 }
 
 ThreadQueue::~ThreadQueue()
 {
-    if (channel_.fd >= 0)
-        ::close(channel_.fd);
-    ::close(pollFd_);
-    ::close(wakeFd_);
+    if (m_channel.fd >= 0)
+        ::close(m_channel.fd);
+    ::close(m_pollFd);
+    ::close(m_wakeFd);
 }
 
 void ThreadQueue::attachChannel(int socket)
 {
-    if (channel_.fd >= 0)
-        ::close(channel_.fd);
-    channel_.fd = socket;
-    channel_.pending.clear();
+    if (m_channel.fd >= 0)
+        ::close(m_channel.fd);
+    m_channel.fd = socket;
+    m_channel.pending.clear();
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.fd = socket;
-    epoll_ctl(pollFd_, EPOLL_CTL_ADD, socket, &event);
+    epoll_ctl(m_pollFd, EPOLL_CTL_ADD, socket, &event);
 }
 
 void ThreadQueue::Channel::answerHook(std::uint64_t callId, LRESULT result, bool calledNext)
@@ -108,84 +108,84 @@ void ThreadQueue::Channel::answerHook(std::uint64_t callId, LRESULT result, bool
 // older one still here was given up on), and a cancel removes the call it names.
 void ThreadQueue::pullChannel()
 {
-    if (channel_.fd < 0)
+    if (m_channel.fd < 0)
         return;
     std::uint8_t buffer[4096];
     for (;;) {
-        const ssize_t got = ::recv(channel_.fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        const ssize_t got = ::recv(m_channel.fd, buffer, sizeof buffer, MSG_DONTWAIT);
         if (got > 0) {
-            channel_.pending.insert(channel_.pending.end(), buffer, buffer + got);
+            m_channel.pending.insert(m_channel.pending.end(), buffer, buffer + got);
             continue;
         }
         if (got < 0 && errno == EINTR)
             continue;
         if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
             // The broker is gone: no more calls come this way.
-            epoll_ctl(pollFd_, EPOLL_CTL_DEL, channel_.fd, nullptr);
-            ::close(channel_.fd);
-            channel_.fd = -1;
-            channel_.pending.clear();
+            epoll_ctl(m_pollFd, EPOLL_CTL_DEL, m_channel.fd, nullptr);
+            ::close(m_channel.fd);
+            m_channel.fd = -1;
+            m_channel.pending.clear();
             return;
         }
         break;
     }
     std::size_t at = 0;
-    while (channel_.pending.size() - at >= sizeof(wire::Header)) {
+    while (m_channel.pending.size() - at >= sizeof(wire::Header)) {
         wire::Header header;
-        std::memcpy(&header, channel_.pending.data() + at, sizeof header);
-        if (channel_.pending.size() - at - sizeof header < header.size)
+        std::memcpy(&header, m_channel.pending.data() + at, sizeof header);
+        if (m_channel.pending.size() - at - sizeof header < header.size)
             break;
-        wire::Reader in(channel_.pending.data() + at + sizeof header, header.size);
+        wire::Reader in(m_channel.pending.data() + at + sizeof header, header.size);
         if (static_cast<wire::Op>(header.op) == wire::Op::HookCall) {
             const HookCall call = in.get<HookCall>();
-            std::lock_guard lock(mutex_);
-            call_ = call;
-            callPort_ = &channel_;
-            callPending_ = true;
+            std::lock_guard lock(m_mutex);
+            m_call = call;
+            m_callPort = &m_channel;
+            m_callPending = true;
         } else if (static_cast<wire::Op>(header.op) == wire::Op::CancelHookCall) {
             in.get<DWORD>();
             cancelHookCall(in.get<std::uint64_t>());
         }
         at += sizeof header + header.size;
     }
-    channel_.pending.erase(channel_.pending.begin(), channel_.pending.begin() + static_cast<std::ptrdiff_t>(at));
+    m_channel.pending.erase(m_channel.pending.begin(), m_channel.pending.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 void ThreadQueue::wake()
 {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);
 }
 
 void ThreadQueue::drainWake()
 {
     std::uint64_t value = 0;
-    [[maybe_unused]] const ssize_t read = ::read(wakeFd_, &value, sizeof value);
+    [[maybe_unused]] const ssize_t read = ::read(m_wakeFd, &value, sizeof value);
 }
 
 bool ThreadQueue::post(const MSG& message)
 {
     {
-        std::lock_guard lock(mutex_);
-        if (count_ + winEvents_.size() >= quota) {
+        std::lock_guard lock(m_mutex);
+        if (m_count + m_winEvents.size() >= quota) {
             SetLastError(ERROR_NOT_ENOUGH_QUOTA);
             return false;
         }
         if (message.message == winEventMessage) {
-            winEvents_.push_back(message); // runs at the next retrieval, never returned as a message
+            m_winEvents.push_back(message); // runs at the next retrieval, never returned as a message
         } else {
-            if (count_ == ring_.size()) {
+            if (m_count == m_ring.size()) {
                 // Grow by re-laying the ring out from its head; happens only until the largest
                 // backlog seen so far.
-                std::vector<MSG> larger(std::min(quota, std::max<std::size_t>(16, ring_.size() * 2)));
-                for (std::size_t i = 0; i < count_; ++i)
-                    larger[i] = ring_[(head_ + i) % ring_.size()];
-                ring_.swap(larger);
-                head_ = 0;
+                std::vector<MSG> larger(std::min(quota, std::max<std::size_t>(16, m_ring.size() * 2)));
+                for (std::size_t i = 0; i < m_count; ++i)
+                    larger[i] = m_ring[(m_head + i) % m_ring.size()];
+                m_ring.swap(larger);
+                m_head = 0;
             }
-            ring_[(head_ + count_) % ring_.size()] = message;
-            ++count_;
-            ++postedSerial_;
+            m_ring[(m_head + m_count) % m_ring.size()] = message;
+            ++m_count;
+            ++m_postedSerial;
         }
     }
     wake();
@@ -195,20 +195,20 @@ bool ThreadQueue::post(const MSG& message)
 void ThreadQueue::deliverHookCall(const HookCall& call, HookAnswerPort* port)
 {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(m_mutex);
         // The session runs one hook call at a time; a call still here was given up on.
-        call_ = call;
-        callPort_ = port;
-        callPending_ = true;
+        m_call = call;
+        m_callPort = port;
+        m_callPending = true;
     }
     wake();
 }
 
 void ThreadQueue::cancelHookCall(std::uint64_t callId)
 {
-    std::lock_guard lock(mutex_);
-    if (callPending_ && call_.callId == callId)
-        callPending_ = false;
+    std::lock_guard lock(m_mutex);
+    if (m_callPending && m_call.callId == callId)
+        m_callPending = false;
 }
 
 void ThreadQueue::serveHookCalls()
@@ -218,12 +218,12 @@ void ThreadQueue::serveHookCalls()
         HookCall call;
         HookAnswerPort* port;
         {
-            std::lock_guard lock(mutex_);
-            if (!callPending_)
+            std::lock_guard lock(m_mutex);
+            if (!m_callPending)
                 return;
-            call = call_;
-            port = callPort_;
-            callPending_ = false;
+            call = m_call;
+            port = m_callPort;
+            m_callPending = false;
         }
         bool calledNext = false;
         const LRESULT result = runLowLevelHook(call, calledNext);
@@ -233,19 +233,19 @@ void ThreadQueue::serveHookCalls()
 
 bool ThreadQueue::take(MSG* message, HWND window, UINT first, UINT last, bool remove)
 {
-    std::lock_guard lock(mutex_);
-    seenSerial_ = postedSerial_;
-    for (std::size_t i = 0; i < count_; ++i) {
-        const std::size_t at = (head_ + i) % ring_.size();
-        if (!matches(ring_[at], window, first, last))
+    std::lock_guard lock(m_mutex);
+    m_seenSerial = m_postedSerial;
+    for (std::size_t i = 0; i < m_count; ++i) {
+        const std::size_t at = (m_head + i) % m_ring.size();
+        if (!matches(m_ring[at], window, first, last))
             continue;
-        *message = ring_[at];
+        *message = m_ring[at];
         if (remove) {
             // Close the gap, keeping the order of the others.
             for (std::size_t j = i; j > 0; --j)
-                ring_[(head_ + j) % ring_.size()] = ring_[(head_ + j - 1) % ring_.size()];
-            head_ = (head_ + 1) % ring_.size();
-            --count_;
+                m_ring[(m_head + j) % m_ring.size()] = m_ring[(m_head + j - 1) % m_ring.size()];
+            m_head = (m_head + 1) % m_ring.size();
+            --m_count;
         }
         return true;
     }
@@ -258,11 +258,11 @@ void ThreadQueue::serveWinEvents()
     for (;;) {
         MSG event;
         {
-            std::lock_guard lock(mutex_);
-            if (winEvents_.empty())
+            std::lock_guard lock(m_mutex);
+            if (m_winEvents.empty())
                 return;
-            event = winEvents_.front();
-            winEvents_.erase(winEvents_.begin());
+            event = m_winEvents.front();
+            m_winEvents.erase(m_winEvents.begin());
         }
         runWinEvent(event);
     }
@@ -282,7 +282,7 @@ BOOL ThreadQueue::get(MSG* message, HWND window, UINT first, UINT last)
         serveWinEvents();
         if (take(message, window, first, last, true))
             return message->message == WM_QUIT ? FALSE : TRUE;
-        pollfd fd{pollFd_, POLLIN, 0};
+        pollfd fd{m_pollFd, POLLIN, 0};
         ::poll(&fd, 1, -1);
         drainWake();
     }
@@ -291,18 +291,18 @@ BOOL ThreadQueue::get(MSG* message, HWND window, UINT first, UINT last)
 bool ThreadQueue::wakeReady(DWORD wakeMask, DWORD flags)
 {
     pullChannel();
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     // A pending hook call is input the thread must come back for.
-    if (callPending_ && (wakeMask & (QS_INPUT | QS_SENDMESSAGE)) != 0)
+    if (m_callPending && (wakeMask & (QS_INPUT | QS_SENDMESSAGE)) != 0)
         return true;
     // WinEvents reach an out-of-context hook as sent messages do.
-    if (!winEvents_.empty() && (wakeMask & (QS_SENDMESSAGE | QS_POSTMESSAGE | QS_ALLPOSTMESSAGE)) != 0)
+    if (!m_winEvents.empty() && (wakeMask & (QS_SENDMESSAGE | QS_POSTMESSAGE | QS_ALLPOSTMESSAGE)) != 0)
         return true;
-    if ((wakeMask & (QS_POSTMESSAGE | QS_ALLPOSTMESSAGE)) == 0 || count_ == 0)
+    if ((wakeMask & (QS_POSTMESSAGE | QS_ALLPOSTMESSAGE)) == 0 || m_count == 0)
         return false;
     if ((flags & MWMO_INPUTAVAILABLE) != 0)
         return true;
-    return postedSerial_ > seenSerial_;
+    return m_postedSerial > m_seenSerial;
 }
 
 ThreadQueue* currentThreadQueue(bool create)

@@ -20,13 +20,13 @@ public:
     ThreadQueue(const ThreadQueue&) = delete;
     ThreadQueue& operator=(const ThreadQueue&) = delete;
 
-    DWORD threadId() const { return threadId_; }
+    DWORD threadId() const { return m_threadId; }
     // Polls readable when something may have arrived; the owner re-checks under the lock.
-    int wakeDescriptor() const { return pollFd_; }
+    int wakeDescriptor() const { return m_pollFd; }
     // A broker's direct line to this thread: hook calls arrive on it and answers leave on it,
     // with no other thread in between. The owning thread only.
     void attachChannel(int socket);
-    bool hasChannel() const { return channel_.fd >= 0; }
+    bool hasChannel() const { return m_channel.fd >= 0; }
 
     // Any thread.
     bool post(const MSG& message); // false with ERROR_NOT_ENOUGH_QUOTA when full
@@ -53,20 +53,20 @@ private:
     void serveWinEvents();
     bool take(MSG* message, HWND window, UINT first, UINT last, bool remove);
 
-    const DWORD threadId_;
-    const int wakeFd_;
-    const int pollFd_; // epoll over wakeFd_ and the channel
-    Channel channel_;
-    std::mutex mutex_;
-    std::vector<MSG> ring_; // grows to the quota, then reused without allocation
-    std::size_t head_ = 0;
-    std::size_t count_ = 0;
-    std::uint64_t postedSerial_ = 0; // messages posted so far
-    std::uint64_t seenSerial_ = 0;   // postedSerial_ when the thread last looked at its queue
-    bool callPending_ = false;
-    HookCall call_{};
-    HookAnswerPort* callPort_ = nullptr;
-    std::vector<MSG> winEvents_; // WinEvents waiting for the thread to retrieve messages
+    const DWORD m_threadId;
+    const int m_wakeFd;
+    const int m_pollFd; // epoll over m_wakeFd and the channel
+    Channel m_channel;
+    std::mutex m_mutex;
+    std::vector<MSG> m_ring; // grows to the quota, then reused without allocation
+    std::size_t m_head = 0;
+    std::size_t m_count = 0;
+    std::uint64_t m_postedSerial = 0; // messages posted so far
+    std::uint64_t m_seenSerial = 0;   // m_postedSerial when the thread last looked at its queue
+    bool m_callPending = false;
+    HookCall m_call{};
+    HookAnswerPort* m_callPort = nullptr;
+    std::vector<MSG> m_winEvents; // WinEvents waiting for the thread to retrieve messages
 };
 
 // The calling thread's queue; created on first use when create is set.

@@ -21,17 +21,17 @@ Deadline Deadline::afterMs(DWORD milliseconds)
 {
     Deadline d;
     if (milliseconds != INFINITE) {
-        d.infinite_ = false;
-        d.atNs_ = monotonicNs() + std::int64_t(milliseconds) * 1'000'000;
+        d.m_infinite = false;
+        d.m_atNs = monotonicNs() + std::int64_t(milliseconds) * 1'000'000;
     }
     return d;
 }
 
 std::int64_t Deadline::remainingNs() const
 {
-    if (infinite_)
+    if (m_infinite)
         return -1;
-    const std::int64_t left = atNs_ - monotonicNs();
+    const std::int64_t left = m_atNs - monotonicNs();
     return left > 0 ? left : 0;
 }
 

@@ -14,14 +14,14 @@ std::int64_t monotonicNs();
 class Deadline {
 public:
     static Deadline afterMs(DWORD milliseconds); // INFINITE never expires
-    bool infinite() const { return infinite_; }
-    bool passed() const { return !infinite_ && monotonicNs() >= atNs_; }
+    bool infinite() const { return m_infinite; }
+    bool passed() const { return !m_infinite && monotonicNs() >= m_atNs; }
     // Nanoseconds left, at least 0; -1 when infinite.
     std::int64_t remainingNs() const;
 
 private:
-    bool infinite_ = true;
-    std::int64_t atNs_ = 0;
+    bool m_infinite = true;
+    std::int64_t m_atNs = 0;
 };
 
 enum class WaitOutcome { Object, Extra, Timeout, Failed };

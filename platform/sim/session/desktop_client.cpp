@@ -67,7 +67,7 @@ std::wstring fromUtf16Bytes(const std::vector<std::uint8_t>& bytes)
 
 bool DesktopClient::call(wire::Writer& w, std::vector<std::uint8_t>& reply)
 {
-    session_.desktopCall(w.bytes(), reply);
+    m_session.desktopCall(w.bytes(), reply);
     return !reply.empty();
 }
 

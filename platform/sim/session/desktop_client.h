@@ -9,7 +9,7 @@ namespace vorna::sim {
 
 class DesktopClient {
 public:
-    explicit DesktopClient(SessionApi& session) : session_(session) {}
+    explicit DesktopClient(SessionApi& session) : m_session(session) {}
 
     // --- as a member process calls them; errors are Win32 error codes, 0 on success
     DWORD openClipboard(HWND window);
@@ -62,7 +62,7 @@ public:
 private:
     bool call(wire::Writer& request, std::vector<std::uint8_t>& reply);
 
-    SessionApi& session_;
+    SessionApi& m_session;
 };
 
 // UTF-16 bytes of a wide string with its terminating zero, as CF_UNICODETEXT holds text, and

@@ -141,7 +141,7 @@ ShellRecord getShellRecord(Reader& r)
 
 bool DesktopState::failLocked(DesktopFail point, DWORD& error)
 {
-    Failure& slot = failures_[static_cast<std::size_t>(point)];
+    Failure& slot = m_failures[static_cast<std::size_t>(point)];
     if (slot.remaining == 0)
         return false;
     if (slot.remaining > 0)
@@ -156,11 +156,11 @@ DWORD DesktopState::openLocked(DWORD processId, HWND window)
     if (failLocked(DesktopFail::ClipboardOpen, error))
         return error;
     // The window that has it open may open it again; anyone else waits for the close.
-    if (clipboard_.open && (clipboard_.openerProcess != processId || clipboard_.openerWindow != window))
+    if (m_clipboard.open && (m_clipboard.openerProcess != processId || m_clipboard.openerWindow != window))
         return ERROR_ACCESS_DENIED;
-    clipboard_.open = true;
-    clipboard_.openerProcess = processId;
-    clipboard_.openerWindow = window;
+    m_clipboard.open = true;
+    m_clipboard.openerProcess = processId;
+    m_clipboard.openerWindow = window;
     return 0;
 }
 
@@ -169,14 +169,14 @@ UINT DesktopState::registerLocked(const std::wstring& name)
     if (name.empty())
         return 0;
     const std::wstring key = folded(name);
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-        if (folded(names_[i]) == key)
+    for (std::size_t i = 0; i < m_names.size(); ++i) {
+        if (folded(m_names[i]) == key)
             return static_cast<UINT>(kFirstRegistered + i);
     }
-    if (names_.size() >= 0x4000)
+    if (m_names.size() >= 0x4000)
         return 0;
-    names_.push_back(name);
-    return static_cast<UINT>(kFirstRegistered + names_.size() - 1);
+    m_names.push_back(name);
+    return static_cast<UINT>(kFirstRegistered + m_names.size() - 1);
 }
 
 void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply)
@@ -204,12 +204,12 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
         r.lParam = in.get<LPARAM>();
         DWORD owner = 0;
         bool simulated = false;
-        if (!port_.windowOwner(r.window, owner, simulated))
+        if (!m_port.windowOwner(r.window, owner, simulated))
             r.error = ERROR_INVALID_WINDOW_HANDLE;
-        else if (!simulated && !port_.postToWindow(r.window, r.message, r.wParam, r.lParam))
+        else if (!simulated && !m_port.postToWindow(r.window, r.message, r.wParam, r.lParam))
             r.error = ERROR_NOT_ENOUGH_QUOTA;
-        std::lock_guard lock(mutex_);
-        shellLog_.push_back(r);
+        std::lock_guard lock(m_mutex);
+        m_shellLog.push_back(r);
         out.put(r.error);
         break;
     }
@@ -221,15 +221,15 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
         r.show = in.get<std::int32_t>();
         DWORD owner = 0;
         bool simulated = false;
-        if (!port_.windowOwner(r.window, owner, simulated))
+        if (!m_port.windowOwner(r.window, owner, simulated))
             r.error = ERROR_INVALID_WINDOW_HANDLE;
-        std::lock_guard lock(mutex_);
-        shellLog_.push_back(r);
+        std::lock_guard lock(m_mutex);
+        m_shellLog.push_back(r);
         out.put(r.error);
         break;
     }
     default: {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(m_mutex);
         switch (op) {
         case DesktopOp::ClipboardOpen: {
             const auto processId = in.get<DWORD>();
@@ -238,25 +238,25 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
         }
         case DesktopOp::ClipboardClose: {
             const auto processId = in.get<DWORD>();
-            if (!clipboard_.open || clipboard_.openerProcess != processId) {
+            if (!m_clipboard.open || m_clipboard.openerProcess != processId) {
                 out.put(DWORD(ERROR_CLIPBOARD_NOT_OPEN));
                 break;
             }
-            clipboard_.open = false;
-            clipboard_.openerProcess = 0;
-            clipboard_.openerWindow = nullptr;
+            m_clipboard.open = false;
+            m_clipboard.openerProcess = 0;
+            m_clipboard.openerWindow = nullptr;
             out.put(DWORD(0));
             break;
         }
         case DesktopOp::ClipboardEmpty: {
             const auto processId = in.get<DWORD>();
             DWORD error = 0;
-            if (!clipboard_.open || clipboard_.openerProcess != processId)
+            if (!m_clipboard.open || m_clipboard.openerProcess != processId)
                 error = ERROR_CLIPBOARD_NOT_OPEN;
             else if (!failLocked(DesktopFail::ClipboardEmpty, error)) {
-                clipboard_.entries.clear();
-                clipboard_.owner = clipboard_.openerWindow;
-                ++clipboard_.sequence;
+                m_clipboard.entries.clear();
+                m_clipboard.owner = m_clipboard.openerWindow;
+                ++m_clipboard.sequence;
             }
             out.put(error);
             break;
@@ -265,16 +265,16 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
             const auto processId = in.get<DWORD>();
             ClipboardEntry entry = wire::getClipboardEntry(in);
             DWORD error = 0;
-            if (!clipboard_.open || clipboard_.openerProcess != processId)
+            if (!m_clipboard.open || m_clipboard.openerProcess != processId)
                 error = ERROR_CLIPBOARD_NOT_OPEN;
             else if (!failLocked(DesktopFail::ClipboardWrite, error)) {
-                const auto it = std::find_if(clipboard_.entries.begin(), clipboard_.entries.end(),
+                const auto it = std::find_if(m_clipboard.entries.begin(), m_clipboard.entries.end(),
                                              [&](const ClipboardEntry& e) { return e.format == entry.format; });
-                if (it != clipboard_.entries.end())
+                if (it != m_clipboard.entries.end())
                     it->data = std::move(entry.data);
                 else
-                    clipboard_.entries.push_back(std::move(entry));
-                ++clipboard_.sequence;
+                    m_clipboard.entries.push_back(std::move(entry));
+                ++m_clipboard.sequence;
             }
             out.put(error);
             break;
@@ -283,11 +283,11 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
             const auto processId = in.get<DWORD>();
             const auto format = in.get<UINT>();
             DWORD error = 0;
-            const auto it = std::find_if(clipboard_.entries.begin(), clipboard_.entries.end(),
+            const auto it = std::find_if(m_clipboard.entries.begin(), m_clipboard.entries.end(),
                                          [&](const ClipboardEntry& e) { return e.format == format; });
-            if (!clipboard_.open || clipboard_.openerProcess != processId)
+            if (!m_clipboard.open || m_clipboard.openerProcess != processId)
                 error = ERROR_CLIPBOARD_NOT_OPEN;
-            else if (!failLocked(DesktopFail::ClipboardRead, error) && it == clipboard_.entries.end())
+            else if (!failLocked(DesktopFail::ClipboardRead, error) && it == m_clipboard.entries.end())
                 error = ERROR_NOT_FOUND;
             out.put(error).put(error == 0 ? it->data : std::vector<std::uint8_t>{});
             break;
@@ -295,39 +295,39 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
         case DesktopOp::ClipboardNext: {
             const auto processId = in.get<DWORD>();
             const auto after = in.get<UINT>();
-            if (!clipboard_.open || clipboard_.openerProcess != processId) {
+            if (!m_clipboard.open || m_clipboard.openerProcess != processId) {
                 out.put(DWORD(ERROR_CLIPBOARD_NOT_OPEN)).put(UINT(0));
                 break;
             }
-            auto it = clipboard_.entries.begin();
+            auto it = m_clipboard.entries.begin();
             if (after != 0) {
-                it = std::find_if(clipboard_.entries.begin(), clipboard_.entries.end(),
+                it = std::find_if(m_clipboard.entries.begin(), m_clipboard.entries.end(),
                                   [&](const ClipboardEntry& e) { return e.format == after; });
-                if (it != clipboard_.entries.end())
+                if (it != m_clipboard.entries.end())
                     ++it;
             }
-            out.put(DWORD(0)).put(it == clipboard_.entries.end() ? UINT(0) : it->format);
+            out.put(DWORD(0)).put(it == m_clipboard.entries.end() ? UINT(0) : it->format);
             break;
         }
         case DesktopOp::ClipboardSequence:
-            out.put(clipboard_.sequence);
+            out.put(m_clipboard.sequence);
             break;
         case DesktopOp::ClipboardOwner:
-            out.put(clipboard_.owner);
+            out.put(m_clipboard.owner);
             break;
         case DesktopOp::RegisterName:
             out.put(registerLocked(in.getString()));
             break;
         case DesktopOp::NameOf: {
             const auto atom = in.get<UINT>();
-            const bool known = atom >= kFirstRegistered && atom - kFirstRegistered < names_.size();
-            out.put(known ? names_[atom - kFirstRegistered] : std::wstring());
+            const bool known = atom >= kFirstRegistered && atom - kFirstRegistered < m_names.size();
+            out.put(known ? m_names[atom - kFirstRegistered] : std::wstring());
             break;
         }
         case DesktopOp::ClipboardRead:
-            out.put(clipboard_.sequence).put(clipboard_.owner).put(clipboard_.open).put(clipboard_.openerProcess);
-            out.put(clipboard_.openerWindow).put(static_cast<std::uint32_t>(clipboard_.entries.size()));
-            for (const ClipboardEntry& e : clipboard_.entries)
+            out.put(m_clipboard.sequence).put(m_clipboard.owner).put(m_clipboard.open).put(m_clipboard.openerProcess);
+            out.put(m_clipboard.openerWindow).put(static_cast<std::uint32_t>(m_clipboard.entries.size()));
+            for (const ClipboardEntry& e : m_clipboard.entries)
                 wire::putClipboardEntry(out, e);
             break;
         case DesktopOp::ClipboardWrite: {
@@ -336,38 +336,38 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
             std::vector<ClipboardEntry> entries;
             for (std::uint32_t i = 0; i < count && in.ok(); ++i)
                 entries.push_back(wire::getClipboardEntry(in));
-            if (clipboard_.open && clipboard_.openerProcess != kOutsideProcess) {
+            if (m_clipboard.open && m_clipboard.openerProcess != kOutsideProcess) {
                 out.put(DWORD(ERROR_ACCESS_DENIED));
                 break;
             }
-            clipboard_.entries = std::move(entries);
-            clipboard_.owner = owner;
-            clipboard_.sequence += 1 + static_cast<DWORD>(clipboard_.entries.size());
+            m_clipboard.entries = std::move(entries);
+            m_clipboard.owner = owner;
+            m_clipboard.sequence += 1 + static_cast<DWORD>(m_clipboard.entries.size());
             out.put(DWORD(0));
             break;
         }
         case DesktopOp::ClipboardHold: {
             const bool hold = in.get<bool>();
             if (!hold) {
-                if (clipboard_.open && clipboard_.openerProcess == kOutsideProcess)
-                    clipboard_.open = false;
+                if (m_clipboard.open && m_clipboard.openerProcess == kOutsideProcess)
+                    m_clipboard.open = false;
                 out.put(DWORD(0));
             } else {
-                out.put(clipboard_.open ? DWORD(ERROR_ACCESS_DENIED) : openLocked(kOutsideProcess, nullptr));
+                out.put(m_clipboard.open ? DWORD(ERROR_ACCESS_DENIED) : openLocked(kOutsideProcess, nullptr));
             }
             break;
         }
         case DesktopOp::TrayIcons:
-            out.put(static_cast<std::uint32_t>(icons_.size()));
-            for (const TrayIconRecord& t : icons_)
+            out.put(static_cast<std::uint32_t>(m_icons.size()));
+            for (const TrayIconRecord& t : m_icons)
                 wire::putTrayIcon(out, t);
             break;
         case DesktopOp::Balloons:
-            out.put(static_cast<std::uint32_t>(balloons_.size()));
-            for (const BalloonRecord& b : balloons_)
+            out.put(static_cast<std::uint32_t>(m_balloons.size()));
+            for (const BalloonRecord& b : m_balloons)
                 wire::putBalloon(out, b);
             if (in.get<bool>())
-                balloons_.clear();
+                m_balloons.clear();
             break;
         case DesktopOp::MenuOpen: {
             MenuRecord m;
@@ -381,32 +381,32 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
                 item.text = in.getString();
                 m.items.push_back(item);
             }
-            m.token = nextMenu_++;
+            m.token = m_nextMenu++;
             m.open = true;
-            if (choiceQueued_) {
-                choiceQueued_ = false;
+            if (m_choiceQueued) {
+                m_choiceQueued = false;
                 m.open = false;
-                m.chosen = queuedChoice_;
+                m.chosen = m_queuedChoice;
                 for (const MenuItemRecord& item : m.items) {
-                    if (!queuedText_.empty() && item.text == queuedText_)
+                    if (!m_queuedText.empty() && item.text == m_queuedText)
                         m.chosen = static_cast<std::int64_t>(item.id);
                 }
-                if (!queuedText_.empty() && m.chosen < 0)
+                if (!m_queuedText.empty() && m.chosen < 0)
                     m.chosen = 0; // no such item: the menu is dismissed
             }
-            menu_ = m;
+            m_menu = m;
             out.put(m.token);
             break;
         }
         case DesktopOp::MenuPoll: {
             const auto token = in.get<std::uint64_t>();
             const bool giveUp = in.get<bool>();
-            if (menu_.token == token && menu_.open && giveUp) {
-                menu_.open = false;
-                menu_.chosen = 0;
+            if (m_menu.token == token && m_menu.open && giveUp) {
+                m_menu.open = false;
+                m_menu.chosen = 0;
             }
-            const bool done = menu_.token != token || !menu_.open;
-            out.put(done).put(menu_.token == token ? std::max<std::int64_t>(menu_.chosen, 0) : std::int64_t{0});
+            const bool done = m_menu.token != token || !m_menu.open;
+            out.put(done).put(m_menu.token == token ? std::max<std::int64_t>(m_menu.chosen, 0) : std::int64_t{0});
             break;
         }
         case DesktopOp::MenuChoose: {
@@ -415,28 +415,28 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
             std::int64_t chosen = id;
             if (!text.empty()) {
                 chosen = -1;
-                for (const MenuItemRecord& item : menu_.items) {
+                for (const MenuItemRecord& item : m_menu.items) {
                     if (item.text == text && (item.flags & MF_SEPARATOR) == 0)
                         chosen = static_cast<std::int64_t>(item.id);
                 }
             }
-            if (menu_.open) {
+            if (m_menu.open) {
                 if (chosen < 0) {
                     out.put(false); // no item with that text
                     break;
                 }
-                menu_.open = false;
-                menu_.chosen = chosen;
+                m_menu.open = false;
+                m_menu.chosen = chosen;
             } else {
-                choiceQueued_ = true;
-                queuedChoice_ = id;
-                queuedText_ = text;
+                m_choiceQueued = true;
+                m_queuedChoice = id;
+                m_queuedText = text;
             }
             out.put(true);
             break;
         }
         case DesktopOp::LastMenu:
-            wire::putMenu(out, menu_);
+            wire::putMenu(out, m_menu);
             break;
         case DesktopOp::ShellExecute: {
             ShellRecord r;
@@ -451,7 +451,7 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
             DWORD forced = 0;
             if (failLocked(DesktopFail::ShellExecute, forced))
                 r.error = forced;
-            shellLog_.push_back(r);
+            m_shellLog.push_back(r);
             out.put(r.error);
             break;
         }
@@ -460,36 +460,36 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
             r.kind = ShellRecord::Kind::Lock;
             r.processId = in.get<DWORD>();
             failLocked(DesktopFail::LockWorkStation, r.error);
-            shellLog_.push_back(r);
+            m_shellLog.push_back(r);
             out.put(r.error);
             break;
         }
         case DesktopOp::ShellLog:
-            out.put(static_cast<std::uint32_t>(shellLog_.size()));
-            for (const ShellRecord& r : shellLog_)
+            out.put(static_cast<std::uint32_t>(m_shellLog.size()));
+            for (const ShellRecord& r : m_shellLog)
                 wire::putShellRecord(out, r);
             if (in.get<bool>())
-                shellLog_.clear();
+                m_shellLog.clear();
             break;
         case DesktopOp::SetDrive: {
             const auto letter = static_cast<wchar_t>(std::towupper(in.get<wchar_t>()));
             const std::string folder = wire::getText(in);
             if (folder.empty())
-                drives_.erase(letter);
+                m_drives.erase(letter);
             else
-                drives_[letter] = folder;
+                m_drives[letter] = folder;
             break;
         }
         case DesktopOp::Drives:
-            out.put(static_cast<std::uint32_t>(drives_.size()));
-            for (const auto& [letter, folder] : drives_) {
+            out.put(static_cast<std::uint32_t>(m_drives.size()));
+            for (const auto& [letter, folder] : m_drives) {
                 out.put(letter);
                 wire::putText(out, folder);
             }
             break;
         case DesktopOp::DriveFolder: {
-            const auto it = drives_.find(static_cast<wchar_t>(std::towupper(in.get<wchar_t>())));
-            wire::putText(out, it == drives_.end() ? std::string() : it->second);
+            const auto it = m_drives.find(static_cast<wchar_t>(std::towupper(in.get<wchar_t>())));
+            wire::putText(out, it == m_drives.end() ? std::string() : it->second);
             break;
         }
         case DesktopOp::SetFailure: {
@@ -498,7 +498,7 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
             f.error = in.get<DWORD>();
             f.remaining = f.error == 0 ? 0 : in.get<std::int32_t>();
             if (point < DesktopFail::Count)
-                failures_[static_cast<std::size_t>(point)] = f;
+                m_failures[static_cast<std::size_t>(point)] = f;
             break;
         }
         default:
@@ -516,24 +516,24 @@ void DesktopState::notifyIcon(wire::Reader& in, wire::Writer& out)
     TrayIconRecord data = wire::getTrayIcon(in);
     DWORD owner = 0;
     bool simulated = false;
-    const bool windowExists = port_.windowOwner(data.window, owner, simulated);
-    std::lock_guard lock(mutex_);
+    const bool windowExists = m_port.windowOwner(data.window, owner, simulated);
+    std::lock_guard lock(m_mutex);
     DWORD error = 0;
     if (failLocked(DesktopFail::NotifyIcon, error) || !windowExists) {
         out.put(false);
         return;
     }
-    const auto it = std::find_if(icons_.begin(), icons_.end(),
+    const auto it = std::find_if(m_icons.begin(), m_icons.end(),
                                  [&](const TrayIconRecord& t) { return t.window == data.window && t.id == data.id; });
     bool ok = true;
     switch (message) {
     case NIM_ADD:
     case NIM_MODIFY: {
-        if ((message == NIM_ADD) == (it != icons_.end())) {
+        if ((message == NIM_ADD) == (it != m_icons.end())) {
             ok = false; // added twice, or changed before it was added
             break;
         }
-        TrayIconRecord& icon = it != icons_.end() ? *it : icons_.emplace_back();
+        TrayIconRecord& icon = it != m_icons.end() ? *it : m_icons.emplace_back();
         icon.window = data.window;
         icon.id = data.id;
         icon.processId = data.processId;
@@ -551,17 +551,17 @@ void DesktopState::notifyIcon(wire::Reader& in, wire::Writer& out)
             icon.balloonText = data.balloonText;
             icon.balloonFlags = data.balloonFlags;
             if (!data.balloonText.empty())
-                balloons_.push_back({data.window, data.id, data.balloonTitle, data.balloonText, data.balloonFlags});
+                m_balloons.push_back({data.window, data.id, data.balloonTitle, data.balloonText, data.balloonFlags});
         }
         if (message == NIM_MODIFY)
             ++icon.changes;
         break;
     }
     case NIM_DELETE:
-        if (it == icons_.end())
+        if (it == m_icons.end())
             ok = false;
         else
-            icons_.erase(it);
+            m_icons.erase(it);
         break;
     default:
         ok = false;
@@ -576,12 +576,12 @@ void DesktopState::click(wire::Reader& in, wire::Writer& out)
     const auto kind = in.get<TrayClick>();
     TrayIconRecord icon;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(m_mutex);
         // No window named: the first icon there is.
-        const auto it = std::find_if(icons_.begin(), icons_.end(), [&](const TrayIconRecord& t) {
+        const auto it = std::find_if(m_icons.begin(), m_icons.end(), [&](const TrayIconRecord& t) {
             return window == nullptr || (t.window == window && t.id == id);
         });
-        if (it == icons_.end() || it->callbackMessage == 0) {
+        if (it == m_icons.end() || it->callbackMessage == 0) {
             out.put(false);
             return;
         }
@@ -602,7 +602,7 @@ void DesktopState::click(wire::Reader& in, wire::Writer& out)
     }
     bool delivered = true;
     for (UINT m : mouse)
-        delivered = port_.postToWindow(icon.window, icon.callbackMessage, icon.id, static_cast<LPARAM>(m)) && delivered;
+        delivered = m_port.postToWindow(icon.window, icon.callbackMessage, icon.id, static_cast<LPARAM>(m)) && delivered;
     out.put(delivered);
 }
 
@@ -610,42 +610,42 @@ void DesktopState::restartTaskbar(wire::Writer& out)
 {
     UINT message = 0;
     {
-        std::lock_guard lock(mutex_);
-        icons_.clear();
+        std::lock_guard lock(m_mutex);
+        m_icons.clear();
         message = registerLocked(L"TaskbarCreated");
     }
     int told = 0;
-    for (HWND window : port_.memberTopLevelWindows())
-        told += port_.postToWindow(window, message, 0, 0) ? 1 : 0;
+    for (HWND window : m_port.memberTopLevelWindows())
+        told += m_port.postToWindow(window, message, 0, 0) ? 1 : 0;
     out.put(told);
 }
 
 void DesktopState::processGone(DWORD processId)
 {
-    std::lock_guard lock(mutex_);
-    if (clipboard_.open && clipboard_.openerProcess == processId) {
-        clipboard_.open = false; // Windows closes the clipboard of a thread that ends
-        clipboard_.openerProcess = 0;
-        clipboard_.openerWindow = nullptr;
+    std::lock_guard lock(m_mutex);
+    if (m_clipboard.open && m_clipboard.openerProcess == processId) {
+        m_clipboard.open = false; // Windows closes the clipboard of a thread that ends
+        m_clipboard.openerProcess = 0;
+        m_clipboard.openerWindow = nullptr;
     }
-    std::erase_if(icons_, [&](const TrayIconRecord& t) { return t.processId == processId; });
-    if (menu_.open && menu_.processId == processId) {
-        menu_.open = false;
-        menu_.chosen = 0;
+    std::erase_if(m_icons, [&](const TrayIconRecord& t) { return t.processId == processId; });
+    if (m_menu.open && m_menu.processId == processId) {
+        m_menu.open = false;
+        m_menu.chosen = 0;
     }
 }
 
 void DesktopState::reset()
 {
-    std::lock_guard lock(mutex_);
-    clipboard_ = ClipboardState{};
-    icons_.clear();
-    balloons_.clear();
-    menu_ = MenuRecord{};
-    choiceQueued_ = false;
-    shellLog_.clear();
-    drives_.clear();
-    failures_ = {};
+    std::lock_guard lock(m_mutex);
+    m_clipboard = ClipboardState{};
+    m_icons.clear();
+    m_balloons.clear();
+    m_menu = MenuRecord{};
+    m_choiceQueued = false;
+    m_shellLog.clear();
+    m_drives.clear();
+    m_failures = {};
     // Registered names stay, as atoms do on Windows until the session ends.
 }
 

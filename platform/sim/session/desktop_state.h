@@ -64,7 +64,7 @@ public:
         virtual std::vector<HWND> memberTopLevelWindows() = 0;
     };
 
-    explicit DesktopState(Port& port) : port_(port) {}
+    explicit DesktopState(Port& port) : m_port(port) {}
 
     void handle(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply);
     // A member process has gone: its clipboard opening, icons and open menus go with it.
@@ -84,20 +84,20 @@ private:
     void click(wire::Reader& in, wire::Writer& out);
     void restartTaskbar(wire::Writer& out);
 
-    Port& port_;
-    std::mutex mutex_;
-    ClipboardState clipboard_;
-    std::vector<std::wstring> names_; // registered names; index i is 0xC000 + i
-    std::vector<TrayIconRecord> icons_;
-    std::vector<BalloonRecord> balloons_;
-    MenuRecord menu_;
-    std::uint64_t nextMenu_ = 1;
-    bool choiceQueued_ = false; // a choice made before the next menu opens
-    std::int64_t queuedChoice_ = 0;
-    std::wstring queuedText_;
-    std::vector<ShellRecord> shellLog_;
-    std::map<wchar_t, std::string> drives_;
-    std::array<Failure, static_cast<std::size_t>(DesktopFail::Count)> failures_{};
+    Port& m_port;
+    std::mutex m_mutex;
+    ClipboardState m_clipboard;
+    std::vector<std::wstring> m_names; // registered names; index i is 0xC000 + i
+    std::vector<TrayIconRecord> m_icons;
+    std::vector<BalloonRecord> m_balloons;
+    MenuRecord m_menu;
+    std::uint64_t m_nextMenu = 1;
+    bool m_choiceQueued = false; // a choice made before the next menu opens
+    std::int64_t m_queuedChoice = 0;
+    std::wstring m_queuedText;
+    std::vector<ShellRecord> m_shellLog;
+    std::map<wchar_t, std::string> m_drives;
+    std::array<Failure, static_cast<std::size_t>(DesktopFail::Count)> m_failures{};
 };
 
 } // namespace vorna::sim

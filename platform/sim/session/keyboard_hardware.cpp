@@ -106,15 +106,15 @@ HardwareKey KeyboardState::send(HardwareKey key, bool up)
     constexpr HardwareKey pause{0x45, false};
     constexpr HardwareKey breakKey{0x46, true};
     if (key.scan == ctrlScan)
-        (key.extended ? rightCtrl_ : leftCtrl_) = !up;
+        (key.extended ? m_rightCtrl : m_leftCtrl) = !up;
     if (key.scan != pause.scan || key.extended != pause.extended)
         return key;
     // A fresh press decides the form; a repeat and the release keep it.
-    if (pause_ == Pause::Up)
-        pause_ = leftCtrl_ || rightCtrl_ ? Pause::AsBreak : Pause::AsPause;
-    const bool asBreak = pause_ == Pause::AsBreak;
+    if (m_pause == Pause::Up)
+        m_pause = m_leftCtrl || m_rightCtrl ? Pause::AsBreak : Pause::AsPause;
+    const bool asBreak = m_pause == Pause::AsBreak;
     if (up)
-        pause_ = Pause::Up;
+        m_pause = Pause::Up;
     return asBreak ? breakKey : pause;
 }
 

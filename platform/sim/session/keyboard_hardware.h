@@ -32,9 +32,9 @@ public:
     HardwareKey send(HardwareKey key, bool up);
 
 private:
-    bool leftCtrl_ = false;
-    bool rightCtrl_ = false;
-    enum class Pause : unsigned char { Up, AsPause, AsBreak } pause_ = Pause::Up;
+    bool m_leftCtrl = false;
+    bool m_rightCtrl = false;
+    enum class Pause : unsigned char { Up, AsPause, AsBreak } m_pause = Pause::Up;
 };
 
 } // namespace vorna::sim

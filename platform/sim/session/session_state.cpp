@@ -42,37 +42,37 @@ HWND windowValue(std::uint64_t serial)
 
 } // namespace
 
-SessionState::SessionState(SessionDelivery& delivery) : delivery_(delivery)
+SessionState::SessionState(SessionDelivery& delivery) : m_delivery(delivery)
 {
-    page_ = createSessionPage(pageDescriptor_);
-    stream_.resize(streamCapacity);
-    sink_.resize(sinkCapacity);
-    std::lock_guard lock(mutex_);
+    m_page = createSessionPage(m_pageDescriptor);
+    m_stream.resize(streamCapacity);
+    m_sink.resize(sinkCapacity);
+    std::lock_guard lock(m_mutex);
     resetLocked();
 }
 
 SessionState::~SessionState()
 {
-    std::unique_lock lock(mutex_);
-    stopping_ = true;
-    streamReady_.notify_all();
-    answered_.notify_all();
-    if (streamStarted_)
-        idle_.wait(lock, [&] { return streamExited_; });
+    std::unique_lock lock(m_mutex);
+    m_stopping = true;
+    m_streamReady.notify_all();
+    m_answered.notify_all();
+    if (m_streamStarted)
+        m_idle.wait(lock, [&] { return m_streamExited; });
     lock.unlock();
-    releaseSessionPage(page_, pageDescriptor_);
+    releaseSessionPage(m_page, m_pageDescriptor);
 }
 
 DWORD SessionState::tick() const
 {
-    return static_cast<DWORD>((monotonicNs() + page_->clockOffsetNs.load()) / 1'000'000);
+    return static_cast<DWORD>((monotonicNs() + m_page->clockOffsetNs.load()) / 1'000'000);
 }
 
 bool SessionState::consumeFailureLocked(FailPoint point, Failure& failure)
 {
     if (point >= FailPoint::Count)
         return false; // a plain query that cannot be made to fail
-    Failure& slot = failures_[static_cast<std::size_t>(point)];
+    Failure& slot = m_failures[static_cast<std::size_t>(point)];
     if (slot.remaining == 0)
         return false;
     failure = slot;
@@ -83,68 +83,68 @@ bool SessionState::consumeFailureLocked(FailPoint point, Failure& failure)
 
 HHOOK SessionState::installHook(HookKind kind, DWORD processId, DWORD threadId, DWORD& error)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     Failure failure;
     if (consumeFailureLocked(FailPoint::SetWindowsHook, failure)) {
         error = failure.error;
         return nullptr;
     }
-    const HHOOK hook = reinterpret_cast<HHOOK>(static_cast<std::uintptr_t>(0xA00000 + nextHook_++ * 4));
-    hooks_.push_back({hook, kind, processId, threadId});
+    const HHOOK hook = reinterpret_cast<HHOOK>(static_cast<std::uintptr_t>(0xA00000 + m_nextHook++ * 4));
+    m_hooks.push_back({hook, kind, processId, threadId});
     error = 0;
     return hook;
 }
 
 bool SessionState::removeHook(HHOOK hook)
 {
-    std::lock_guard lock(mutex_);
-    const bool present = std::any_of(hooks_.begin(), hooks_.end(), [&](const Hook& h) { return h.hook == hook; });
+    std::lock_guard lock(m_mutex);
+    const bool present = std::any_of(m_hooks.begin(), m_hooks.end(), [&](const Hook& h) { return h.hook == hook; });
     removeHookLocked(hook);
     return present;
 }
 
 void SessionState::removeHookLocked(HHOOK hook)
 {
-    std::erase_if(hooks_, [&](const Hook& h) { return h.hook == hook; });
-    answered_.notify_all(); // a wait for this hook's answer ends now
+    std::erase_if(m_hooks, [&](const Hook& h) { return h.hook == hook; });
+    m_answered.notify_all(); // a wait for this hook's answer ends now
 }
 
 HWND SessionState::registerWindow(const WindowRecord& window)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     WindowRecord record = window;
-    record.hwnd = windowValue(nextWindow_++);
-    windows_[record.hwnd] = record;
-    zOrder_.insert(zOrder_.begin(), record.hwnd);
+    record.hwnd = windowValue(m_nextWindow++);
+    m_windows[record.hwnd] = record;
+    m_zOrder.insert(m_zOrder.begin(), record.hwnd);
     return record.hwnd;
 }
 
 void SessionState::unregisterWindow(HWND window)
 {
-    std::lock_guard lock(mutex_);
-    windows_.erase(window);
-    std::erase(zOrder_, window);
-    std::erase(sessionNotified_, window);
-    for (RawRegistration& r : rawRegistrations_) {
+    std::lock_guard lock(m_mutex);
+    m_windows.erase(window);
+    std::erase(m_zOrder, window);
+    std::erase(m_sessionNotified, window);
+    for (RawRegistration& r : m_rawRegistrations) {
         if (r.target == window)
             r.target = nullptr;
     }
-    if (page_->foreground.load() == reinterpret_cast<std::uintptr_t>(window))
-        page_->foreground.store(0);
+    if (m_page->foreground.load() == reinterpret_cast<std::uintptr_t>(window))
+        m_page->foreground.store(0);
 }
 
 std::optional<WindowRecord> SessionState::findWindow(HWND window)
 {
-    std::lock_guard lock(mutex_);
-    const auto it = windows_.find(window);
-    if (it == windows_.end())
+    std::lock_guard lock(m_mutex);
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end())
         return std::nullopt;
     return it->second;
 }
 
 DWORD SessionState::registerRawInput(const std::vector<RAWINPUTDEVICE>& devices, DWORD processId)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     Failure failure;
     if (consumeFailureLocked(FailPoint::RegisterRawInput, failure))
         return failure.error;
@@ -154,95 +154,95 @@ DWORD SessionState::registerRawInput(const std::vector<RAWINPUTDEVICE>& devices,
             if (d.hwndTarget != nullptr)
                 return ERROR_INVALID_PARAMETER;
         } else if (d.hwndTarget != nullptr) {
-            const auto it = windows_.find(d.hwndTarget);
-            if (it == windows_.end() || it->second.processId != processId)
+            const auto it = m_windows.find(d.hwndTarget);
+            if (it == m_windows.end() || it->second.processId != processId)
                 return ERROR_INVALID_WINDOW_HANDLE;
         }
     }
     for (const RAWINPUTDEVICE& d : devices) {
-        std::erase_if(rawRegistrations_, [&](const RawRegistration& r) {
+        std::erase_if(m_rawRegistrations, [&](const RawRegistration& r) {
             return r.processId == processId && r.usagePage == d.usUsagePage && r.usage == d.usUsage;
         });
         if ((d.dwFlags & RIDEV_REMOVE) == 0)
-            rawRegistrations_.push_back({processId, d.usUsagePage, d.usUsage, d.dwFlags, d.hwndTarget});
+            m_rawRegistrations.push_back({processId, d.usUsagePage, d.usUsage, d.dwFlags, d.hwndTarget});
     }
     return 0;
 }
 
 DWORD SessionState::rawInputDevices(FailPoint call, std::vector<RawDevice>& devices)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     Failure failure;
     if (consumeFailureLocked(call, failure))
         return failure.error;
-    devices = rawDevices_;
+    devices = m_rawDevices;
     return 0;
 }
 
 DWORD SessionState::takeFailure(FailPoint call)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     Failure failure;
     return consumeFailureLocked(call, failure) ? failure.error : 0;
 }
 
 DWORD SessionState::setSessionNotification(HWND window, bool on)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     if (!on) {
-        std::erase(sessionNotified_, window);
+        std::erase(m_sessionNotified, window);
         return 0;
     }
     Failure failure;
     if (consumeFailureLocked(FailPoint::SessionNotification, failure))
         return failure.error;
-    if (windows_.find(window) == windows_.end())
+    if (m_windows.find(window) == m_windows.end())
         return ERROR_INVALID_WINDOW_HANDLE;
-    if (std::find(sessionNotified_.begin(), sessionNotified_.end(), window) == sessionNotified_.end())
-        sessionNotified_.push_back(window);
+    if (std::find(m_sessionNotified.begin(), m_sessionNotified.end(), window) == m_sessionNotified.end())
+        m_sessionNotified.push_back(window);
     return 0;
 }
 
 std::optional<ProcessRecord> SessionState::findProcess(DWORD processId)
 {
-    std::lock_guard lock(mutex_);
-    const auto it = processes_.find(processId);
-    if (it == processes_.end())
+    std::lock_guard lock(m_mutex);
+    const auto it = m_processes.find(processId);
+    if (it == m_processes.end())
         return std::nullopt;
     return it->second;
 }
 
 void SessionState::processGone(DWORD processId)
 {
-    desktop_.processGone(processId);
-    std::lock_guard lock(mutex_);
-    std::erase_if(hooks_, [&](const Hook& h) { return h.processId == processId; });
-    answered_.notify_all();
-    for (auto it = windows_.begin(); it != windows_.end();) {
+    m_desktop.processGone(processId);
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_hooks, [&](const Hook& h) { return h.processId == processId; });
+    m_answered.notify_all();
+    for (auto it = m_windows.begin(); it != m_windows.end();) {
         if (it->second.processId == processId && !it->second.simulated) {
-            std::erase(sessionNotified_, it->first);
-            if (page_->foreground.load() == reinterpret_cast<std::uintptr_t>(it->first))
-                page_->foreground.store(0);
-            std::erase(zOrder_, it->first);
-            it = windows_.erase(it);
+            std::erase(m_sessionNotified, it->first);
+            if (m_page->foreground.load() == reinterpret_cast<std::uintptr_t>(it->first))
+                m_page->foreground.store(0);
+            std::erase(m_zOrder, it->first);
+            it = m_windows.erase(it);
         } else {
             ++it;
         }
     }
-    std::erase_if(rawRegistrations_, [&](const RawRegistration& r) { return r.processId == processId; });
-    std::erase_if(winEventHooks_, [&](const WinEventHookRecord& h) { return h.processId == processId; });
+    std::erase_if(m_rawRegistrations, [&](const RawRegistration& r) { return r.processId == processId; });
+    std::erase_if(m_winEventHooks, [&](const WinEventHookRecord& h) { return h.processId == processId; });
 }
 
 void SessionState::desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply)
 {
-    desktop_.handle(request, reply);
+    m_desktop.handle(request, reply);
 }
 
 bool SessionState::windowOwner(HWND window, DWORD& processId, bool& simulated)
 {
-    std::lock_guard lock(mutex_);
-    const auto it = windows_.find(window);
-    if (it == windows_.end())
+    std::lock_guard lock(m_mutex);
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end())
         return false;
     processId = it->second.processId;
     simulated = it->second.simulated;
@@ -253,9 +253,9 @@ bool SessionState::postToWindow(HWND window, UINT message, WPARAM wParam, LPARAM
 {
     WindowRecord target;
     {
-        std::lock_guard lock(mutex_);
-        const auto it = windows_.find(window);
-        if (it == windows_.end() || it->second.simulated)
+        std::lock_guard lock(m_mutex);
+        const auto it = m_windows.find(window);
+        if (it == m_windows.end() || it->second.simulated)
             return false;
         target = it->second;
     }
@@ -265,9 +265,9 @@ bool SessionState::postToWindow(HWND window, UINT message, WPARAM wParam, LPARAM
 
 std::vector<HWND> SessionState::memberTopLevelWindows()
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     std::vector<HWND> list;
-    for (const auto& [hwnd, w] : windows_) {
+    for (const auto& [hwnd, w] : m_windows) {
         if (!w.simulated && w.topLevel)
             list.push_back(hwnd);
     }
@@ -276,54 +276,54 @@ std::vector<HWND> SessionState::memberTopLevelWindows()
 
 void SessionState::threadGone(DWORD processId, DWORD threadId)
 {
-    std::lock_guard lock(mutex_);
-    std::erase_if(hooks_, [&](const Hook& h) { return h.processId == processId && h.threadId == threadId; });
-    std::erase_if(winEventHooks_, [&](const WinEventHookRecord& h) { return h.processId == processId && h.threadId == threadId; });
-    threadLayouts_.erase(threadId);
-    answered_.notify_all();
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_hooks, [&](const Hook& h) { return h.processId == processId && h.threadId == threadId; });
+    std::erase_if(m_winEventHooks, [&](const WinEventHookRecord& h) { return h.processId == processId && h.threadId == threadId; });
+    m_threadLayouts.erase(threadId);
+    m_answered.notify_all();
 }
 
 std::uint64_t SessionState::keyboardLayout(DWORD threadId)
 {
-    std::lock_guard lock(mutex_);
-    const auto it = threadLayouts_.find(threadId);
-    return it == threadLayouts_.end() ? defaultLayout_ : it->second;
+    std::lock_guard lock(m_mutex);
+    const auto it = m_threadLayouts.find(threadId);
+    return it == m_threadLayouts.end() ? m_defaultLayout : it->second;
 }
 
 void SessionState::setKeyboardLayout(DWORD threadId, std::uint64_t layout)
 {
     if ((layout & 0xFFFF) == 0)
         return; // no language: not a layout
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     if (threadId == 0)
-        defaultLayout_ = layout;
-    else if (threadLayouts_.size() < maxThreadLayouts || threadLayouts_.count(threadId) != 0)
-        threadLayouts_[threadId] = layout;
+        m_defaultLayout = layout;
+    else if (m_threadLayouts.size() < maxThreadLayouts || m_threadLayouts.count(threadId) != 0)
+        m_threadLayouts[threadId] = layout;
 }
 
 void SessionState::setScreen(const ScreenState& screen)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     ScreenState copy = screen;
     copy.monitorCount = std::clamp(copy.monitorCount, 1, ScreenState::maxMonitors);
     copy.primary = std::clamp(copy.primary, 0, copy.monitorCount - 1);
-    page_->writeScreen(copy);
-    page_->writeCursor(clampToRect(page_->readCursor(), copy.effectiveClip()));
+    m_page->writeScreen(copy);
+    m_page->writeCursor(clampToRect(m_page->readCursor(), copy.effectiveClip()));
 }
 
 void SessionState::setCursor(POINT point)
 {
-    std::lock_guard lock(mutex_);
-    page_->writeCursor(clampToRect(point, page_->readScreen().effectiveClip()));
+    std::lock_guard lock(m_mutex);
+    m_page->writeCursor(clampToRect(point, m_page->readScreen().effectiveClip()));
 }
 
 void SessionState::setToggle(UINT virtualKey, bool on)
 {
     if (virtualKey > 255)
         return;
-    std::lock_guard lock(mutex_);
-    const std::uint8_t value = page_->keys[virtualKey].load();
-    page_->keys[virtualKey].store(static_cast<std::uint8_t>((value & ~1u) | (on ? 1u : 0u)));
+    std::lock_guard lock(m_mutex);
+    const std::uint8_t value = m_page->keys[virtualKey].load();
+    m_page->keys[virtualKey].store(static_cast<std::uint8_t>((value & ~1u) | (on ? 1u : 0u)));
 }
 
 HWND SessionState::addWindow(const WindowRecord& window)
@@ -342,16 +342,16 @@ bool SessionState::setForeground(HWND window)
 {
     std::vector<std::pair<WinEventHookRecord, WindowRecord>> told;
     {
-        std::lock_guard lock(mutex_);
-        const auto it = window != nullptr ? windows_.find(window) : windows_.end();
-        if (window != nullptr && it == windows_.end())
+        std::lock_guard lock(m_mutex);
+        const auto it = window != nullptr ? m_windows.find(window) : m_windows.end();
+        if (window != nullptr && it == m_windows.end())
             return false;
-        const bool changed = page_->foreground.exchange(reinterpret_cast<std::uintptr_t>(window)) !=
+        const bool changed = m_page->foreground.exchange(reinterpret_cast<std::uintptr_t>(window)) !=
                              reinterpret_cast<std::uintptr_t>(window);
         if (window == nullptr)
             return true; // no window to raise and none to report, as on Windows
-        std::erase(zOrder_, window);
-        zOrder_.insert(zOrder_.begin(), window);
+        std::erase(m_zOrder, window);
+        m_zOrder.insert(m_zOrder.begin(), window);
         if (changed)
             told = winEventTargetsLocked(EVENT_SYSTEM_FOREGROUND, it->second);
     }
@@ -361,10 +361,10 @@ bool SessionState::setForeground(HWND window)
 
 std::vector<WindowRecord> SessionState::windows()
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     std::vector<WindowRecord> list;
-    for (HWND hwnd : zOrder_)
-        list.push_back(windows_.at(hwnd));
+    for (HWND hwnd : m_zOrder)
+        list.push_back(m_windows.at(hwnd));
     return list;
 }
 
@@ -374,28 +374,28 @@ HWINEVENTHOOK SessionState::installWinEventHook(const WinEventHookRecord& hook, 
         error = ERROR_INVALID_HOOK_FILTER;
         return nullptr;
     }
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     if (Failure failure; consumeFailureLocked(FailPoint::SetWinEventHook, failure)) {
         error = failure.error;
         return nullptr;
     }
     WinEventHookRecord record = hook;
-    record.hook = reinterpret_cast<HWINEVENTHOOK>(static_cast<std::uintptr_t>(0xB00000 + nextWinEventHook_++ * 4));
-    winEventHooks_.push_back(record);
+    record.hook = reinterpret_cast<HWINEVENTHOOK>(static_cast<std::uintptr_t>(0xB00000 + m_nextWinEventHook++ * 4));
+    m_winEventHooks.push_back(record);
     error = 0;
     return record.hook;
 }
 
 bool SessionState::removeWinEventHook(HWINEVENTHOOK hook)
 {
-    std::lock_guard lock(mutex_);
-    return std::erase_if(winEventHooks_, [&](const WinEventHookRecord& h) { return h.hook == hook; }) != 0;
+    std::lock_guard lock(m_mutex);
+    return std::erase_if(m_winEventHooks, [&](const WinEventHookRecord& h) { return h.hook == hook; }) != 0;
 }
 
 std::vector<std::pair<WinEventHookRecord, WindowRecord>> SessionState::winEventTargetsLocked(DWORD event, const WindowRecord& window)
 {
     std::vector<std::pair<WinEventHookRecord, WindowRecord>> targets;
-    for (const WinEventHookRecord& h : winEventHooks_) {
+    for (const WinEventHookRecord& h : m_winEventHooks) {
         const bool ownProcess = h.processId == window.processId;
         if (event < h.eventMin || event > h.eventMax || (h.watchProcess != 0 && h.watchProcess != window.processId) ||
             (h.watchThread != 0 && h.watchThread != window.threadId) || (ownProcess && (h.flags & WINEVENT_SKIPOWNPROCESS)) ||
@@ -416,35 +416,35 @@ void SessionState::sendWinEvents(const std::vector<std::pair<WinEventHookRecord,
         msg.hwnd = window.hwnd;
         msg.wParam = reinterpret_cast<WPARAM>(hook.hook);
         msg.pt.x = static_cast<LONG>(window.threadId);
-        delivery_.deliverWindowMessage(hook.processId, hook.threadId, msg);
+        m_delivery.deliverWindowMessage(hook.processId, hook.threadId, msg);
     }
 }
 
 void SessionState::addProcess(const ProcessRecord& process)
 {
-    std::lock_guard lock(mutex_);
-    processes_[process.processId] = process;
+    std::lock_guard lock(m_mutex);
+    m_processes[process.processId] = process;
 }
 
 std::vector<SinkEvent> SessionState::readSink(bool clear)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     std::vector<SinkEvent> events;
-    events.reserve(sinkCount_);
-    for (std::size_t i = 0; i < sinkCount_; ++i)
-        events.push_back(sink_[(sinkHead_ + i) % sinkCapacity]);
+    events.reserve(m_sinkCount);
+    for (std::size_t i = 0; i < m_sinkCount; ++i)
+        events.push_back(m_sink[(m_sinkHead + i) % sinkCapacity]);
     if (clear) {
-        sinkHead_ = 0;
-        sinkCount_ = 0;
+        m_sinkHead = 0;
+        m_sinkCount = 0;
     }
     return events;
 }
 
 std::vector<HookInfo> SessionState::hooks()
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     std::vector<HookInfo> list;
-    for (auto it = hooks_.rbegin(); it != hooks_.rend(); ++it) // in chain order
+    for (auto it = m_hooks.rbegin(); it != m_hooks.rend(); ++it) // in chain order
         list.push_back({it->hook, it->kind, it->processId, it->threadId});
     return list;
 }
@@ -456,10 +456,10 @@ void SessionState::notifyWindows(const std::vector<WindowRecord>& targets, UINT 
     msg.wParam = wParam;
     msg.lParam = lParam;
     msg.time = tick();
-    msg.pt = page_->readCursor();
+    msg.pt = m_page->readCursor();
     for (const WindowRecord& w : targets) {
         msg.hwnd = w.hwnd;
-        delivery_.deliverWindowMessage(w.processId, w.threadId, msg);
+        m_delivery.deliverWindowMessage(w.processId, w.threadId, msg);
     }
 }
 
@@ -469,11 +469,11 @@ int SessionState::notify(Notice notice, WPARAM code)
     UINT message = 0;
     LPARAM lParam = 0;
     {
-        std::lock_guard lock(mutex_);
-        for (const auto& [hwnd, w] : windows_) {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [hwnd, w] : m_windows) {
             if (w.simulated)
                 continue;
-            const bool registered = std::find(sessionNotified_.begin(), sessionNotified_.end(), hwnd) != sessionNotified_.end();
+            const bool registered = std::find(m_sessionNotified.begin(), m_sessionNotified.end(), hwnd) != m_sessionNotified.end();
             if (notice == Notice::Session ? registered : w.topLevel)
                 targets.push_back(w);
         }
@@ -500,12 +500,12 @@ std::uint64_t SessionState::addRawDevice(const RawDevice& device)
     std::vector<WindowRecord> targets;
     RawDevice record = device;
     {
-        std::lock_guard lock(mutex_);
-        record.handle = 0x20000 + nextRawDevice_++ * 2;
-        rawDevices_.push_back(record);
-        for (const RawRegistration& r : rawRegistrations_) {
-            const auto it = windows_.find(r.target);
-            if ((r.flags & RIDEV_DEVNOTIFY) && it != windows_.end() && usageCovers(r.usagePage, r.usage, record.type))
+        std::lock_guard lock(m_mutex);
+        record.handle = 0x20000 + m_nextRawDevice++ * 2;
+        m_rawDevices.push_back(record);
+        for (const RawRegistration& r : m_rawRegistrations) {
+            const auto it = m_windows.find(r.target);
+            if ((r.flags & RIDEV_DEVNOTIFY) && it != m_windows.end() && usageCovers(r.usagePage, r.usage, record.type))
                 targets.push_back(it->second);
         }
     }
@@ -517,15 +517,15 @@ bool SessionState::removeRawDevice(std::uint64_t handle)
 {
     std::vector<WindowRecord> targets;
     {
-        std::lock_guard lock(mutex_);
-        const auto it = std::find_if(rawDevices_.begin(), rawDevices_.end(), [&](const RawDevice& d) { return d.handle == handle; });
-        if (it == rawDevices_.end())
+        std::lock_guard lock(m_mutex);
+        const auto it = std::find_if(m_rawDevices.begin(), m_rawDevices.end(), [&](const RawDevice& d) { return d.handle == handle; });
+        if (it == m_rawDevices.end())
             return false;
         const DWORD type = it->type;
-        rawDevices_.erase(it);
-        for (const RawRegistration& r : rawRegistrations_) {
-            const auto w = windows_.find(r.target);
-            if ((r.flags & RIDEV_DEVNOTIFY) && w != windows_.end() && usageCovers(r.usagePage, r.usage, type))
+        m_rawDevices.erase(it);
+        for (const RawRegistration& r : m_rawRegistrations) {
+            const auto w = m_windows.find(r.target);
+            if ((r.flags & RIDEV_DEVNOTIFY) && w != m_windows.end() && usageCovers(r.usagePage, r.usage, type))
                 targets.push_back(w->second);
         }
     }
@@ -535,7 +535,7 @@ bool SessionState::removeRawDevice(std::uint64_t handle)
 
 void SessionState::setHookTimeout(DWORD milliseconds)
 {
-    page_->hookTimeoutMs.store(milliseconds);
+    m_page->hookTimeoutMs.store(milliseconds);
 }
 
 void SessionState::stepClock(std::int64_t milliseconds)
@@ -545,8 +545,8 @@ void SessionState::stepClock(std::int64_t milliseconds)
     // in-process, a step back does nothing and a step too far stops at the limit.
     constexpr std::int64_t maxNs = limits::maxClockOffsetMs * 1'000'000;
     const std::int64_t stepMs = std::clamp<std::int64_t>(milliseconds, 0, limits::maxClockOffsetMs);
-    std::int64_t offset = page_->clockOffsetNs.load();
-    while (!page_->clockOffsetNs.compare_exchange_weak(offset, std::min(maxNs, offset + stepMs * 1'000'000))) {
+    std::int64_t offset = m_page->clockOffsetNs.load();
+    while (!m_page->clockOffsetNs.compare_exchange_weak(offset, std::min(maxNs, offset + stepMs * 1'000'000))) {
     }
 }
 
@@ -554,22 +554,22 @@ void SessionState::setFailure(FailPoint point, const Failure& failure)
 {
     if (point >= FailPoint::Count)
         return;
-    std::lock_guard lock(mutex_);
-    failures_[static_cast<std::size_t>(point)] = failure;
+    std::lock_guard lock(m_mutex);
+    m_failures[static_cast<std::size_t>(point)] = failure;
 }
 
 void SessionState::reset()
 {
-    desktop_.reset();
-    std::unique_lock lock(mutex_);
+    m_desktop.reset();
+    std::unique_lock lock(m_mutex);
     std::vector<std::function<void()>> completions;
-    while (streamCount_ > 0) {
-        const StreamEvent event = stream_[streamHead_];
-        streamHead_ = (streamHead_ + 1) % streamCapacity;
-        --streamCount_;
+    while (m_streamCount > 0) {
+        const StreamEvent event = m_stream[m_streamHead];
+        m_streamHead = (m_streamHead + 1) % streamCapacity;
+        --m_streamCount;
         finishLocked(event, false, completions);
     }
-    idle_.wait(lock, [&] { return !inFlight_ || stopping_; });
+    m_idle.wait(lock, [&] { return !m_inFlight || m_stopping; });
     resetLocked();
     lock.unlock();
     for (auto& done : completions)
@@ -578,27 +578,27 @@ void SessionState::reset()
 
 void SessionState::resetLocked()
 {
-    sinkHead_ = 0;
-    sinkCount_ = 0;
-    for (auto& key : page_->keys)
+    m_sinkHead = 0;
+    m_sinkCount = 0;
+    for (auto& key : m_page->keys)
         key.store(0);
-    keyboard_ = KeyboardState{};
-    page_->writeScreen(ScreenState{});
-    page_->writeCursor({960, 540});
-    page_->lastInputTick.store(0);
-    page_->hookTimeoutMs.store(300);
-    page_->clockOffsetNs.store(0);
-    std::erase_if(windows_, [](const auto& entry) { return entry.second.simulated; });
-    std::erase_if(zOrder_, [&](HWND hwnd) { return windows_.find(hwnd) == windows_.end(); });
-    if (windows_.find(reinterpret_cast<HWND>(page_->foreground.load())) == windows_.end())
-        page_->foreground.store(0);
-    processes_.clear();
-    rawDevices_ = defaultRawDevices();
-    for (RawDevice& d : rawDevices_)
-        d.handle = 0x20000 + nextRawDevice_++ * 2;
-    failures_ = {};
-    defaultLayout_ = kLayoutUsEnglish;
-    threadLayouts_.clear();
+    m_keyboard = KeyboardState{};
+    m_page->writeScreen(ScreenState{});
+    m_page->writeCursor({960, 540});
+    m_page->lastInputTick.store(0);
+    m_page->hookTimeoutMs.store(300);
+    m_page->clockOffsetNs.store(0);
+    std::erase_if(m_windows, [](const auto& entry) { return entry.second.simulated; });
+    std::erase_if(m_zOrder, [&](HWND hwnd) { return m_windows.find(hwnd) == m_windows.end(); });
+    if (m_windows.find(reinterpret_cast<HWND>(m_page->foreground.load())) == m_windows.end())
+        m_page->foreground.store(0);
+    m_processes.clear();
+    m_rawDevices = defaultRawDevices();
+    for (RawDevice& d : m_rawDevices)
+        d.handle = 0x20000 + m_nextRawDevice++ * 2;
+    m_failures = {};
+    m_defaultLayout = kLayoutUsEnglish;
+    m_threadLayouts.clear();
 }
 
 } // namespace vorna::sim

@@ -39,7 +39,7 @@ public:
     explicit SessionState(SessionDelivery& delivery);
     ~SessionState() override;
 
-    int pageDescriptor() const { return pageDescriptor_; }
+    int pageDescriptor() const { return m_pageDescriptor; }
     // A member process has gone: its hooks, windows and registrations go with it.
     void processGone(DWORD processId);
     // A thread of a member has ended (in-process sessions learn this from the thread itself).
@@ -50,7 +50,7 @@ public:
     void injectAsync(const std::vector<PhysicalEvent>& events, InjectDone done);
     void whenIdle(std::function<void()> done);
 
-    const SessionPage& page() override { return *page_; }
+    const SessionPage& page() override { return *m_page; }
     UINT sendInput(const INPUT* inputs, UINT count, DWORD& error) override;
     HHOOK installHook(HookKind kind, DWORD processId, DWORD threadId, DWORD& error) override;
     bool removeHook(HHOOK hook) override;
@@ -165,54 +165,54 @@ private:
     void setKeyLocked(int virtualKey, bool down);
     void resetLocked();
 
-    SessionDelivery& delivery_;
-    int pageDescriptor_ = -1;
-    SessionPage* page_ = nullptr;
+    SessionDelivery& m_delivery;
+    int m_pageDescriptor = -1;
+    SessionPage* m_page = nullptr;
 
-    std::mutex mutex_;
-    std::condition_variable streamReady_;
-    std::condition_variable idle_;
-    std::condition_variable answered_;
-    bool streamStarted_ = false;
-    bool stopping_ = false;
-    bool streamExited_ = false;
-    std::vector<StreamEvent> stream_; // ring of streamCapacity
-    std::size_t streamHead_ = 0;
-    std::size_t streamCount_ = 0;
-    bool inFlight_ = false;
-    std::vector<std::function<void()>> idleWaiters_;
-    std::uint64_t nextTicket_ = 1;
-    std::unordered_map<std::uint64_t, Waiter> waiters_;
+    std::mutex m_mutex;
+    std::condition_variable m_streamReady;
+    std::condition_variable m_idle;
+    std::condition_variable m_answered;
+    bool m_streamStarted = false;
+    bool m_stopping = false;
+    bool m_streamExited = false;
+    std::vector<StreamEvent> m_stream; // ring of streamCapacity
+    std::size_t m_streamHead = 0;
+    std::size_t m_streamCount = 0;
+    bool m_inFlight = false;
+    std::vector<std::function<void()>> m_idleWaiters;
+    std::uint64_t m_nextTicket = 1;
+    std::unordered_map<std::uint64_t, Waiter> m_waiters;
 
-    std::vector<Hook> hooks_; // in installation order; the chain runs from the back
-    std::uint64_t nextHook_ = 1;
-    std::uint64_t nextCall_ = 1;
-    std::uint64_t awaitedCall_ = 0;
-    bool answerReady_ = false;
-    LRESULT answerResult_ = 0;
-    bool answerCalledNext_ = false;
+    std::vector<Hook> m_hooks; // in installation order; the chain runs from the back
+    std::uint64_t m_nextHook = 1;
+    std::uint64_t m_nextCall = 1;
+    std::uint64_t m_awaitedCall = 0;
+    bool m_answerReady = false;
+    LRESULT m_answerResult = 0;
+    bool m_answerCalledNext = false;
 
-    KeyboardState keyboard_; // the physical keyboard's own state (stream thread, under mutex_)
+    KeyboardState m_keyboard; // the physical keyboard's own state (stream thread, under m_mutex)
 
-    std::vector<SinkEvent> sink_; // ring of sinkCapacity
-    std::size_t sinkHead_ = 0;
-    std::size_t sinkCount_ = 0;
+    std::vector<SinkEvent> m_sink; // ring of sinkCapacity
+    std::size_t m_sinkHead = 0;
+    std::size_t m_sinkCount = 0;
 
-    std::map<HWND, WindowRecord> windows_;
-    std::vector<HWND> zOrder_; // top first: new windows and the foreground window go on top
-    std::vector<WinEventHookRecord> winEventHooks_;
-    std::uint64_t nextWinEventHook_ = 1;
-    std::uint64_t nextWindow_ = 1;
-    std::map<DWORD, ProcessRecord> processes_;
-    std::vector<RawDevice> rawDevices_;
-    std::uint64_t nextRawDevice_ = 1;
-    std::vector<RawRegistration> rawRegistrations_;
-    std::vector<HWND> sessionNotified_;
-    std::array<Failure, static_cast<std::size_t>(FailPoint::Count)> failures_{};
-    std::uint64_t defaultLayout_ = kLayoutUsEnglish;
-    std::map<DWORD, std::uint64_t> threadLayouts_; // at most maxThreadLayouts
+    std::map<HWND, WindowRecord> m_windows;
+    std::vector<HWND> m_zOrder; // top first: new windows and the foreground window go on top
+    std::vector<WinEventHookRecord> m_winEventHooks;
+    std::uint64_t m_nextWinEventHook = 1;
+    std::uint64_t m_nextWindow = 1;
+    std::map<DWORD, ProcessRecord> m_processes;
+    std::vector<RawDevice> m_rawDevices;
+    std::uint64_t m_nextRawDevice = 1;
+    std::vector<RawRegistration> m_rawRegistrations;
+    std::vector<HWND> m_sessionNotified;
+    std::array<Failure, static_cast<std::size_t>(FailPoint::Count)> m_failures{};
+    std::uint64_t m_defaultLayout = kLayoutUsEnglish;
+    std::map<DWORD, std::uint64_t> m_threadLayouts; // at most maxThreadLayouts
     static constexpr std::size_t maxThreadLayouts = 4096;
-    DesktopState desktop_{*this};
+    DesktopState m_desktop{*this};
 };
 
 } // namespace vorna::sim

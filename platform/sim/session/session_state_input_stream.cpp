@@ -165,23 +165,23 @@ LONG clampCoordinate(std::int64_t value)
 
 bool SessionState::keyDown(int virtualKey) const
 {
-    return (page_->keys[virtualKey].load(std::memory_order_relaxed) & 0x80) != 0;
+    return (m_page->keys[virtualKey].load(std::memory_order_relaxed) & 0x80) != 0;
 }
 
 void SessionState::setKeyLocked(int virtualKey, bool down)
 {
-    const std::uint8_t old = page_->keys[virtualKey].load(std::memory_order_relaxed);
+    const std::uint8_t old = m_page->keys[virtualKey].load(std::memory_order_relaxed);
     std::uint8_t value = static_cast<std::uint8_t>(down ? (old | 0x80) : (old & ~0x80));
     if (down && !(old & 0x80))
         value ^= 1; // every fresh press flips the toggle bit; it matters for the lock keys
-    page_->keys[virtualKey].store(value, std::memory_order_relaxed);
+    m_page->keys[virtualKey].store(value, std::memory_order_relaxed);
     // The generic modifiers follow their left and right keys.
     static constexpr int sides[][3] = {{VK_SHIFT, VK_LSHIFT, VK_RSHIFT}, {VK_CONTROL, VK_LCONTROL, VK_RCONTROL}, {VK_MENU, VK_LMENU, VK_RMENU}};
     for (const auto& side : sides) {
         if (virtualKey == side[1] || virtualKey == side[2]) {
             const bool any = keyDown(side[1]) || keyDown(side[2]);
-            const std::uint8_t generic = page_->keys[side[0]].load(std::memory_order_relaxed);
-            page_->keys[side[0]].store(static_cast<std::uint8_t>(any ? (generic | 0x80) : (generic & ~0x80)),
+            const std::uint8_t generic = m_page->keys[side[0]].load(std::memory_order_relaxed);
+            m_page->keys[side[0]].store(static_cast<std::uint8_t>(any ? (generic | 0x80) : (generic & ~0x80)),
                                        std::memory_order_relaxed);
         }
     }
@@ -189,25 +189,25 @@ void SessionState::setKeyLocked(int virtualKey, bool down)
 
 bool SessionState::enqueueLocked(const StreamEvent& event)
 {
-    if (streamCount_ == streamCapacity)
+    if (m_streamCount == streamCapacity)
         return false;
-    stream_[(streamHead_ + streamCount_) % streamCapacity] = event;
-    ++streamCount_;
+    m_stream[(m_streamHead + m_streamCount) % streamCapacity] = event;
+    ++m_streamCount;
     return true;
 }
 
 void SessionState::startStreamLocked()
 {
-    if (!streamStarted_) {
-        streamStarted_ = true;
+    if (!m_streamStarted) {
+        m_streamStarted = true;
         std::thread([this] { runStream(); }).detach();
     }
-    streamReady_.notify_one();
+    m_streamReady.notify_one();
 }
 
 UINT SessionState::sendInput(const INPUT* inputs, UINT count, DWORD& error)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     error = 0;
     Failure failure;
     UINT limit = count;
@@ -223,7 +223,7 @@ UINT SessionState::sendInput(const INPUT* inputs, UINT count, DWORD& error)
             break;
         }
         const std::size_t n = expandInput(inputs[accepted], events);
-        if (streamCapacity - streamCount_ < n) {
+        if (streamCapacity - m_streamCount < n) {
             error = ERROR_NOT_ENOUGH_QUOTA;
             break;
         }
@@ -240,8 +240,8 @@ UINT SessionState::sendInput(const INPUT* inputs, UINT count, DWORD& error)
 void SessionState::injectAsync(const std::vector<PhysicalEvent>& events, InjectDone done)
 {
     {
-        std::lock_guard lock(mutex_);
-        const std::uint64_t ticket = done ? nextTicket_++ : 0;
+        std::lock_guard lock(m_mutex);
+        const std::uint64_t ticket = done ? m_nextTicket++ : 0;
         std::size_t queued = 0;
         for (const PhysicalEvent& p : events) {
             StreamEvent e = physicalToStream(p);
@@ -253,7 +253,7 @@ void SessionState::injectAsync(const std::vector<PhysicalEvent>& events, InjectD
         if (queued > 0)
             startStreamLocked();
         if (done && queued > 0) {
-            Waiter& waiter = waiters_[ticket];
+            Waiter& waiter = m_waiters[ticket];
             waiter.remaining = queued;
             waiter.total = events.size();
             waiter.done = std::move(done);
@@ -280,9 +280,9 @@ std::vector<bool> SessionState::inject(const std::vector<PhysicalEvent>& events,
 void SessionState::whenIdle(std::function<void()> done)
 {
     {
-        std::lock_guard lock(mutex_);
-        if (streamCount_ > 0 || inFlight_) {
-            idleWaiters_.push_back(std::move(done));
+        std::lock_guard lock(m_mutex);
+        if (m_streamCount > 0 || m_inFlight) {
+            m_idleWaiters.push_back(std::move(done));
             return;
         }
     }
@@ -291,8 +291,8 @@ void SessionState::whenIdle(std::function<void()> done)
 
 void SessionState::waitIdle()
 {
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [&] { return (streamCount_ == 0 && !inFlight_) || stopping_; });
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [&] { return (m_streamCount == 0 && !m_inFlight) || m_stopping; });
 }
 
 SessionState::Prepared SessionState::prepareLocked(const StreamEvent& e)
@@ -314,11 +314,11 @@ SessionState::Prepared SessionState::prepareLocked(const StreamEvent& e)
             extended = false;
         } else if (e.byScan) {
             if (!e.injected) {
-                const HardwareKey sent = keyboard_.send({scan, extended}, e.up);
+                const HardwareKey sent = m_keyboard.send({scan, extended}, e.up);
                 scan = sent.scan;
                 extended = sent.extended;
             }
-            vk = virtualKeyFor({scan, extended}, (page_->keys[VK_NUMLOCK].load() & 1) != 0);
+            vk = virtualKeyFor({scan, extended}, (m_page->keys[VK_NUMLOCK].load() & 1) != 0);
         } else {
             vk = sidedModifier(e.virtualKey, extended);
         }
@@ -341,7 +341,7 @@ SessionState::Prepared SessionState::prepareLocked(const StreamEvent& e)
     }
 
     call.kind = HookKind::Mouse;
-    const POINT cursor = page_->readCursor();
+    const POINT cursor = m_page->readCursor();
     call.mouse.pt = cursor;
     call.mouse.flags = e.injected ? LLMHF_INJECTED : 0u;
     call.mouse.time = time;
@@ -350,7 +350,7 @@ SessionState::Prepared SessionState::prepareLocked(const StreamEvent& e)
     case Action::MoveRelative:
     case Action::MoveNormalized:
     case Action::MovePixel: {
-        const ScreenState screen = page_->readScreen();
+        const ScreenState screen = m_page->readScreen();
         POINT target;
         if (e.action == Action::MoveRelative) {
             target = {clampCoordinate(std::int64_t(cursor.x) + e.x), clampCoordinate(std::int64_t(cursor.y) + e.y)};
@@ -398,15 +398,15 @@ void SessionState::applyLocked(const Prepared& p)
     if (p.stateKey != 0)
         setKeyLocked(p.stateKey, p.stateDown);
     if (p.moves)
-        page_->writeCursor(p.point);
+        m_page->writeCursor(p.point);
     // Stamped when the event arrived, before any hook ran, as Windows does: a hook that saw the
     // event never looks older than it, however long the chain took to answer.
-    page_->lastInputTick.store(p.arrived, std::memory_order_relaxed);
-    SinkEvent& entry = sink_[(sinkHead_ + sinkCount_) % sinkCapacity];
-    if (sinkCount_ == sinkCapacity)
-        sinkHead_ = (sinkHead_ + 1) % sinkCapacity; // the oldest record gives way
+    m_page->lastInputTick.store(p.arrived, std::memory_order_relaxed);
+    SinkEvent& entry = m_sink[(m_sinkHead + m_sinkCount) % sinkCapacity];
+    if (m_sinkCount == sinkCapacity)
+        m_sinkHead = (m_sinkHead + 1) % sinkCapacity; // the oldest record gives way
     else
-        ++sinkCount_;
+        ++m_sinkCount;
     entry.kind = p.call.kind;
     entry.message = p.call.message;
     entry.key = p.call.kind == HookKind::Keyboard ? p.call.key : KBDLLHOOKSTRUCT{};
@@ -417,51 +417,51 @@ void SessionState::finishLocked(const StreamEvent& event, bool passed, std::vect
 {
     if (event.ticket == 0)
         return;
-    const auto it = waiters_.find(event.ticket);
-    if (it == waiters_.end())
+    const auto it = m_waiters.find(event.ticket);
+    if (it == m_waiters.end())
         return;
     it->second.outcomes.push_back(passed);
     if (--it->second.remaining > 0)
         return;
     it->second.outcomes.resize(it->second.total, false);
     completions.push_back([waiter = std::move(it->second)]() { waiter.done(waiter.outcomes); });
-    waiters_.erase(it);
+    m_waiters.erase(it);
 }
 
 void SessionState::answerHook(std::uint64_t callId, LRESULT result, bool calledNext)
 {
-    std::lock_guard lock(mutex_);
-    if (callId == 0 || callId != awaitedCall_)
+    std::lock_guard lock(m_mutex);
+    if (callId == 0 || callId != m_awaitedCall)
         return; // too late: the hook was skipped
-    answerResult_ = result;
-    answerCalledNext_ = calledNext;
-    answerReady_ = true;
-    answered_.notify_all();
+    m_answerResult = result;
+    m_answerCalledNext = calledNext;
+    m_answerReady = true;
+    m_answered.notify_all();
 }
 
 bool SessionState::callHook(const Hook& hook, const HookCall& templateCall, LRESULT& result, bool& calledNext)
 {
     const auto present = [&] {
-        return std::any_of(hooks_.begin(), hooks_.end(), [&](const Hook& h) { return h.hook == hook.hook; });
+        return std::any_of(m_hooks.begin(), m_hooks.end(), [&](const Hook& h) { return h.hook == hook.hook; });
     };
     HookCall call = templateCall;
     call.hook = hook.hook;
     call.threadId = hook.threadId;
     {
-        std::lock_guard lock(mutex_);
-        if (!present() || stopping_)
+        std::lock_guard lock(m_mutex);
+        if (!present() || m_stopping)
             return false;
-        call.callId = nextCall_++;
-        awaitedCall_ = call.callId;
-        answerReady_ = false;
+        call.callId = m_nextCall++;
+        m_awaitedCall = call.callId;
+        m_answerReady = false;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(page_->hookTimeoutMs.load());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_page->hookTimeoutMs.load());
     LRESULT directResult = 0;
     bool directNext = false;
-    const auto delivery = delivery_.deliverHookCall(hook.processId, call, this, deadline, directResult, directNext);
+    const auto delivery = m_delivery.deliverHookCall(hook.processId, call, this, deadline, directResult, directNext);
     if (delivery != SessionDelivery::Delivery::Later) {
-        std::lock_guard lock(mutex_);
-        awaitedCall_ = 0;
+        std::lock_guard lock(m_mutex);
+        m_awaitedCall = 0;
         if (delivery == SessionDelivery::Delivery::Answered) {
             result = directResult;
             calledNext = directNext;
@@ -470,38 +470,38 @@ bool SessionState::callHook(const Hook& hook, const HookCall& templateCall, LRES
         removeHookLocked(hook.hook); // gone, or too slow: dropped silently, as Windows does
         return false;
     }
-    std::unique_lock lock(mutex_);
-    const bool ended = answered_.wait_until(lock, deadline, [&] { return answerReady_ || !present() || stopping_; });
-    awaitedCall_ = 0;
-    if (answerReady_) {
-        result = answerResult_;
-        calledNext = answerCalledNext_;
+    std::unique_lock lock(m_mutex);
+    const bool ended = m_answered.wait_until(lock, deadline, [&] { return m_answerReady || !present() || m_stopping; });
+    m_awaitedCall = 0;
+    if (m_answerReady) {
+        result = m_answerResult;
+        calledNext = m_answerCalledNext;
         return true;
     }
     if (!ended)
         removeHookLocked(hook.hook); // too slow: skipped and silently removed, as Windows does
     lock.unlock();
-    delivery_.cancelHookCall(hook.processId, hook.threadId, call.callId);
+    m_delivery.cancelHookCall(hook.processId, hook.threadId, call.callId);
     return false;
 }
 
 void SessionState::runStream()
 {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(m_mutex);
     std::vector<std::function<void()>> completions;
     completions.reserve(16);
     Hook chain[maxChain];
     for (;;) {
-        streamReady_.wait(lock, [&] { return streamCount_ > 0 || stopping_; });
-        if (stopping_)
+        m_streamReady.wait(lock, [&] { return m_streamCount > 0 || m_stopping; });
+        if (m_stopping)
             break;
-        const StreamEvent event = stream_[streamHead_];
-        streamHead_ = (streamHead_ + 1) % streamCapacity;
-        --streamCount_;
-        inFlight_ = true;
+        const StreamEvent event = m_stream[m_streamHead];
+        m_streamHead = (m_streamHead + 1) % streamCapacity;
+        --m_streamCount;
+        m_inFlight = true;
         const Prepared prepared = prepareLocked(event);
         std::size_t n = 0;
-        for (auto it = hooks_.rbegin(); it != hooks_.rend() && n < maxChain; ++it) {
+        for (auto it = m_hooks.rbegin(); it != m_hooks.rend() && n < maxChain; ++it) {
             if (it->kind == prepared.call.kind)
                 chain[n++] = *it;
         }
@@ -523,12 +523,12 @@ void SessionState::runStream()
         if (passed)
             applyLocked(prepared);
         finishLocked(event, passed, completions);
-        inFlight_ = false;
-        if (streamCount_ == 0) {
-            for (auto& waiter : idleWaiters_)
+        m_inFlight = false;
+        if (m_streamCount == 0) {
+            for (auto& waiter : m_idleWaiters)
                 completions.push_back(std::move(waiter));
-            idleWaiters_.clear();
-            idle_.notify_all();
+            m_idleWaiters.clear();
+            m_idle.notify_all();
         }
         if (!completions.empty()) {
             lock.unlock();
@@ -538,8 +538,8 @@ void SessionState::runStream()
             lock.lock();
         }
     }
-    streamExited_ = true;
-    idle_.notify_all();
+    m_streamExited = true;
+    m_idle.notify_all();
 }
 
 } // namespace vorna::sim

@@ -14,12 +14,12 @@ namespace {
 
 class FileObject final : public KernelObject {
 public:
-    explicit FileObject(int fd) : fd_(fd) {}
-    ~FileObject() override { ::close(fd_); }
-    int descriptor() const { return fd_; }
+    explicit FileObject(int fd) : m_fd(fd) {}
+    ~FileObject() override { ::close(m_fd); }
+    int descriptor() const { return m_fd; }
 
 private:
-    int fd_;
+    int m_fd;
 };
 
 FILETIME fileTime(const timespec& t)

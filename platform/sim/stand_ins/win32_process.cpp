@@ -47,12 +47,12 @@ DWORD errorFromErrno(int error)
 // The main thread of a started process: it ends when the process does.
 class ThreadObject final : public KernelObject {
 public:
-    explicit ThreadObject(int descriptor) : descriptor_(descriptor) {}
-    ~ThreadObject() override { ::close(descriptor_); }
-    int waitDescriptor() const override { return descriptor_; }
+    explicit ThreadObject(int descriptor) : m_descriptor(descriptor) {}
+    ~ThreadObject() override { ::close(m_descriptor); }
+    int waitDescriptor() const override { return m_descriptor; }
 
 private:
-    int descriptor_;
+    int m_descriptor;
 };
 
 // An environment block: NAME=VALUE entries ending at an empty one, wide or narrow.
@@ -81,43 +81,43 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings)
 } // namespace
 
 ProcessObject::ProcessObject(DWORD processId, int pidfd, bool child)
-    : processId_(processId), pidfd_(pidfd), descriptor_(pidfd >= 0 ? pidfd : eventfd(0, EFD_CLOEXEC)), child_(child)
+    : m_processId(processId), m_pidfd(pidfd), m_descriptor(pidfd >= 0 ? pidfd : eventfd(0, EFD_CLOEXEC)), m_child(child)
 {
 }
 
 ProcessObject::~ProcessObject()
 {
-    if (child_)
+    if (m_child)
         exitCode(); // reap it if it has ended
-    ::close(descriptor_);
+    ::close(m_descriptor);
 }
 
 bool ProcessObject::kill()
 {
-    if (pidfd_ < 0) {
+    if (m_pidfd < 0) {
         errno = EPERM;
         return false;
     }
-    return ::syscall(SYS_pidfd_send_signal, pidfd_, SIGKILL, nullptr, 0) == 0;
+    return ::syscall(SYS_pidfd_send_signal, m_pidfd, SIGKILL, nullptr, 0) == 0;
 }
 
 DWORD ProcessObject::exitCode()
 {
-    std::lock_guard lock(mutex_);
-    if (exitCode_)
-        return *exitCode_;
-    if (pidfd_ < 0)
+    std::lock_guard lock(m_mutex);
+    if (m_exitCode)
+        return *m_exitCode;
+    if (m_pidfd < 0)
         return STILL_ACTIVE;
-    pollfd probe{pidfd_, POLLIN, 0};
+    pollfd probe{m_pidfd, POLLIN, 0};
     if (::poll(&probe, 1, 0) != 1)
         return STILL_ACTIVE;
-    if (!child_)
-        return *(exitCode_ = 1); // not ours to wait for: how it ended is not known here
+    if (!m_child)
+        return *(m_exitCode = 1); // not ours to wait for: how it ended is not known here
     siginfo_t info{};
-    if (::waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(pidfd_), &info, WEXITED | WNOHANG) != 0 || info.si_pid == 0)
+    if (::waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(m_pidfd), &info, WEXITED | WNOHANG) != 0 || info.si_pid == 0)
         return STILL_ACTIVE;
-    exitCode_ = info.si_code == CLD_EXITED ? DWORD(info.si_status) : DWORD(128 + info.si_status);
-    return *exitCode_;
+    m_exitCode = info.si_code == CLD_EXITED ? DWORD(info.si_status) : DWORD(128 + info.si_status);
+    return *m_exitCode;
 }
 
 std::shared_ptr<ProcessObject> processFromHandle(HANDLE handle)

@@ -19,17 +19,17 @@ constexpr std::int64_t unixEpochAsFileTime = 116444736000000000LL;
 class WaitableTimer final : public KernelObject {
 public:
     WaitableTimer(int fd, bool manualReset, bool highResolution)
-        : fd_(fd), manualReset_(manualReset), highResolution_(highResolution)
+        : m_fd(fd), m_manualReset(manualReset), m_highResolution(highResolution)
     {
     }
-    ~WaitableTimer() override { ::close(fd_); }
-    int waitDescriptor() const override { return fd_; }
+    ~WaitableTimer() override { ::close(m_fd); }
+    int waitDescriptor() const override { return m_fd; }
     bool acquireSignal() override
     {
-        if (manualReset_)
+        if (m_manualReset)
             return true;
         std::uint64_t expirations = 0;
-        return ::read(fd_, &expirations, sizeof expirations) == sizeof expirations;
+        return ::read(m_fd, &expirations, sizeof expirations) == sizeof expirations;
     }
     bool set(std::int64_t dueTime, LONG periodMs)
     {
@@ -47,7 +47,7 @@ public:
         const std::int64_t ns = relative100ns > 0 ? relative100ns * 100 : 1;
         timerValue.it_value = {ns / 1'000'000'000, ns % 1'000'000'000};
         timerValue.it_interval = {periodMs / 1000, (periodMs % 1000) * 1'000'000L};
-        return timerfd_settime(fd_, 0, &timerValue, nullptr) == 0;
+        return timerfd_settime(m_fd, 0, &timerValue, nullptr) == 0;
     }
     bool cancel()
     {
@@ -55,26 +55,26 @@ public:
         // on Windows; timerfd_settime would forget the expiration, so it is re-created at once.
         const bool signalled = readable();
         const itimerspec off{};
-        if (timerfd_settime(fd_, 0, &off, nullptr) != 0)
+        if (timerfd_settime(m_fd, 0, &off, nullptr) != 0)
             return false;
         if (!signalled)
             return true;
         itimerspec now{};
         now.it_value.tv_nsec = 1;
-        return timerfd_settime(fd_, 0, &now, nullptr) == 0;
+        return timerfd_settime(m_fd, 0, &now, nullptr) == 0;
     }
-    bool highResolution() const { return highResolution_; }
+    bool highResolution() const { return m_highResolution; }
 
 private:
     bool readable() const
     {
-        pollfd probe{fd_, POLLIN, 0};
+        pollfd probe{m_fd, POLLIN, 0};
         return ::poll(&probe, 1, 0) == 1;
     }
 
-    int fd_;
-    bool manualReset_;
-    bool highResolution_;
+    int m_fd;
+    bool m_manualReset;
+    bool m_highResolution;
 };
 
 HANDLE createTimer(DWORD flags)
