@@ -1,11 +1,10 @@
+// SessionState's life, its clock, keyboard layouts, screens, failures and reset; the input
+// stream, the windows and the notices are its other parts (session_state_<concern>.cpp).
 #include "platform/sim/session/session_state.h"
 
-#include "platform/sim/session/session_limits.h"
-
-#include "platform/sim/win32/win32_message.h"
-#include "platform/sim/win32/win32_notice.h"
-#include "platform/sim/win32/win32_errors.h"
 #include "platform/sim/process/wait.h"
+#include "platform/sim/session/session_limits.h"
+#include "platform/sim/win32/win32_errors.h"
 
 #include <algorithm>
 
@@ -22,22 +21,6 @@ std::vector<RawDevice> defaultRawDevices()
     keyboard.type = RIM_TYPEKEYBOARD;
     keyboard.name = L"\\\\?\\HID#VID_046D&PID_C31C&MI_00#7&2b3c4d5e&0&0000#{884b96c3-56ef-11d1-bc8c-00a0c91405dd}";
     return {mouse, keyboard};
-}
-
-// The registrations that hear about a device of this type.
-bool usageCovers(USHORT usagePage, USHORT usage, DWORD deviceType)
-{
-    if (deviceType == RIM_TYPEMOUSE)
-        return usagePage == 1 && usage == 2;
-    if (deviceType == RIM_TYPEKEYBOARD)
-        return usagePage == 1 && usage == 6;
-    return !(usagePage == 1 && (usage == 2 || usage == 6));
-}
-
-HWND windowValue(std::uint64_t serial)
-{
-    // Even values starting where Windows' desktop handles leave off.
-    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x10010 + serial * 2));
 }
 
 } // namespace
@@ -109,107 +92,11 @@ void SessionState::removeHookLocked(HHOOK hook)
     m_answered.notify_all(); // a wait for this hook's answer ends now
 }
 
-HWND SessionState::registerWindow(const WindowRecord& window)
-{
-    std::lock_guard lock(m_mutex);
-    WindowRecord record = window;
-    record.hwnd = windowValue(m_nextWindow++);
-    m_windows[record.hwnd] = record;
-    m_zOrder.insert(m_zOrder.begin(), record.hwnd);
-    return record.hwnd;
-}
-
-void SessionState::unregisterWindow(HWND window)
-{
-    std::lock_guard lock(m_mutex);
-    m_windows.erase(window);
-    std::erase(m_zOrder, window);
-    std::erase(m_sessionNotified, window);
-    for (RawRegistration& r : m_rawRegistrations) {
-        if (r.target == window)
-            r.target = nullptr;
-    }
-    if (m_page->foreground.load() == reinterpret_cast<std::uintptr_t>(window))
-        m_page->foreground.store(0);
-}
-
-std::optional<WindowRecord> SessionState::findWindow(HWND window)
-{
-    std::lock_guard lock(m_mutex);
-    const auto it = m_windows.find(window);
-    if (it == m_windows.end())
-        return std::nullopt;
-    return it->second;
-}
-
-DWORD SessionState::registerRawInput(const std::vector<RAWINPUTDEVICE>& devices, DWORD processId)
-{
-    std::lock_guard lock(m_mutex);
-    Failure failure;
-    if (consumeFailureLocked(FailPoint::RegisterRawInput, failure))
-        return failure.error;
-    // All or nothing: check every entry before changing any.
-    for (const RAWINPUTDEVICE& d : devices) {
-        if ((d.dwFlags & RIDEV_REMOVE) != 0) {
-            if (d.hwndTarget != nullptr)
-                return ERROR_INVALID_PARAMETER;
-        } else if (d.hwndTarget != nullptr) {
-            const auto it = m_windows.find(d.hwndTarget);
-            if (it == m_windows.end() || it->second.processId != processId)
-                return ERROR_INVALID_WINDOW_HANDLE;
-        }
-    }
-    for (const RAWINPUTDEVICE& d : devices) {
-        std::erase_if(m_rawRegistrations, [&](const RawRegistration& r) {
-            return r.processId == processId && r.usagePage == d.usUsagePage && r.usage == d.usUsage;
-        });
-        if ((d.dwFlags & RIDEV_REMOVE) == 0)
-            m_rawRegistrations.push_back({processId, d.usUsagePage, d.usUsage, d.dwFlags, d.hwndTarget});
-    }
-    return 0;
-}
-
-DWORD SessionState::rawInputDevices(FailPoint call, std::vector<RawDevice>& devices)
-{
-    std::lock_guard lock(m_mutex);
-    Failure failure;
-    if (consumeFailureLocked(call, failure))
-        return failure.error;
-    devices = m_rawDevices;
-    return 0;
-}
-
 DWORD SessionState::takeFailure(FailPoint call)
 {
     std::lock_guard lock(m_mutex);
     Failure failure;
     return consumeFailureLocked(call, failure) ? failure.error : 0;
-}
-
-DWORD SessionState::setSessionNotification(HWND window, bool on)
-{
-    std::lock_guard lock(m_mutex);
-    if (!on) {
-        std::erase(m_sessionNotified, window);
-        return 0;
-    }
-    Failure failure;
-    if (consumeFailureLocked(FailPoint::SessionNotification, failure))
-        return failure.error;
-    if (m_windows.find(window) == m_windows.end())
-        return ERROR_INVALID_WINDOW_HANDLE;
-    if (std::find(m_sessionNotified.begin(), m_sessionNotified.end(), window) == m_sessionNotified.end())
-        m_sessionNotified.push_back(window);
-    return 0;
-}
-
-std::optional<ProcessRecord> SessionState::findProcess(DWORD processId)
-{
-    std::lock_guard lock(m_mutex);
-    const auto it = m_processes.find(processId);
-    if (it == m_processes.end())
-        return std::nullopt;
-    return it->second;
 }
 
 void SessionState::processGone(DWORD processId)
@@ -236,42 +123,6 @@ void SessionState::processGone(DWORD processId)
 void SessionState::desktopCall(const std::vector<std::uint8_t>& request, std::vector<std::uint8_t>& reply)
 {
     m_desktop.handle(request, reply);
-}
-
-bool SessionState::windowOwner(HWND window, DWORD& processId, bool& simulated)
-{
-    std::lock_guard lock(m_mutex);
-    const auto it = m_windows.find(window);
-    if (it == m_windows.end())
-        return false;
-    processId = it->second.processId;
-    simulated = it->second.simulated;
-    return true;
-}
-
-bool SessionState::postToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    WindowRecord target;
-    {
-        std::lock_guard lock(m_mutex);
-        const auto it = m_windows.find(window);
-        if (it == m_windows.end() || it->second.simulated)
-            return false;
-        target = it->second;
-    }
-    notifyWindows({target}, message, wParam, lParam);
-    return true;
-}
-
-std::vector<HWND> SessionState::memberTopLevelWindows()
-{
-    std::lock_guard lock(m_mutex);
-    std::vector<HWND> list;
-    for (const auto& [hwnd, w] : m_windows) {
-        if (!w.simulated && w.topLevel)
-            list.push_back(hwnd);
-    }
-    return list;
 }
 
 void SessionState::threadGone(DWORD processId, DWORD threadId)
@@ -326,106 +177,6 @@ void SessionState::setToggle(UINT virtualKey, bool on)
     m_page->keys[virtualKey].store(static_cast<std::uint8_t>((value & ~1u) | (on ? 1u : 0u)));
 }
 
-HWND SessionState::addWindow(const WindowRecord& window)
-{
-    WindowRecord record = window;
-    record.simulated = true;
-    return registerWindow(record);
-}
-
-void SessionState::removeWindow(HWND window)
-{
-    unregisterWindow(window);
-}
-
-bool SessionState::setForeground(HWND window)
-{
-    std::vector<std::pair<WinEventHookRecord, WindowRecord>> told;
-    {
-        std::lock_guard lock(m_mutex);
-        const auto it = window != nullptr ? m_windows.find(window) : m_windows.end();
-        if (window != nullptr && it == m_windows.end())
-            return false;
-        const bool changed = m_page->foreground.exchange(reinterpret_cast<std::uintptr_t>(window)) !=
-                             reinterpret_cast<std::uintptr_t>(window);
-        if (window == nullptr)
-            return true; // no window to raise and none to report, as on Windows
-        std::erase(m_zOrder, window);
-        m_zOrder.insert(m_zOrder.begin(), window);
-        if (changed)
-            told = winEventTargetsLocked(EVENT_SYSTEM_FOREGROUND, it->second);
-    }
-    sendWinEvents(told, EVENT_SYSTEM_FOREGROUND);
-    return true;
-}
-
-std::vector<WindowRecord> SessionState::windows()
-{
-    std::lock_guard lock(m_mutex);
-    std::vector<WindowRecord> list;
-    for (HWND hwnd : m_zOrder)
-        list.push_back(m_windows.at(hwnd));
-    return list;
-}
-
-HWINEVENTHOOK SessionState::installWinEventHook(const WinEventHookRecord& hook, DWORD& error)
-{
-    if (hook.eventMin > hook.eventMax) {
-        error = ERROR_INVALID_HOOK_FILTER;
-        return nullptr;
-    }
-    std::lock_guard lock(m_mutex);
-    if (Failure failure; consumeFailureLocked(FailPoint::SetWinEventHook, failure)) {
-        error = failure.error;
-        return nullptr;
-    }
-    WinEventHookRecord record = hook;
-    record.hook = reinterpret_cast<HWINEVENTHOOK>(static_cast<std::uintptr_t>(0xB00000 + m_nextWinEventHook++ * 4));
-    m_winEventHooks.push_back(record);
-    error = 0;
-    return record.hook;
-}
-
-bool SessionState::removeWinEventHook(HWINEVENTHOOK hook)
-{
-    std::lock_guard lock(m_mutex);
-    return std::erase_if(m_winEventHooks, [&](const WinEventHookRecord& h) { return h.hook == hook; }) != 0;
-}
-
-std::vector<std::pair<WinEventHookRecord, WindowRecord>> SessionState::winEventTargetsLocked(DWORD event, const WindowRecord& window)
-{
-    std::vector<std::pair<WinEventHookRecord, WindowRecord>> targets;
-    for (const WinEventHookRecord& h : m_winEventHooks) {
-        const bool ownProcess = h.processId == window.processId;
-        if (event < h.eventMin || event > h.eventMax || (h.watchProcess != 0 && h.watchProcess != window.processId) ||
-            (h.watchThread != 0 && h.watchThread != window.threadId) || (ownProcess && (h.flags & WINEVENT_SKIPOWNPROCESS)) ||
-            (ownProcess && h.threadId == window.threadId && (h.flags & WINEVENT_SKIPOWNTHREAD)))
-            continue;
-        targets.emplace_back(h, window);
-    }
-    return targets;
-}
-
-void SessionState::sendWinEvents(const std::vector<std::pair<WinEventHookRecord, WindowRecord>>& targets, DWORD event)
-{
-    MSG msg{};
-    msg.message = winEventMessage;
-    msg.lParam = static_cast<LPARAM>(event);
-    msg.time = tick();
-    for (const auto& [hook, window] : targets) {
-        msg.hwnd = window.hwnd;
-        msg.wParam = reinterpret_cast<WPARAM>(hook.hook);
-        msg.pt.x = static_cast<LONG>(window.threadId);
-        m_delivery.deliverWindowMessage(hook.processId, hook.threadId, msg);
-    }
-}
-
-void SessionState::addProcess(const ProcessRecord& process)
-{
-    std::lock_guard lock(m_mutex);
-    m_processes[process.processId] = process;
-}
-
 std::vector<SinkEvent> SessionState::readSink(bool clear)
 {
     std::lock_guard lock(m_mutex);
@@ -447,90 +198,6 @@ std::vector<HookInfo> SessionState::hooks()
     for (auto it = m_hooks.rbegin(); it != m_hooks.rend(); ++it) // in chain order
         list.push_back({it->hook, it->kind, it->processId, it->threadId});
     return list;
-}
-
-void SessionState::notifyWindows(const std::vector<WindowRecord>& targets, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    MSG msg{};
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = tick();
-    msg.pt = m_page->readCursor();
-    for (const WindowRecord& w : targets) {
-        msg.hwnd = w.hwnd;
-        m_delivery.deliverWindowMessage(w.processId, w.threadId, msg);
-    }
-}
-
-int SessionState::notify(Notice notice, WPARAM code)
-{
-    std::vector<WindowRecord> targets;
-    UINT message = 0;
-    LPARAM lParam = 0;
-    {
-        std::lock_guard lock(m_mutex);
-        for (const auto& [hwnd, w] : m_windows) {
-            if (w.simulated)
-                continue;
-            const bool registered = std::find(m_sessionNotified.begin(), m_sessionNotified.end(), hwnd) != m_sessionNotified.end();
-            if (notice == Notice::Session ? registered : w.topLevel)
-                targets.push_back(w);
-        }
-    }
-    switch (notice) {
-    case Notice::Session:
-        message = WM_WTSSESSION_CHANGE;
-        lParam = 1; // the session id
-        break;
-    case Notice::Power:
-        message = WM_POWERBROADCAST;
-        break;
-    case Notice::QueryEndSession:
-        message = WM_QUERYENDSESSION;
-        code = 0;
-        break;
-    }
-    notifyWindows(targets, message, code, lParam);
-    return static_cast<int>(targets.size());
-}
-
-std::uint64_t SessionState::addRawDevice(const RawDevice& device)
-{
-    std::vector<WindowRecord> targets;
-    RawDevice record = device;
-    {
-        std::lock_guard lock(m_mutex);
-        record.handle = 0x20000 + m_nextRawDevice++ * 2;
-        m_rawDevices.push_back(record);
-        for (const RawRegistration& r : m_rawRegistrations) {
-            const auto it = m_windows.find(r.target);
-            if ((r.flags & RIDEV_DEVNOTIFY) && it != m_windows.end() && usageCovers(r.usagePage, r.usage, record.type))
-                targets.push_back(it->second);
-        }
-    }
-    notifyWindows(targets, WM_INPUT_DEVICE_CHANGE, GIDC_ARRIVAL, static_cast<LPARAM>(record.handle));
-    return record.handle;
-}
-
-bool SessionState::removeRawDevice(std::uint64_t handle)
-{
-    std::vector<WindowRecord> targets;
-    {
-        std::lock_guard lock(m_mutex);
-        const auto it = std::find_if(m_rawDevices.begin(), m_rawDevices.end(), [&](const RawDevice& d) { return d.handle == handle; });
-        if (it == m_rawDevices.end())
-            return false;
-        const DWORD type = it->type;
-        m_rawDevices.erase(it);
-        for (const RawRegistration& r : m_rawRegistrations) {
-            const auto w = m_windows.find(r.target);
-            if ((r.flags & RIDEV_DEVNOTIFY) && w != m_windows.end() && usageCovers(r.usagePage, r.usage, type))
-                targets.push_back(w->second);
-        }
-    }
-    notifyWindows(targets, WM_INPUT_DEVICE_CHANGE, GIDC_REMOVAL, static_cast<LPARAM>(handle));
-    return true;
 }
 
 void SessionState::setHookTimeout(DWORD milliseconds)

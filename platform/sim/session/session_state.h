@@ -2,6 +2,8 @@
 // screens, windows and processes, raw-input devices and notices. The same object serves an
 // in-process session and a broker; what differs is how hook calls and window messages reach
 // the threads they are for (SessionDelivery).
+// Its parts: session_state.cpp (life, clock, keyboards, screens, failures, reset) and
+// session_state_{input_stream,windows,notices}.cpp.
 #pragma once
 
 #include "platform/sim/session/desktop_state.h"
