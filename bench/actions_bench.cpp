@@ -4,7 +4,7 @@
 // --action-worker it runs the real worker role.
 #include "agent/actions/action_executor.h"
 #include "agent/actions/action_worker.h"
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/session_api.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -14,7 +14,7 @@
 #include "core/rules_snapshot.h"
 #include "engine/hook_thread/input_thread.h"
 #include "engine/windows_input_backend.h"
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/session_api.h"
 
 #include <benchmark/benchmark.h>
 

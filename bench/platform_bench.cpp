@@ -1,8 +1,8 @@
 // Round trip of one physical key through one low-level hook that passes it on: from the
 // driver's press to its answer that the key reached the system. Once with the session in the
 // process, once through a broker with the hook in another process.
-#include "platform/sim/broker.h"
-#include "platform/sim/driver.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/driver/driver.h"
 #include "platform/win32.h"
 
 #include <benchmark/benchmark.h>

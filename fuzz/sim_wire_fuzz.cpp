@@ -2,8 +2,8 @@
 // broker applies to a member's or driver's payload, and the desktop half of the session, which
 // takes its requests as raw bytes. The first byte picks the decoder; a desktop input is a run
 // of requests, each a 16-bit length and its bytes, on a fresh desktop.
-#include "platform/sim/desktop_state.h"
-#include "platform/sim/record_codec.h"
+#include "platform/sim/session/desktop_state.h"
+#include "platform/sim/broker/record_codec.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

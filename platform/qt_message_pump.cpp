@@ -3,7 +3,7 @@
 #include "platform/win32.h"
 
 #ifndef _WIN32
-#  include "platform/sim/thread_queue.h"
+#  include "platform/sim/process/thread_queue.h"
 
 #  include <QSocketNotifier>
 #endif

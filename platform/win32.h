@@ -31,5 +31,5 @@
 #    define ERROR_UNHANDLED_EXCEPTION 574L
 #  endif
 #else
-#  include "platform/sim/win32_api.h"
+#  include "platform/sim/win32/win32_api.h"
 #endif

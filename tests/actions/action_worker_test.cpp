@@ -2,9 +2,10 @@
 // exact reply and exit code, what reached the shell, the size limit of the request read in
 // small pieces, and the worker's own end after 6 s when its input never closes.
 #include "agent/actions/action_texts.h"
-#include "platform/sim/broker.h"
-#include "platform/sim/desktop_client.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/session/desktop_client.h"
 #include "platform/win32.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/qt_test_main.h"
 
@@ -27,7 +28,7 @@ using sim::ShellRecord;
 
 QString workerProgram()
 {
-    return qEnvironmentVariable("VORNA_BINARY_DIR") + QStringLiteral("/app/vorna-input-trellan");
+    return QString::fromStdString(vorna::test::mainProgram());
 }
 
 struct WorkerRun {

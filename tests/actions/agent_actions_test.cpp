@@ -2,7 +2,7 @@
 // session's keyboard, and what the action did: a text typed into the foreground window, a site
 // handed to the shell by a worker process the agent started.
 #include "core/library_document.h"
-#include "platform/sim/desktop_client.h"
+#include "platform/sim/session/desktop_client.h"
 #include "platform/win32.h"
 #include "tests/core/library_fixture.h"
 #include "tests/support/agent_harness.h"

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "agent/actions/action_executor.h"
-#include "platform/sim/desktop_client.h"
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/desktop_client.h"
+#include "platform/sim/session/session_api.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/qt_test_main.h"
 

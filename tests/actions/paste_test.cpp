@@ -5,6 +5,7 @@
 #include "engine/mapping/injection_marker.h"
 #include "engine/safety/safety_journal.h"
 #include "tests/actions/executor_fixture.h"
+#include "tests/support/output_notation.h"
 
 namespace vorna::test {
 namespace {
@@ -32,14 +33,14 @@ protected:
 
     int resultOf(std::size_t index) const { return events.at(index).value("result").toInt(); }
 
-    // The keys that reached the system, as "+162" (down) and "-86" (up).
+    // The keys that reached the system, as "+key_162" (down) and "-key_86" (up).
     std::vector<std::string> keys()
     {
         session.waitIdle();
         std::vector<std::string> seen;
         for (const sim::SinkEvent& e : session.readSink(true)) {
             EXPECT_EQ(e.key.dwExtraInfo, static_cast<ULONG_PTR>(windows::kInjectionMarker));
-            seen.push_back(((e.key.flags & LLKHF_UP) ? "-" : "+") + std::to_string(e.key.vkCode));
+            seen.push_back(vorna::test::keyText((e.key.flags & LLKHF_UP) ? '-' : '+', e.key.vkCode));
         }
         return seen;
     }
@@ -66,7 +67,7 @@ TEST_F(PasteTest, PastesWithLeftCtrlVAndPutsTheUsersClipboardBack)
     EXPECT_EQ(resultOf(0), 11);
     EXPECT_EQ(events[0].value("detail").toString(), QString::fromUtf8(actions::texts::kPasteSubmitted));
     EXPECT_EQ(events[0].value("final"), QJsonValue(false));
-    EXPECT_EQ(keys(), (std::vector<std::string>{"+162", "+86", "-86", "-162"}));
+    EXPECT_EQ(keys(), (std::vector<std::string>{"+key_162", "+key_86", "-key_86", "-key_162"}));
 
     // Meanwhile the clipboard holds the text unchanged, in three encodings, with its locale and
     // the marks that keep it out of history, the cloud and clipboard monitors.
@@ -148,7 +149,7 @@ TEST_F(PasteTest, PutsTheUsersClipboardBackWhenTheShortcutIsRefused)
     executor->execute(action(ActionType::Text, QStringLiteral("pasted"), true), trigger());
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(resultOf(0), 3);
-    EXPECT_EQ(keys(), (std::vector<std::string>{"+162", "+86", "-86", "-162"}));
+    EXPECT_EQ(keys(), (std::vector<std::string>{"+key_162", "+key_86", "-key_86", "-key_162"}));
     EXPECT_EQ(journal->textHeldKey(VK_LCONTROL), 0u);
     EXPECT_EQ(journal->textHeldKey('V'), 0u);
     EXPECT_TRUE(sameEntries(clipboard(), users));

@@ -4,7 +4,7 @@
 #include "agent/actions/text_transfer.h"
 #include "engine/mapping/injection_marker.h"
 #include "engine/safety/safety_journal.h"
-#include "platform/sim/driver.h"
+#include "platform/sim/driver/driver.h"
 #include "tests/actions/executor_fixture.h"
 
 #include <QJsonArray>

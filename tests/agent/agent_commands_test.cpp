@@ -206,7 +206,7 @@ TEST_F(AgentCommands, ARemappedKeyTypedInTheSessionReachesTheSystemAsItsTargetAn
     harness.driver().takeSink();
 
     harness.driver().tap('A');
-    EXPECT_EQ(keysReached(harness.driver(), 2), (std::vector<std::string>{"+66i", "-66i"}));
+    EXPECT_EQ(keysReached(harness.driver(), 2), (std::vector<std::string>{"+key_66/i", "-key_66/i"}));
 
     bool traced = false;
     for (int i = 0; i < 200 && !traced; ++i) {
@@ -333,7 +333,7 @@ TEST_F(AgentCommands, CtrlShiftACapturedThroughTheSession)
     // Nothing of it reached the system: a key typed afterwards does, and A never came before it.
     harness.driver().keyDown('Z');
     harness.driver().keyUp('Z');
-    const auto isMarker = [](const std::string& key) { return key.rfind("-90", 0) == 0; };
+    const auto isMarker = [](const std::string& key) { return key.rfind("-key_90", 0) == 0; };
     std::vector<std::string> reached;
     while (std::none_of(reached.begin(), reached.end(), isMarker)) {
         const std::vector<std::string> more = keysReached(harness.driver(), 1);

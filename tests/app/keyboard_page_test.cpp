@@ -1,8 +1,8 @@
 // The keyboard page in the real settings window: every key by its name, the keypad switch and
 // its Num Lock captions, key clicks, and screenshots in both languages.
 
-#include "platform/sim/driver.h"
-#include "platform/sim/keyboard_layouts.h"
+#include "platform/sim/driver/driver.h"
+#include "platform/sim/session/keyboard_layouts.h"
 #include "tests/support/settings_shell.h"
 
 #include <QSignalSpy>

@@ -3,6 +3,7 @@
 
 #include "app/branding.h"
 #include "app/ui_socket.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/settings_shell.h"
 
@@ -120,7 +121,7 @@ class SettingsProgram : public testing::Test {
 protected:
     QString program() const
     {
-        return qEnvironmentVariable("VORNA_BINARY_DIR") + QStringLiteral("/app/vorna-input-trellan");
+        return QString::fromStdString(vorna::test::mainProgram());
     }
 
     QProcessEnvironment environment() const

@@ -1,5 +1,6 @@
 #include "core/output_mapping.h"
 #include "core/rules_snapshot.h"
+#include "tests/support/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +15,13 @@
 
 namespace {
 
+using vorna::test::bytesOf;
+
 using namespace vorna::core;
 
 InputId key(std::uint16_t code) { return makeInputId(kClassKeyboard, kKindVirtualKey, code); }
 constexpr InputId kWheelUp = makeInputId(kClassWheel, kKindWheel, 1);
 constexpr InputId kMouseBack = makeInputId(kClassMouseButton, kKindMouseButton, 4);
-
-QByteArray bytesOf(const RulesSnapshot& snapshot)
-{
-    return QByteArray(reinterpret_cast<const char*>(&snapshot), sizeof snapshot);
-}
 
 // A snapshot with visible content, so that a write by a failing call would show.
 std::unique_ptr<RulesSnapshot> sentinelSnapshot()

@@ -1,5 +1,6 @@
 #include "core/rule_list.h"
 #include "core/rules_snapshot.h"
+#include "tests/support/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 
 namespace {
 
+using vorna::test::bytesOf;
+
 using namespace vorna::core;
 
 constexpr InputId key(std::uint16_t code) { return makeInputId(kClassKeyboard, kKindVirtualKey, code); }
@@ -21,11 +24,6 @@ QJsonArray array(const char* json)
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray(json), &parseError);
     EXPECT_EQ(parseError.error, QJsonParseError::NoError) << json;
     return document.array();
-}
-
-QByteArray bytesOf(const RulesSnapshot& snapshot)
-{
-    return QByteArray(reinterpret_cast<const char*>(&snapshot), sizeof snapshot);
 }
 
 struct RulesCase {

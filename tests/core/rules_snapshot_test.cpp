@@ -1,4 +1,5 @@
 #include "core/rules_snapshot.h"
+#include "tests/support/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <vector>
 
 namespace {
+
+using vorna::test::bytesOf;
 
 using namespace vorna::core;
 
@@ -48,11 +51,6 @@ static_assert(offsetof(FallbackTarget, layerOp) < offsetof(FallbackTarget, layer
 static_assert(offsetof(FallbackTarget, layerIndex) < offsetof(FallbackTarget, layerTimerMs));
 static_assert(offsetof(FallbackTarget, layerTimerMs) < offsetof(FallbackTarget, pointerMode));
 static_assert(std::is_trivially_copyable_v<RulesSnapshot>);
-
-QByteArray bytesOf(const RulesSnapshot& snapshot)
-{
-    return QByteArray(reinterpret_cast<const char*>(&snapshot), sizeof snapshot);
-}
 
 TEST(CompiledRule, FreshRecordDefaults)
 {

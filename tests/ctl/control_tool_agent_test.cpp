@@ -3,6 +3,7 @@
 #include "core/library_document.h"
 #include "tests/core/library_fixture.h"
 #include "tests/support/agent_harness.h"
+#include "tests/support/built_programs.h"
 
 #include <QJsonArray>
 #include <QProcess>
@@ -31,7 +32,7 @@ ToolRun runControlTool(const AgentHarness& harness, const QString& command)
     for (const auto& [name, value] : harness.environment())
         env.insert(QString::fromStdString(name), QString::fromStdString(value));
     process.setProcessEnvironment(env);
-    process.start(qEnvironmentVariable("VORNA_BINARY_DIR") + QStringLiteral("/ctl/vornactl"), {command});
+    process.start(QString::fromStdString(vorna::test::vornactlProgram()), {command});
     ToolRun run;
     if (process.waitForFinished(15000) && process.exitStatus() == QProcess::NormalExit)
         run.exitCode = process.exitCode();
@@ -56,7 +57,7 @@ protected:
         harness.driver().takeSink();
         // A is held: its mapping holds B down in the system.
         harness.driver().keyDown('A'); // swallowed by the mapping, so it does not reach the system
-        ASSERT_EQ(keysReached(harness.driver(), 1), std::vector<std::string>{"+66i"});
+        ASSERT_EQ(keysReached(harness.driver(), 1), std::vector<std::string>{"+key_66/i"});
     }
 
     AgentHarness harness;
@@ -69,7 +70,7 @@ TEST_F(ControlToolWithAgent, PanicLetsGoOfTheKeyAHeldRemappedKeyHoldsDown)
     const ToolRun run = runControlTool(harness, QStringLiteral("panic"));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.startsWith("{") && run.out.endsWith("}\n")) << run.out.toStdString();
-    EXPECT_EQ(keysReached(harness.driver(), 1), std::vector<std::string>{"-66i"});
+    EXPECT_EQ(keysReached(harness.driver(), 1), std::vector<std::string>{"-key_66/i"});
     EXPECT_FALSE(harness.driver().isDown('B'));
 }
 
@@ -87,7 +88,7 @@ TEST_F(ControlToolWithAgent, ShutdownAllEndsTheAgentAndItsWatchdogWithNothingLef
     // The agent collects its watchdog before it ends; nothing of it may stay behind.
     EXPECT_NE(::kill(watchdog, 0), 0);
     EXPECT_FALSE(harness.driver().isDown('B'));
-    EXPECT_EQ(keysReached(harness.driver(), 1), std::vector<std::string>{"-66i"});
+    EXPECT_EQ(keysReached(harness.driver(), 1), std::vector<std::string>{"-key_66/i"});
 }
 
 } // namespace

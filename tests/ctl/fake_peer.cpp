@@ -1,4 +1,5 @@
 #include "tests/ctl/fake_peer.h"
+#include "tests/support/built_programs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,7 +37,7 @@ ToolRun runControlTool(const QStringList& arguments)
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    process.start(qEnvironmentVariable("VORNA_BINARY_DIR") + QStringLiteral("/ctl/vornactl"), arguments);
+    process.start(QString::fromStdString(vorna::test::vornactlProgram()), arguments);
     if (process.waitForStarted(5000))
         loop.exec();
     ToolRun run;

@@ -7,7 +7,7 @@
 #include "tests/support/settings_shell.h"
 
 #include "app/settings_window.h"
-#include "platform/sim/desktop_client.h"
+#include "platform/sim/session/desktop_client.h"
 
 #include "tests/editor/editor_fixture.h"
 

@@ -82,7 +82,7 @@ TEST(RuleEditorEndToEnd, ARuleSavedInTheEditorTurnsATypedAIntoB)
 
     harness.driver().takeSink();
     harness.driver().tap('A');
-    EXPECT_EQ(vorna::test::keysReached(harness.driver(), 2), (std::vector<std::string>{"+66i", "-66i"}))
+    EXPECT_EQ(vorna::test::keysReached(harness.driver(), 2), (std::vector<std::string>{"+key_66/i", "-key_66/i"}))
         << harness.agentErrors() << controller.status().toStdString();
 
     vorna::test::finishCreating(shell);

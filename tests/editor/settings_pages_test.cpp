@@ -4,8 +4,8 @@
 #include "tests/support/settings_shell.h"
 
 #include "core/library_files.h"
-#include "platform/sim/desktop_client.h"
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/desktop_client.h"
+#include "platform/sim/session/session_api.h"
 #include "platform/win32.h"
 #include "tests/core/library_fixture.h"
 #include "tests/support/unwritable_path.h"

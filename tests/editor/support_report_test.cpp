@@ -1,12 +1,13 @@
 // The support kit: the eight checks from the agent's state, the report's exact text, its copy
 // onto the simulated session's clipboard, and that nothing personal ever reaches it.
 
+#include "tests/support/built_programs.h"
 #include "tests/support/settings_fixture.h"
 
 #include "editor/support_report.h"
-#include "platform/sim/desktop_client.h"
+#include "platform/sim/session/desktop_client.h"
 #include "platform/win32.h"
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/session_api.h"
 #include "tests/core/library_fixture.h"
 
 #include <QJsonArray>
@@ -294,8 +295,8 @@ namespace {
 // Every Qt library the built program links is named in the notices that stand beside it.
 TEST(ThirdPartyNotices, NameEveryQtLibraryTheProgramLinks)
 {
-    const QString binary = qEnvironmentVariable("VORNA_BINARY_DIR") + QStringLiteral("/app");
-    const QString program = binary + QStringLiteral("/vorna-input-trellan");
+    const QString program = QString::fromStdString(vorna::test::mainProgram());
+    const QString binary = QFileInfo(program).path();
     if (!QFileInfo::exists(program))
         GTEST_SKIP() << "the program is not built";
     const QByteArray notices = vorna::test::fileBytes(binary + QStringLiteral("/THIRD_PARTY.md"));

@@ -7,7 +7,7 @@
 #include "agent/context/running_applications.h"
 #include "core/profile_choice.h"
 #include "editor/window_condition.h"
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/session_api.h"
 #include "tests/core/library_fixture.h"
 
 #include <QJsonArray>

@@ -4,7 +4,8 @@
 #include "live_session.h"
 
 #include "engine/raw_input_devices.h"
-#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/session/keyboard_hardware.h"
+#include "tests/support/output_notation.h"
 
 #include <unistd.h>
 
@@ -19,8 +20,7 @@ using Strings = std::vector<std::string>;
 Strings injectedOnly(const Strings& events)
 {
     Strings out;
-    std::copy_if(events.begin(), events.end(), std::back_inserter(out),
-                 [](const std::string& e) { return e.back() == 'i'; });
+    std::copy_if(events.begin(), events.end(), std::back_inserter(out), test::isInjected);
     return out;
 }
 
@@ -32,7 +32,7 @@ TEST_F(LiveSession, SecondBackendInTheProcessIsRefusedAndTheFirstKeepsRunning)
     EXPECT_FALSE(other.start(core::RulesSnapshot{}, error, macros, *layers, 1));
     EXPECT_EQ(error, "Another Windows input backend is already active in this process.");
     EXPECT_FALSE(other.status().running);
-    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+66i", "-66i"}));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+key_66/i", "-key_66/i"}));
 
     backend.stop();
     EXPECT_TRUE(other.start(core::RulesSnapshot{}, error, macros, *layers, 1)) << error;
@@ -45,7 +45,7 @@ TEST_F(LiveSession, StartTwiceReplacesTheThreadAndKeepsObservation)
     backend.setObservation(true);
     ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")}), 2));
     EXPECT_EQ(backend.status().appliedGeneration, 2u);
-    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+66i", "-66i"}));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+key_66/i", "-key_66/i"}));
     const std::vector<windows::ObservationRecord> seen = backend.drainObservations();
     EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const windows::ObservationRecord& r) {
         return r.kind == windows::kRecordInput && r.id == key(65) && r.suppressed == 1;
@@ -73,7 +73,7 @@ TEST_F(LiveSession, TwoAppliesInARowLeaveTheSecondInForce)
     ASSERT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_67")}), 2, error, macros, *layers)) << error;
     ASSERT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_68")}), 3, error, macros, *layers)) << error;
     ASSERT_TRUE(eventually([&] { return backend.status().appliedGeneration == 3; }));
-    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+68i", "-68i"}));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+key_68/i", "-key_68/i"}));
 }
 
 TEST_F(LiveSession, ApplyIsRefusedWhileACaptureRunsOrItsKeysAreDown)
@@ -97,9 +97,9 @@ TEST_F(LiveSession, ApplyIsRefusedWhileACaptureRunsOrItsKeysAreDown)
 TEST_F(LiveSession, LockedSessionDropsTheConfigurationUntilUnlocked)
 {
     ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
-    EXPECT_EQ(type({keyDown(65)}), (Strings{"+66i"}));
+    EXPECT_EQ(type({keyDown(65)}), (Strings{"+key_66/i"}));
     session.notify(sim::Notice::Session, WTS_SESSION_LOCK);
-    EXPECT_EQ(sink(1), (Strings{"-66i"}));
+    EXPECT_EQ(sink(1), (Strings{"-key_66/i"}));
     EXPECT_EQ(backend.status().stopReason, windows::ResetSession);
 
     std::string error;
@@ -116,7 +116,7 @@ TEST_F(LiveSession, LockedSessionDropsTheConfigurationUntilUnlocked)
     ASSERT_TRUE(backend.applyRules(snapshot({rule("key_65", "key_67")}), 4, error, macros, *layers)) << error;
     ASSERT_TRUE(eventually([&] { return backend.status().appliedGeneration == 4; }));
     type({keyUp(65)});
-    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+67i", "-67i"}));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+key_67/i", "-key_67/i"}));
 }
 
 // Every reset releases each held output exactly once and leaves nothing marked in the journal.
@@ -131,7 +131,7 @@ struct ResetCase {
     bool running = true;
     bool active = false;
     Strings sourceReleases = {};            // when the held sources are let go afterwards
-    Strings laterTap = {"+65", "-65"};      // a later tap of the remapped key
+    Strings laterTap = {"+key_65", "-key_65"};      // a later tap of the remapped key
 };
 
 core::RulesSnapshot heldOutputRules()
@@ -182,7 +182,7 @@ TEST_P(Resets, ReleaseEveryHeldOutputOnceAndClearTheJournal)
 {
     const ResetCase& c = GetParam();
     ASSERT_TRUE(start(heldOutputRules()));
-    EXPECT_EQ(type({keyDown(65), keyDown(112), keyDown(113), keyUp(113)}), (Strings{"+66i", "+160i", "+67i", "+69i"}));
+    EXPECT_EQ(type({keyDown(65), keyDown(112), keyDown(113), keyUp(113)}), (Strings{"+key_66/i", "+key_160/i", "+key_67/i", "+key_69/i"}));
     for (unsigned vk : {66u, 67u, 69u, 160u})
         EXPECT_EQ(journal->engineHeldKey(vk), 1u) << vk;
     EXPECT_TRUE(backend.status().active);
@@ -190,8 +190,8 @@ TEST_P(Resets, ReleaseEveryHeldOutputOnceAndClearTheJournal)
     Strings seen = c.cause(*this, session);
     for (std::string& e : sink(4 - std::min<size_t>(4, injectedOnly(seen).size())))
         seen.push_back(std::move(e));
-    EXPECT_EQ(injectedOnly(seen), (Strings{"-66i", "-67i", "-69i", "-160i"}));
-    seen.erase(std::remove_if(seen.begin(), seen.end(), [](const std::string& e) { return e.back() == 'i'; }), seen.end());
+    EXPECT_EQ(injectedOnly(seen), (Strings{"-key_66/i", "-key_67/i", "-key_69/i", "-key_160/i"}));
+    seen.erase(std::remove_if(seen.begin(), seen.end(), test::isInjected), seen.end());
     EXPECT_EQ(seen, c.physical);
 
     const windows::BackendStatus status = backend.status();
@@ -221,7 +221,7 @@ Strings notice(sim::SessionApi& s, sim::Notice notice, WPARAM code)
 
 INSTANTIATE_TEST_SUITE_P(Reasons, Resets, testing::Values(
     ResetCase{"new_rules", windows::ResetNewRules, [](Resets& t, sim::SessionApi&) { return t.applyAgain(); }, {},
-              true, true, {}, {"+66i", "-66i"}},
+              true, true, {}, {"+key_66/i", "-key_66/i"}},
     ResetCase{"output_failed", windows::ResetOutputFailed,
               [](Resets& t, sim::SessionApi& s) {
                   s.setFailure(sim::FailPoint::SendInput, sim::Failure{5, 1, 0});
@@ -229,9 +229,9 @@ INSTANTIATE_TEST_SUITE_P(Reasons, Resets, testing::Values(
               },
               {}},
     ResetCase{"hooks_lost_for_good", windows::ResetWin32Failure,
-              [](Resets& t, sim::SessionApi&) { return t.failReinstall(); }, {}, false, false, {"-65", "-112"}},
+              [](Resets& t, sim::SessionApi&) { return t.failReinstall(); }, {}, false, false, {"-key_65", "-key_112"}},
     ResetCase{"stop", windows::ResetStop, [](Resets& t, sim::SessionApi&) { return t.stopBackend(); }, {}, false,
-              false, {"-65", "-112"}},
+              false, {"-key_65", "-key_112"}},
     ResetCase{"device_removed", windows::ResetDeviceRemoved,
               [](Resets&, sim::SessionApi& s) {
                   const windows::RawInputDeviceList list = windows::RawInputDevices::list();
@@ -250,11 +250,11 @@ INSTANTIATE_TEST_SUITE_P(Reasons, Resets, testing::Values(
     ResetCase{"suspend", windows::ResetSuspend,
               [](Resets&, sim::SessionApi& s) { return notice(s, sim::Notice::Power, PBT_APMSUSPEND); }, {}},
     ResetCase{"panic_left_ctrl_alt_pause", windows::ResetPanic,
-              [](Resets& t, sim::SessionApi&) { return panic(t, 162, 164, 19); }, {"+162", "+164", "-164", "-162"}},
+              [](Resets& t, sim::SessionApi&) { return panic(t, 162, 164, 19); }, {"+key_162", "+key_164", "-key_164", "-key_162"}},
     ResetCase{"panic_right_ctrl_alt_f12", windows::ResetPanic,
-              [](Resets& t, sim::SessionApi&) { return panic(t, 163, 165, 123); }, {"+163x", "+165x", "-165x", "-163x"}},
+              [](Resets& t, sim::SessionApi&) { return panic(t, 163, 165, 123); }, {"+key_163/x", "+key_165/x", "-key_165/x", "-key_163/x"}},
     ResetCase{"panic_mixed_sides_f12", windows::ResetPanic,
-              [](Resets& t, sim::SessionApi&) { return panic(t, 162, 165, 123); }, {"+162", "+165x", "-165x", "-162"}}),
+              [](Resets& t, sim::SessionApi&) { return panic(t, 162, 165, 123); }, {"+key_162", "+key_165/x", "-key_165/x", "-key_162"}}),
     [](const testing::TestParamInfo<ResetCase>& i) { return std::string(i.param.name); });
 
 // The chord's key swallows its repeats after Alt is let go, as well as its release: otherwise
@@ -266,7 +266,7 @@ TEST_F(LiveSession, APanicKeyRepeatingAfterAltIsLetGoNeverReachesTheSystem)
         ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
         EXPECT_EQ(type({keyDown(162), keyDown(164), keyDown(panicKey), keyUp(164), keyDown(panicKey), keyDown(panicKey),
                         keyUp(panicKey), keyUp(162)}),
-                  (Strings{"+162", "+164", "-164", "-162"}));
+                  (Strings{"+key_162", "+key_164", "-key_164", "-key_162"}));
         EXPECT_EQ(backend.status().stopReason, windows::ResetPanic);
         for (int vk = 1; vk < 256; ++vk)
             EXPECT_EQ(GetAsyncKeyState(vk) & 0x8000, 0) << vk;
@@ -285,7 +285,7 @@ TEST_F(LiveSession, ResumeAfterSuspendAcceptsNewRules)
     ASSERT_TRUE(eventually([&] { return backend.status().appliedGeneration == 2; }));
     EXPECT_EQ(backend.status().stopReason, 0);
     EXPECT_TRUE(backend.status().active);
-    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+67i", "-67i"}));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+key_67/i", "-key_67/i"}));
 }
 
 TEST_F(LiveSession, SoftResetReleasesTogglesAndEndsTheMacroButKeepsMappings)
@@ -300,15 +300,15 @@ TEST_F(LiveSession, SoftResetReleasesTogglesAndEndsTheMacroButKeepsMappings)
     slow.stepCount = 3;
     macros[0] = slow;
     ASSERT_TRUE(start(snapshot({rule("key_113", "toggle:key_69"), rule("key_114", "macro:1"), rule("key_65", "key_66")})));
-    EXPECT_EQ(type({keyDown(113), keyUp(113), keyDown(114), keyUp(114)}), (Strings{"+69i", "+70i"}));
+    EXPECT_EQ(type({keyDown(113), keyUp(113), keyDown(114), keyUp(114)}), (Strings{"+key_69/i", "+key_70/i"}));
     EXPECT_TRUE(backend.status().macroActive);
     backend.resetState();
     Strings released = sink(2);
     std::sort(released.begin(), released.end());
-    EXPECT_EQ(released, (Strings{"-69i", "-70i"}));
+    EXPECT_EQ(released, (Strings{"-key_69/i", "-key_70/i"}));
     EXPECT_FALSE(backend.status().macroActive);
     EXPECT_TRUE(backend.status().active);
-    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+66i", "-66i"}));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+key_66/i", "-key_66/i"}));
 }
 
 bool ownKeyboardHookInstalled(sim::SessionApi& session)
@@ -324,13 +324,13 @@ bool ownKeyboardHookInstalled(sim::SessionApi& session)
 TEST_F(LiveSession, KeyboardOnlyInputSeenByTheHooksNeedsNoReinstall)
 {
     ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
-    EXPECT_EQ(type({keyDown(65)}), (Strings{"+66i"}));
+    EXPECT_EQ(type({keyDown(65)}), (Strings{"+key_66/i"}));
     LASTINPUTINFO last{sizeof(LASTINPUTINFO), 0};
     ASSERT_TRUE(GetLastInputInfo(&last));
     session.stepClock(2'500);
     EXPECT_FALSE(backend.checkHookHealth(last.dwTime, false));
     EXPECT_EQ(backend.status().hookRecoveries, 0u);
-    EXPECT_EQ(type({keyUp(65)}), (Strings{"-66i"}));
+    EXPECT_EQ(type({keyUp(65)}), (Strings{"-key_66/i"}));
 }
 
 TEST_F(LiveSession, TimedOutHookIsReinstalledByTheHealthCheck)
@@ -342,7 +342,7 @@ TEST_F(LiveSession, TimedOutHookIsReinstalledByTheHealthCheck)
         type({keyDown(90), keyUp(90)});
     session.setHookTimeout(300);
     ASSERT_FALSE(ownKeyboardHookInstalled(session));
-    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+65", "-65"})); // nobody maps it any more
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+key_65", "-key_65"})); // nobody maps it any more
 
     LASTINPUTINFO last{sizeof(LASTINPUTINFO), 0};
     ASSERT_TRUE(GetLastInputInfo(&last));
@@ -353,7 +353,7 @@ TEST_F(LiveSession, TimedOutHookIsReinstalledByTheHealthCheck)
     ASSERT_TRUE(eventually([&] { return backend.status().hookRecoveries == 1; }));
     EXPECT_EQ(backend.status().hookRecoveryError, 0u);
     EXPECT_TRUE(ownKeyboardHookInstalled(session));
-    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+66i", "-66i"}));
+    EXPECT_EQ(type({keyDown(65), keyUp(65)}), (Strings{"+key_66/i", "-key_66/i"}));
     EXPECT_FALSE(backend.checkHookHealth(last.dwTime, false)); // within the back-off
 }
 
@@ -423,15 +423,15 @@ core::RulesSnapshot remapAToB(windows::MacroBank&, windows::LayerProgram&)
 }
 
 INSTANTIATE_TEST_SUITE_P(HeldState, LostHooks, testing::Values(
-    LostHookCase{"mapped_output", remapAToB, {keyDown(65)}, {keyUp(65)}, {"-66i"}, {keyDown(65), keyUp(65)},
-                 {"+66i", "-66i"}},
+    LostHookCase{"mapped_output", remapAToB, {keyDown(65)}, {keyUp(65)}, {"-key_66/i"}, {keyDown(65), keyUp(65)},
+                 {"+key_66/i", "-key_66/i"}},
     LostHookCase{"pass_through_entry", remapAToB, {keyDown(66)}, {keyUp(66)}, {}, {keyDown(65), keyUp(65)},
-                 {"+66i", "-66i"}},
+                 {"+key_66/i", "-key_66/i"}},
     LostHookCase{"modifier",
                  [](windows::MacroBank&, windows::LayerProgram&) {
                      return snapshot({rule("key_75", "key_76", core::kModifierCtrl)});
                  },
-                 {keyDown(162)}, {keyUp(162)}, {}, {keyDown(75), keyUp(75)}, {"+75", "-75"}},
+                 {keyDown(162)}, {keyUp(162)}, {}, {keyDown(75), keyUp(75)}, {"+key_75", "-key_75"}},
     LostHookCase{"layer_hold",
                  [](windows::MacroBank&, windows::LayerProgram& l) {
                      l.enabled = 1;
@@ -439,7 +439,7 @@ INSTANTIATE_TEST_SUITE_P(HeldState, LostHooks, testing::Values(
                      l.layers[1] = snapshot({rule("key_65", "key_66")});
                      return l.layers[0];
                  },
-                 {keyDown(112)}, {keyUp(112)}, {}, {keyDown(65), keyUp(65)}, {"+65", "-65"}},
+                 {keyDown(112)}, {keyUp(112)}, {}, {keyDown(65), keyUp(65)}, {"+key_65", "-key_65"}},
     LostHookCase{"pointer_hold",
                  [](windows::MacroBank&, windows::LayerProgram&) { return snapshot({rule("key_112", "pointer:axis-x")}); },
                  {keyDown(112)}, {keyUp(112)}, {}, {moveBy(5, 20)}, {"move(965,560)"}},
@@ -450,7 +450,7 @@ INSTANTIATE_TEST_SUITE_P(HeldState, LostHooks, testing::Values(
                                                      {"type":"up","input":"key_70","ms":0}])");
                      return snapshot({rule("key_114", "macro:1")});
                  },
-                 {keyDown(114)}, {keyUp(114)}, {"-70i"}, {keyDown(65), keyUp(65)}, {"+65", "-65"}}),
+                 {keyDown(114)}, {keyUp(114)}, {"-key_70/i"}, {keyDown(65), keyUp(65)}, {"+key_65", "-key_65"}}),
     [](const testing::TestParamInfo<LostHookCase>& i) { return std::string(i.param.name); });
 
 TEST_F(LiveSession, StatusPercentilesFollowTheHistogram)
@@ -483,7 +483,7 @@ TEST_F(LiveSession, SafeStateSnapshotShowsPhysicalAndOutputState)
     EXPECT_EQ(held.physical[65], 1);
     EXPECT_EQ(held.output[66], 1);
     EXPECT_EQ(held.output[65], 0);
-    EXPECT_EQ(type({keyUp(90)}), (Strings{"-90"})); // the user's own key stays the user's
+    EXPECT_EQ(type({keyUp(90)}), (Strings{"-key_90"})); // the user's own key stays the user's
 }
 
 // The key state names numpad Enter as Enter and, with NumLock off, keypad 7 as Home: a key held
@@ -513,10 +513,10 @@ TEST_P(RenamedAtStart, ItsReleaseClearsIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, RenamedAtStart, testing::Values(
-    RenamedKeyCase{"numpad_enter", sim::kNumpadEnter, "key_13", {"-13x"}, {"+13i", "-13i"}},
-    RenamedKeyCase{"keypad_7_without_num_lock", 0x67, "key_36", {"-36"}, {"+36xi", "-36xi"}},
-    RenamedKeyCase{"main_enter", 13, "key_13", {"-13"}, {"+13i", "-13i"}},
-    RenamedKeyCase{"navigation_home", 0x24, "key_36", {"-36x"}, {"+36xi", "-36xi"}}),
+    RenamedKeyCase{"numpad_enter", sim::kNumpadEnter, "key_13", {"-key_13/x"}, {"+key_13/i", "-key_13/i"}},
+    RenamedKeyCase{"keypad_7_without_num_lock", 0x67, "key_36", {"-key_36"}, {"+key_36/xi", "-key_36/xi"}},
+    RenamedKeyCase{"main_enter", 13, "key_13", {"-key_13"}, {"+key_13/i", "-key_13/i"}},
+    RenamedKeyCase{"navigation_home", 0x24, "key_36", {"-key_36/x"}, {"+key_36/xi", "-key_36/xi"}}),
     [](const testing::TestParamInfo<RenamedKeyCase>& i) { return std::string(i.param.name); });
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "engine_test_support.h"
 
 #include "core/output_mapping.h"
+#include "tests/support/output_notation.h"
 
 #include <gtest/gtest.h>
 
@@ -107,13 +108,10 @@ std::string describe(const core::OutputBatch& batch)
         const core::OutputEvent& e = batch.events[i];
         if (!text.empty())
             text += ' ';
-        const std::string name = core::inputIdName(e.input).toStdString();
-        if (core::isWheelInput(e.input)) {
-            text += "w:" + name + ":" + std::to_string(e.amount);
-            continue;
-        }
-        text += e.phase == core::kPhaseDown ? '+' : e.phase == core::kPhaseUp ? '-' : '*';
-        text += name;
+        if (core::isWheelInput(e.input))
+            text += test::wheelText(e.input, long(e.amount));
+        else
+            text += test::inputText(e.phase == core::kPhaseDown ? '+' : e.phase == core::kPhaseUp ? '-' : '*', e.input);
     }
     return text;
 }

@@ -1,5 +1,6 @@
-// Small builders for engine tests: rules from their text forms, events, and batches written as
-// short text ("+key_65 -key_65 *key_66 w:wheel_up:120") so that tables stay readable.
+// Small builders for engine tests: rules from their text forms, events, and batches written in
+// the tests' output notation ("+key_65 -key_65 *key_66 w:wheel_up:120", see output_notation.h)
+// so that tables stay readable.
 #pragma once
 
 #include "core/compiled_rule.h"

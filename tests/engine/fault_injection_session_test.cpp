@@ -8,8 +8,8 @@
 #include "engine_test_support.h"
 #include "live_session.h"
 
-#include "platform/sim/broker.h"
-#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/session/keyboard_hardware.h"
 
 #include <unistd.h>
 

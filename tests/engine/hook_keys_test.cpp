@@ -1,4 +1,5 @@
 #include "engine/mapping/hook_keys.h"
+#include "tests/support/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,7 @@ using namespace vorna::windows;
 
 TEST(OwnInjection, NeedsMarkerAndInjectedFlag)
 {
-    uint64_t marker = 0;
-    std::memcpy(&marker, "RTIanroV", 8);
+    const uint64_t marker = vorna::test::wordOfCharacters("RTIanroV");
     EXPECT_EQ(marker, kInjectionMarker);
     EXPECT_TRUE(isOwnInjection(marker, true));
     EXPECT_FALSE(isOwnInjection(marker, false)); // another program copying the marker: physical

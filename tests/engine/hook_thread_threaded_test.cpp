@@ -4,7 +4,7 @@
 #include "live_session.h"
 
 #include "engine/mapping/injection_marker.h"
-#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/session/keyboard_hardware.h"
 
 #include <chrono>
 #include <thread>
@@ -63,49 +63,49 @@ Physical scanUp(unsigned scan, bool extended)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, KeyPaths, testing::Values(
-    KeyCase{"remap", {rule("key_65", "key_66")}, {keyDown(65), keyUp(65)}, {"+66i", "-66i"}},
+    KeyCase{"remap", {rule("key_65", "key_66")}, {keyDown(65), keyUp(65)}, {"+key_66/i", "-key_66/i"}},
     KeyCase{"swallowed", {rule("key_65", "blocked")}, {keyDown(65), keyUp(65)}, {}},
-    KeyCase{"pass_through", {rule("key_65", "key_66")}, {keyDown(67), keyUp(67)}, {"+67", "-67"}},
-    KeyCase{"keep_original", {rule("key_65", "key_66", 0, true)}, {keyDown(65), keyUp(65)}, {"+65", "+66i", "-65", "-66i"}},
+    KeyCase{"pass_through", {rule("key_65", "key_66")}, {keyDown(67), keyUp(67)}, {"+key_67", "-key_67"}},
+    KeyCase{"keep_original", {rule("key_65", "key_66", 0, true)}, {keyDown(65), keyUp(65)}, {"+key_65", "+key_66/i", "-key_65", "-key_66/i"}},
     KeyCase{"chord_output", {rule("key_112", "chord:key_162+key_67")}, {keyDown(112), keyUp(112)},
-            {"+162i", "+67i", "-67i", "-162i"}},
+            {"+key_162/i", "+key_67/i", "-key_67/i", "-key_162/i"}},
     KeyCase{"auto_repeat_repeats_the_output", {rule("key_65", "key_66")}, {keyDown(65), keyDown(65), keyDown(65), keyUp(65)},
-            {"+66i", "+66i", "+66i", "-66i"}},
+            {"+key_66/i", "+key_66/i", "+key_66/i", "-key_66/i"}},
     KeyCase{"modifier_rule", {rule("key_65", "key_67", 2), rule("key_65", "key_66")},
             {keyDown(162), keyDown(65), keyUp(65), keyUp(162), keyDown(65), keyUp(65)},
-            {"+162", "+67i", "-67i", "-162", "+66i", "-66i"}},
-    KeyCase{"button_to_key", {rule("mouse_back", "key_66")}, {buttonDown(4), buttonUp(4)}, {"+66i", "-66i"}},
-    KeyCase{"key_to_button", {rule("key_65", "mouse_middle")}, {keyDown(65), keyUp(65)}, {"+b3i", "-b3i"}},
+            {"+key_162", "+key_67/i", "-key_67/i", "-key_162", "+key_66/i", "-key_66/i"}},
+    KeyCase{"button_to_key", {rule("mouse_back", "key_66")}, {buttonDown(4), buttonUp(4)}, {"+key_66/i", "-key_66/i"}},
+    KeyCase{"key_to_button", {rule("key_65", "mouse_middle")}, {keyDown(65), keyUp(65)}, {"+mouse_middle/i", "-mouse_middle/i"}},
     KeyCase{"keypad_key_with_numlock_off", {rule("key_103", "key_65")},
-            {scanDown(0x47, false), scanUp(0x47, false)}, {"+65i", "-65i"}},
+            {scanDown(0x47, false), scanUp(0x47, false)}, {"+key_65/i", "-key_65/i"}},
     KeyCase{"navigation_home_stays_home", {rule("key_103", "key_65")},
-            {scanDown(0x47, true), scanUp(0x47, true)}, {"+36x", "-36x"}},
+            {scanDown(0x47, true), scanUp(0x47, true)}, {"+key_36/x", "-key_36/x"}},
     KeyCase{"numpad_enter", {rule("key_numpad_enter", "key_66")},
             {keyDown(sim::kNumpadEnter), keyUp(sim::kNumpadEnter), keyDown(13), keyUp(13)},
-            {"+66i", "-66i", "+13", "-13"}},
-    KeyCase{"to_numpad_enter", {rule("key_65", "key_numpad_enter")}, {keyDown(65), keyUp(65)}, {"+13xi", "-13xi"}},
+            {"+key_66/i", "-key_66/i", "+key_13", "-key_13"}},
+    KeyCase{"to_numpad_enter", {rule("key_65", "key_numpad_enter")}, {keyDown(65), keyUp(65)}, {"+key_13/xi", "-key_13/xi"}},
     KeyCase{"wheel_rule_fires_once_per_notch", {rule("wheel_up", "key_65")},
-            {wheelTurn(40), wheelTurn(40), wheelTurn(40), wheelTurn(120)}, {"+65i", "-65i", "+65i", "-65i"}},
-    KeyCase{"wheel_to_wheel_keeps_amount", {rule("wheel_up", "wheel_left")}, {wheelTurn(240)}, {"hwheel-240i"}},
+            {wheelTurn(40), wheelTurn(40), wheelTurn(40), wheelTurn(120)}, {"+key_65/i", "-key_65/i", "+key_65/i", "-key_65/i"}},
+    KeyCase{"wheel_to_wheel_keeps_amount", {rule("wheel_up", "wheel_left")}, {wheelTurn(240)}, {"w:wheel_left:240/i"}},
     // One event carries at most 32,760: the largest turn is two events, never a wrapped one.
     KeyCase{"wheel_to_wheel_at_the_largest_delta", {rule("wheel_down", "wheel_up")}, {wheelTurn(-32768)},
-            {"wheel+32760i", "wheel+8i"}},
+            {"w:wheel_up:32760/i", "w:wheel_up:8/i"}},
     KeyCase{"wheel_to_wheel_at_the_largest_positive_delta", {rule("wheel_up", "wheel_down")}, {wheelTurn(32767)},
-            {"wheel-32760i", "wheel-7i"}}),
+            {"w:wheel_down:32760/i", "w:wheel_down:7/i"}}),
     [](const testing::TestParamInfo<KeyCase>& i) { return std::string(i.param.name); });
 
 TEST_F(LiveSession, HoldTapTapsFallbackAndHoldsTargetWithoutFurtherInput)
 {
     ASSERT_TRUE(start(snapshot({timedRule("key_65", "key_66", TriggerKind::HoldTap, "key_67", 150)})));
     inject({keyDown(65), keyUp(65)});
-    EXPECT_EQ(sink(2), (Strings{"+67i", "-67i"}));
+    EXPECT_EQ(sink(2), (Strings{"+key_67/i", "-key_67/i"}));
 
     const auto pressed = std::chrono::steady_clock::now();
     inject({keyDown(65)});
-    EXPECT_EQ(sink(1), (Strings{"+66i"})); // the deadline alone resolves it
+    EXPECT_EQ(sink(1), (Strings{"+key_66/i"})); // the deadline alone resolves it
     EXPECT_GE(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(150));
     inject({keyUp(65)});
-    EXPECT_EQ(sink(1), (Strings{"-66i"}));
+    EXPECT_EQ(sink(1), (Strings{"-key_66/i"}));
 }
 
 TEST_F(LiveSession, HoldTapOpenedInOneWindowIsReleasedWhenTheForegroundMoves)
@@ -121,11 +121,11 @@ TEST_F(LiveSession, HoldTapOpenedInOneWindowIsReleasedWhenTheForegroundMoves)
 TEST_F(LiveSession, KeyReleasedWhileAMappingHoldsItStaysDownForTheSystem)
 {
     ASSERT_TRUE(start(snapshot({rule("key_65", "key_66")})));
-    EXPECT_EQ(type({keyDown(65), keyDown(66)}), (Strings{"+66i", "+66"}));
+    EXPECT_EQ(type({keyDown(65), keyDown(66)}), (Strings{"+key_66/i", "+key_66"}));
     EXPECT_TRUE(type({keyUp(66)}).empty()); // the mapping still holds it
     EXPECT_EQ(journal->engineHeldKey(66), 1u);
     EXPECT_EQ(journal->physicalKey(66), 0u);
-    EXPECT_EQ(type({keyUp(65)}), (Strings{"-66i"}));
+    EXPECT_EQ(type({keyUp(65)}), (Strings{"-key_66/i"}));
     EXPECT_EQ(journal->engineHeldKey(66), 0u);
 }
 
@@ -190,12 +190,12 @@ TEST_F(LiveSession, TimedLayerExpiresWithoutFurtherInput)
     inject({keyDown(65), keyUp(65)});
     ASSERT_TRUE(eventually([&] { return backend.status().currentLayer == 2; }));
     inject({keyDown(70), keyUp(70)});
-    EXPECT_EQ(sink(2), (Strings{"+71i", "-71i"}));
+    EXPECT_EQ(sink(2), (Strings{"+key_71/i", "-key_71/i"}));
 
     ASSERT_TRUE(eventually([&] { return backend.status().currentLayer == 0; }));
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(990));
     inject({keyDown(70), keyUp(70)});
-    EXPECT_EQ(sink(2), (Strings{"+70", "-70"}));
+    EXPECT_EQ(sink(2), (Strings{"+key_70", "-key_70"}));
 }
 
 TEST_F(LiveSession, OnceLayerServesOneKey)
@@ -205,7 +205,7 @@ TEST_F(LiveSession, OnceLayerServesOneKey)
     layers->layers[1] = snapshot({rule("key_70", "key_71")});
     ASSERT_TRUE(start(layers->layers[0]));
     EXPECT_EQ(type({keyDown(65), keyUp(65), keyDown(70), keyUp(70), keyDown(70), keyUp(70)}),
-              (Strings{"+71i", "-71i", "+70", "-70"}));
+              (Strings{"+key_71/i", "-key_71/i", "+key_70", "-key_70"}));
 }
 
 TEST_F(LiveSession, MacroPressesWaitsAndReleases)
@@ -214,7 +214,7 @@ TEST_F(LiveSession, MacroPressesWaitsAndReleases)
     ASSERT_TRUE(start(snapshot({rule("key_65", "macro:1")})));
     const auto started = std::chrono::steady_clock::now();
     inject({keyDown(65), keyUp(65)});
-    EXPECT_EQ(sink(2), (Strings{"+66i", "-66i"}));
+    EXPECT_EQ(sink(2), (Strings{"+key_66/i", "-key_66/i"}));
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(50));
     EXPECT_FALSE(backend.status().macroActive);
 }
@@ -226,7 +226,7 @@ TEST_F(LiveSession, MacroStepRecordsNameTheMacroAndItsStep)
     backend.setObservation(true);
     ASSERT_TRUE(start(snapshot({rule("key_65", "macro:3")}), 2)); // the hook thread has taken the flag
     inject({keyDown(65), keyUp(65)});
-    EXPECT_EQ(sink(2), (Strings{"+66i", "-66i"}));
+    EXPECT_EQ(sink(2), (Strings{"+key_66/i", "-key_66/i"}));
     std::vector<std::pair<int, int>> stepped; // (result, step) of the loop's engine records
     for (const windows::ObservationRecord& r : backend.drainObservations()) {
         if (r.kind == windows::kRecordEngine && r.macro != 0) {
@@ -256,17 +256,17 @@ TEST_P(WheelMotion, ScalesInvertsAndConverts)
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, WheelMotion, testing::Values(
-    WheelCase{"neutral_passes", [](core::MotionSettings&) {}, {wheelTurn(120)}, {"wheel+120"}},
+    WheelCase{"neutral_passes", [](core::MotionSettings&) {}, {wheelTurn(120)}, {"w:wheel_up:120"}},
     WheelCase{"half_speed", [](core::MotionSettings& m) { m.wheelVertical = 50; }, {wheelTurn(120), wheelTurn(-120)},
-              {"wheel+60i", "wheel-60i"}},
-    WheelCase{"inverted", [](core::MotionSettings& m) { m.invertVertical = true; }, {wheelTurn(120)}, {"wheel-120i"}},
+              {"w:wheel_up:60/i", "w:wheel_down:60/i"}},
+    WheelCase{"inverted", [](core::MotionSettings& m) { m.invertVertical = true; }, {wheelTurn(120)}, {"w:wheel_down:120/i"}},
     WheelCase{"horizontal_inverted", [](core::MotionSettings& m) { m.invertHorizontal = true; }, {wheelTurn(120, true)},
-              {"hwheel-120i"}},
+              {"w:wheel_left:120/i"}},
     WheelCase{"vertical_to_horizontal", [](core::MotionSettings& m) { m.verticalToHorizontal = true; }, {wheelTurn(120)},
-              {"hwheel+120i"}},
-    WheelCase{"pages_up", [](core::MotionSettings& m) { m.pages = true; }, {wheelTurn(120)}, {"+33xi", "-33xi"}},
+              {"w:wheel_right:120/i"}},
+    WheelCase{"pages_up", [](core::MotionSettings& m) { m.pages = true; }, {wheelTurn(120)}, {"+key_33/xi", "-key_33/xi"}},
     WheelCase{"pages_down_after_two_half_notches", [](core::MotionSettings& m) { m.pages = true; },
-              {wheelTurn(-60), wheelTurn(-60)}, {"+34xi", "-34xi"}}),
+              {wheelTurn(-60), wheelTurn(-60)}, {"+key_34/xi", "-key_34/xi"}}),
     [](const testing::TestParamInfo<WheelCase>& i) { return std::string(i.param.name); });
 
 struct CursorCase {
@@ -300,12 +300,12 @@ TEST_P(CursorMotion, ReplacesThePhysicalMove)
 INSTANTIATE_TEST_SUITE_P(Settings, CursorMotion, testing::Values(
     CursorCase{"neutral_passes", [](core::MotionSettings&) {}, {}, {moveBy(10, 5)}, {"move(970,545)"}},
     CursorCase{"half_speed_on_x", [](core::MotionSettings& m) { m.cursorX = 50; }, {},
-               {moveBy(10, 4), moveBy(1, 0), moveBy(1, 0)}, {"move(965,544)i", "move(966,544)i"}},
-    CursorCase{"inverted_y", [](core::MotionSettings& m) { m.invertY = true; }, {}, {moveBy(3, 7)}, {"move(963,533)i"}},
+               {moveBy(10, 4), moveBy(1, 0), moveBy(1, 0)}, {"move(965,544)/i", "move(966,544)/i"}},
+    CursorCase{"inverted_y", [](core::MotionSettings& m) { m.invertY = true; }, {}, {moveBy(3, 7)}, {"move(963,533)/i"}},
     CursorCase{"axis_lock_x_only", [](core::MotionSettings& m) { m.axis = 1; }, {}, {moveBy(10, 10), moveBy(0, 5)},
-               {"move(970,540)i"}},
+               {"move(970,540)/i"}},
     CursorCase{"fast_move_stays_in_the_clip", [](core::MotionSettings& m) { m.cursorX = 400; }, clippedScreen(),
-               {moveBy(30, 0), moveBy(-200, 0)}, {"move(999,540)i", "move(900,540)i"}}),
+               {moveBy(30, 0), moveBy(-200, 0)}, {"move(999,540)/i", "move(900,540)/i"}}),
     [](const testing::TestParamInfo<CursorCase>& i) { return std::string(i.param.name); });
 
 TEST_F(LiveSession, AxisHoldIgnoresVerticalMotionAndScrollHoldScrolls)
@@ -313,9 +313,9 @@ TEST_F(LiveSession, AxisHoldIgnoresVerticalMotionAndScrollHoldScrolls)
     layers->motion[0].scrollPixels = 40;
     session.setCursor(POINT{960, 540});
     ASSERT_TRUE(start(snapshot({rule("key_112", "pointer:axis-x"), rule("key_113", "pointer:scroll")})));
-    EXPECT_EQ(type({keyDown(112), moveBy(5, 20), keyUp(112)}), (Strings{"move(965,540)i"}));
+    EXPECT_EQ(type({keyDown(112), moveBy(5, 20), keyUp(112)}), (Strings{"move(965,540)/i"}));
     // 40 pixels up: one notch up, and the cursor stays
-    EXPECT_EQ(type({keyDown(113), moveBy(0, -40), keyUp(113)}), (Strings{"wheel+120i"}));
+    EXPECT_EQ(type({keyDown(113), moveBy(0, -40), keyUp(113)}), (Strings{"w:wheel_up:120/i"}));
 }
 
 TEST_F(LiveSession, ForeignInjectionPassesAndOnlyOwnOutputIsSkipped)
@@ -326,13 +326,13 @@ TEST_F(LiveSession, ForeignInjectionPassesAndOnlyOwnOutputIsSkipped)
     foreign.type = INPUT_KEYBOARD;
     foreign.ki.wVk = 65;
     ASSERT_EQ(SendInput(1, &foreign, sizeof(INPUT)), 1u);
-    EXPECT_EQ(sink(1), (Strings{"+65i"})); // another program's key is not remapped
+    EXPECT_EQ(sink(1), (Strings{"+key_65/i"})); // another program's key is not remapped
     EXPECT_EQ(backend.status().inputEvents, before + 1);
 
     INPUT marked = foreign;
     marked.ki.dwExtraInfo = ULONG_PTR(windows::kInjectionMarker);
     ASSERT_EQ(SendInput(1, &marked, sizeof(INPUT)), 1u);
-    EXPECT_EQ(sink(1), (Strings{"+65i"}));
+    EXPECT_EQ(sink(1), (Strings{"+key_65/i"}));
     EXPECT_EQ(backend.status().inputEvents, before + 1); // recognised as ours: untouched
 }
 

@@ -3,7 +3,7 @@
 #include "engine_test_support.h"
 #include "live_session.h"
 
-#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/session/keyboard_hardware.h"
 
 #include <thread>
 
@@ -43,7 +43,7 @@ TEST_P(Capture, StateCodesAndWhatReachesTheSystem)
 
 INSTANTIATE_TEST_SUITE_P(Sequences, Capture, testing::Values(
     CaptureCase{"shift_held_at_start", {keyDown(160)}, {keyUp(160), keyDown(65), keyUp(65)}, windows::CaptureComplete,
-                {65}, {"+160", "-160"}},
+                {65}, {"+key_160", "-key_160"}},
     CaptureCase{"ctrl_shift_a", {},
                 {keyDown(162), keyDown(160), keyDown(65), keyUp(65), keyUp(160), keyUp(162)},
                 windows::CaptureComplete, {162, 160, 65}, {}},
@@ -57,9 +57,9 @@ INSTANTIATE_TEST_SUITE_P(Sequences, Capture, testing::Values(
                 {256}, {}},
     // The key state names them Enter and Home; their releases carry their own names.
     CaptureCase{"numpad_enter_held_at_start", {keyDown(sim::kNumpadEnter)},
-                {keyUp(sim::kNumpadEnter), keyDown(65), keyUp(65)}, windows::CaptureComplete, {65}, {"+13x", "-13x"}},
+                {keyUp(sim::kNumpadEnter), keyDown(65), keyUp(65)}, windows::CaptureComplete, {65}, {"+key_13/x", "-key_13/x"}},
     CaptureCase{"keypad_7_without_num_lock_held_at_start", {keyDown(0x67)}, {keyUp(0x67), keyDown(65), keyUp(65)},
-                windows::CaptureComplete, {65}, {"+36", "-36"}}),
+                windows::CaptureComplete, {65}, {"+key_36", "-key_36"}}),
     [](const testing::TestParamInfo<CaptureCase>& i) { return std::string(i.param.name); });
 
 TEST_F(LiveSession, CaptureTimesOutAfterTenSeconds)
@@ -107,7 +107,7 @@ TEST_F(LiveSession, CancelledCaptureStillSwallowsTheReleasesOfItsKeys)
     EXPECT_TRUE(backend.captureState().keysDown);
     EXPECT_TRUE(type({keyUp(65)}).empty());
     EXPECT_FALSE(backend.captureState().keysDown);
-    EXPECT_EQ(type({keyDown(66), keyUp(66)}), (Strings{"+66", "-66"}));
+    EXPECT_EQ(type({keyDown(66), keyUp(66)}), (Strings{"+key_66", "-key_66"}));
 }
 
 } // namespace

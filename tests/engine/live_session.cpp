@@ -1,6 +1,7 @@
 #include "live_session.h"
 
 #include "core/input_id.h"
+#include "tests/support/output_notation.h"
 
 #include <thread>
 
@@ -28,39 +29,28 @@ Physical moveBy(int dx, int dy)
 
 std::string describe(const sim::SinkEvent& e)
 {
-    std::string text;
-    bool injected = false;
     if (e.kind == sim::HookKind::Keyboard) {
         const bool up = e.message == WM_KEYUP || e.message == WM_SYSKEYUP;
-        text = (up ? "-" : "+") + std::to_string(e.key.vkCode);
-        if (e.key.flags & LLKHF_EXTENDED)
-            text += "x";
-        injected = (e.key.flags & LLKHF_INJECTED) != 0;
-    } else {
-        injected = (e.mouse.flags & LLMHF_INJECTED) != 0;
-        const int data = int16_t(uint16_t(e.mouse.mouseData >> 16));
-        switch (e.message) {
-        case WM_MOUSEMOVE:
-            text = "move(" + std::to_string(e.mouse.pt.x) + "," + std::to_string(e.mouse.pt.y) + ")";
-            break;
-        case WM_MOUSEWHEEL:
-            text = std::string("wheel") + (data > 0 ? "+" : "") + std::to_string(data);
-            break;
-        case WM_MOUSEHWHEEL:
-            text = std::string("hwheel") + (data > 0 ? "+" : "") + std::to_string(data);
-            break;
-        case WM_LBUTTONDOWN: text = "+b1"; break;
-        case WM_LBUTTONUP: text = "-b1"; break;
-        case WM_RBUTTONDOWN: text = "+b2"; break;
-        case WM_RBUTTONUP: text = "-b2"; break;
-        case WM_MBUTTONDOWN: text = "+b3"; break;
-        case WM_MBUTTONUP: text = "-b3"; break;
-        case WM_XBUTTONDOWN: text = "+b" + std::to_string(3 + data); break;
-        case WM_XBUTTONUP: text = "-b" + std::to_string(3 + data); break;
-        default: text = "mouse" + std::to_string(e.message); break;
-        }
+        return test::withMarks(test::keyText(up ? '-' : '+', e.key.vkCode), (e.key.flags & LLKHF_EXTENDED) != 0,
+                               (e.key.flags & LLKHF_INJECTED) != 0);
     }
-    return injected ? text + "i" : text;
+    const int data = int16_t(uint16_t(e.mouse.mouseData >> 16));
+    std::string text;
+    switch (e.message) {
+    case WM_MOUSEMOVE: text = test::moveText(e.mouse.pt.x, e.mouse.pt.y); break;
+    case WM_MOUSEWHEEL: text = test::wheelTurnText(false, data); break;
+    case WM_MOUSEHWHEEL: text = test::wheelTurnText(true, data); break;
+    case WM_LBUTTONDOWN: text = test::buttonText('+', 1); break;
+    case WM_LBUTTONUP: text = test::buttonText('-', 1); break;
+    case WM_RBUTTONDOWN: text = test::buttonText('+', 2); break;
+    case WM_RBUTTONUP: text = test::buttonText('-', 2); break;
+    case WM_MBUTTONDOWN: text = test::buttonText('+', 3); break;
+    case WM_MBUTTONUP: text = test::buttonText('-', 3); break;
+    case WM_XBUTTONDOWN: text = test::buttonText('+', unsigned(3 + data)); break;
+    case WM_XBUTTONUP: text = test::buttonText('-', unsigned(3 + data)); break;
+    default: text = "mouse" + std::to_string(e.message); break;
+    }
+    return test::withMarks(text, false, (e.mouse.flags & LLMHF_INJECTED) != 0);
 }
 
 void LiveSession::SetUp()

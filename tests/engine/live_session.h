@@ -1,12 +1,12 @@
 // A real backend on the simulated session: physical input goes in through the session's
 // driver, the hook thread answers the hooks, and what reached the system is read back from the
-// session's sink as short text ("+66i": key 66 down, injected; "wheel-120i"; "move(10,20)i").
+// session's sink as short text ("+key_66/i": key 66 down, injected; "w:wheel_down:120/i"; "move(10,20)/i").
 #pragma once
 
 #include "engine/mapping/layer_program.h"
 #include "engine/safety/safety_journal.h"
 #include "engine/windows_input_backend.h"
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/session_api.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +27,7 @@ Physical buttonUp(unsigned button);
 Physical wheelTurn(int delta, bool horizontal = false);
 Physical moveBy(int dx, int dy);
 
+// What reached the system, in the tests' output notation ("+key_66/i", "w:wheel_up:120").
 std::string describe(const sim::SinkEvent& event);
 
 class LiveSession : public testing::Test {

@@ -4,6 +4,8 @@
 #include "engine/mapping/injection_marker.h"
 #include "engine/mapping/rule_evaluation.h"
 #include "engine_test_support.h"
+#include "tests/support/bytes.h"
+#include "tests/support/output_notation.h"
 
 #include <gtest/gtest.h>
 
@@ -50,22 +52,21 @@ UINT WINAPI recordingSendInput(UINT count, LPINPUT inputs, int size)
     return 1;
 }
 
-// What an INPUT means, written short: "+k65", "-k163", "+b1", "w:+120", "h:-120", "+enter".
+// What an INPUT means, in the tests' output notation: "+key_65", "-mouse_left", "w:wheel_up:120",
+// "+key_numpad_enter" (sent by scan code).
 std::string describeInput(const INPUT& input)
 {
     if (input.type == INPUT_KEYBOARD) {
         const char sign = (input.ki.dwFlags & KEYEVENTF_KEYUP) ? '-' : '+';
         if (input.ki.dwFlags & KEYEVENTF_SCANCODE)
-            return std::string(1, sign) + "enter";
-        return std::string(1, sign) + "k" + std::to_string(input.ki.wVk);
+            return vorna::test::inputText(sign, kNumpadEnter);
+        return vorna::test::keyText(sign, input.ki.wVk);
     }
     const DWORD f = input.mi.dwFlags;
-    if (f & MOUSEEVENTF_WHEEL)
-        return "w:" + std::to_string(std::int32_t(input.mi.mouseData));
-    if (f & MOUSEEVENTF_HWHEEL)
-        return "h:" + std::to_string(std::int32_t(input.mi.mouseData));
+    if (f & (MOUSEEVENTF_WHEEL | MOUSEEVENTF_HWHEEL))
+        return vorna::test::wheelTurnText((f & MOUSEEVENTF_HWHEEL) != 0, std::int32_t(input.mi.mouseData));
     const bool down = f & (MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_MIDDLEDOWN | MOUSEEVENTF_XDOWN);
-    int number = 0;
+    unsigned number = 0;
     if (f & (MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP))
         number = 1;
     else if (f & (MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_RIGHTUP))
@@ -73,8 +74,8 @@ std::string describeInput(const INPUT& input)
     else if (f & (MOUSEEVENTF_MIDDLEDOWN | MOUSEEVENTF_MIDDLEUP))
         number = 3;
     else
-        number = 3 + int(input.mi.mouseData);
-    return std::string(down ? "+" : "-") + "b" + std::to_string(number);
+        number = 3 + unsigned(input.mi.mouseData);
+    return vorna::test::buttonText(down ? '+' : '-', number);
 }
 
 std::string describeAll(const std::vector<INPUT>& inputs)
@@ -256,10 +257,7 @@ TEST(OutputInput, EveryOutputBecomesItsMarkedInputRecord)
             EXPECT_EQ(std::uint64_t(input.mi.dwExtraInfo), kInjectionMarker);
         }
     }
-    const char marker[] = "RTIanroV";
-    std::uint64_t fromBytes = 0;
-    std::memcpy(&fromBytes, marker, 8);
-    EXPECT_EQ(fromBytes, kInjectionMarker);
+    EXPECT_EQ(vorna::test::wordOfCharacters("RTIanroV"), kInjectionMarker);
 
     const std::pair<const char*, vorna::core::OutputEvent> refused[] = {
         {"wheel release", {wheel(1), 1, 120}},
@@ -277,7 +275,7 @@ TEST(OutputInput, EveryOutputBecomesItsMarkedInputRecord)
 TEST_F(OutputSinkTest, OutsideAHookABatchIsSentAtOnceInsideItWaitsForTheFlushMessage)
 {
     EXPECT_TRUE(state->output.enqueue(batch({{"key_65", '+'}, {"key_65", '-'}})));
-    EXPECT_EQ(describeAll(g_log.delivered), "+k65 -k65");
+    EXPECT_EQ(describeAll(g_log.delivered), "+key_65 -key_65");
 
     g_log = SendLog{};
     state->output.inHook = 1;
@@ -291,7 +289,7 @@ TEST_F(OutputSinkTest, OutsideAHookABatchIsSentAtOnceInsideItWaitsForTheFlushMes
     EXPECT_TRUE(state->output.enqueue(batch({{"mouse_back", '-'}})));
     EXPECT_EQ(state->output.queued(), 3u) << "behind queued batches, a batch waits its turn";
     state->output.onFlushMessage();
-    EXPECT_EQ(describeAll(g_log.delivered), "+k66 -k66 +b4 -b4");
+    EXPECT_EQ(describeAll(g_log.delivered), "+key_66 -key_66 +mouse_back -mouse_back");
     EXPECT_EQ(state->output.queued(), 0u);
     EXPECT_EQ(state->outputEvents.load(), 6u);
     EXPECT_EQ(host.resets.size(), 0u);
@@ -369,7 +367,7 @@ TEST_F(OutputSinkTest, KeysAreSentOnlyWhenTheSystemDoesNotAlreadyHaveThem)
     EXPECT_EQ(describeAll(g_log.attempts), "") << "neither the down nor the up of a key the user holds";
 
     EXPECT_TRUE(state->output.enqueue(batch({{"key_67", '+'}, {"key_67", '+'}, {"key_67", '*'}, {"key_68", '-'}})));
-    EXPECT_EQ(describeAll(g_log.attempts), "+k67 +k67") << "a second down is skipped, a repeat always sent, an "
+    EXPECT_EQ(describeAll(g_log.attempts), "+key_67 +key_67") << "a second down is skipped, a repeat always sent, an "
                                                          "up of a key never pressed is not sent";
     EXPECT_TRUE(state->output.held(key(67)));
     EXPECT_EQ(journal->engineHeldKey(67), 1u);
@@ -395,9 +393,9 @@ TEST_F(OutputSinkTest, AResetReleasesEveryHeldKeyExactlyOnceAndClearsTheJournal)
     state->output.inHook = 0;
     g_log = SendLog{};
     host.resetAll(2);
-    EXPECT_EQ(describeAll(g_log.delivered), "-k65 -k163 -b1 -b5 -enter");
+    EXPECT_EQ(describeAll(g_log.delivered), "-key_65 -key_163 -mouse_left -mouse_forward -key_numpad_enter");
     host.resetAll(2);
-    EXPECT_EQ(describeAll(g_log.delivered), "-k65 -k163 -b1 -b5 -enter") << "nothing goes up twice";
+    EXPECT_EQ(describeAll(g_log.delivered), "-key_65 -key_163 -mouse_left -mouse_forward -key_numpad_enter") << "nothing goes up twice";
 
     for (std::uint32_t vk = 0; vk < 256; ++vk)
         EXPECT_EQ(journal->engineHeldKey(vk), 0u) << vk;
@@ -435,10 +433,10 @@ struct FaultCase {
 TEST_F(OutputSinkTest, FailedSendsAreCountedAFailedUpIsTriedOnceMore)
 {
     const FaultCase cases[] = {
-        {"a failed down is not retried and leaves no mark", "", '+', {5}, "+k65", false, false, 0},
-        {"a failed up is tried once more and succeeds", "key_65", '-', {5, 0}, "-k65 -k65", true, false, 0},
-        {"an up that fails twice stays held for the next reset", "key_65", '-', {5, 1450}, "-k65 -k65", false, true, 1},
-        {"a failed repeat keeps the mark of the held key", "key_65", '*', {5}, "+k65", false, true, 1},
+        {"a failed down is not retried and leaves no mark", "", '+', {5}, "+key_65", false, false, 0},
+        {"a failed up is tried once more and succeeds", "key_65", '-', {5, 0}, "-key_65 -key_65", true, false, 0},
+        {"an up that fails twice stays held for the next reset", "key_65", '-', {5, 1450}, "-key_65 -key_65", false, true, 1},
+        {"a failed repeat keeps the mark of the held key", "key_65", '*', {5}, "+key_65", false, true, 1},
     };
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -466,7 +464,7 @@ TEST_F(OutputSinkTest, FailedSendsAreCountedAFailedUpIsTriedOnceMore)
     // The key that could not be released goes up with the next reset, once.
     g_log = SendLog{};
     host.resetAll(6);
-    EXPECT_EQ(describeAll(g_log.delivered), "-k65");
+    EXPECT_EQ(describeAll(g_log.delivered), "-key_65");
 }
 
 TEST_F(OutputSinkTest, AnUnsupportedOutputIsSkippedWithError50)
@@ -475,7 +473,7 @@ TEST_F(OutputSinkTest, AnUnsupportedOutputIsSkippedWithError50)
     mixed.append(key(16), 0);
     mixed.append(key(66), 0);
     EXPECT_FALSE(state->output.flush(mixed));
-    EXPECT_EQ(describeAll(g_log.attempts), "+k66") << "the rest of the batch still goes";
+    EXPECT_EQ(describeAll(g_log.attempts), "+key_66") << "the rest of the batch still goes";
     EXPECT_EQ(state->win32Error.load(), 50u);
 }
 
@@ -496,7 +494,7 @@ TEST_F(OutputSinkTest, ASourceReleasedWhileAnotherMappingHoldsItsOutputIsTakenOv
     state->output.markHeld(key(66));
     EXPECT_EQ(journal->engineHeldKey(66), 1u);
     press(key(65), 1, 4);
-    EXPECT_EQ(describeAll(g_log.delivered), "-k66") << "the mapping's release reaches the system once";
+    EXPECT_EQ(describeAll(g_log.delivered), "-key_66") << "the mapping's release reaches the system once";
     EXPECT_FALSE(state->output.held(key(66)));
     EXPECT_EQ(journal->engineHeldKey(66), 0u);
 }
@@ -541,7 +539,7 @@ TEST_F(OutputSinkTest, PurgingKeepsOnlyTheReleasesOfHeldKeysOfMacroBatches)
 
     state->output.inHook = 0;
     state->output.onFlushMessage();
-    EXPECT_EQ(describeAll(g_log.delivered), "+k66 -k66 +k69");
+    EXPECT_EQ(describeAll(g_log.delivered), "+key_66 -key_66 +key_69");
     EXPECT_EQ(state->output.purges(), 1u);
 }
 
@@ -670,12 +668,12 @@ TEST_F(MacroFixture, AMacroBatchIsNotSentIntoAnotherWindow)
                                           {"type":"down","input":"key_66","ms":0},{"type":"wait","input":"","ms":50},
                                           {"type":"up","input":"key_66","ms":0},{"type":"up","input":"key_65","ms":0}])");
     EXPECT_TRUE(state->output.enqueue(start(m)));
-    EXPECT_EQ(describeAll(g_log.delivered), "+k65");
+    EXPECT_EQ(describeAll(g_log.delivered), "+key_65");
     host.foreground = 78;
     host.now += ms(50);
     observed();
     EXPECT_TRUE(state->output.enqueue(MacroPlayer::step(state->player, host.now)));
-    EXPECT_EQ(describeAll(g_log.delivered), "+k65 -k65") << "key_66 never goes down; key_65 goes up";
+    EXPECT_EQ(describeAll(g_log.delivered), "+key_65 -key_65") << "key_66 never goes down; key_65 goes up";
     EXPECT_FALSE(state->player.running());
     const std::vector<ObservationRecord> records = observed();
     const auto stopped = std::find_if(records.begin(), records.end(), [](const ObservationRecord& r) {
@@ -720,7 +718,7 @@ TEST_F(OutputSinkTest, AResetWhileSendingResetsAgainAndStops)
     };
     state->output.flush(batch({{"key_66", '+'}, {"key_67", '+'}}));
     EXPECT_EQ(host.resets, (std::vector<std::uint8_t>{3, 3}));
-    EXPECT_EQ(describeAll(g_log.delivered), "-k65 +k66 -k66") << "key_66 goes up again; key_67 is not sent";
+    EXPECT_EQ(describeAll(g_log.delivered), "-key_65 +key_66 -key_66") << "key_66 goes up again; key_67 is not sent";
     EXPECT_FALSE(state->output.held(key(66)));
 }
 

@@ -1,6 +1,6 @@
 #include "engine/raw_input_devices.h"
 
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/session_api.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The broker against clients that break the protocol, and its clients against a broker that
 // stays silent.
-#include "platform/sim/broker.h"
-#include "platform/sim/broker_client.h"
-#include "platform/sim/driver.h"
-#include "platform/sim/keyboard_hardware.h"
-#include "platform/sim/session_limits.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/broker/broker_client.h"
+#include "platform/sim/driver/driver.h"
+#include "platform/sim/session/keyboard_hardware.h"
+#include "platform/sim/session/session_limits.h"
 #include "platform/win32.h"
 #include "wire_client.h"
 
@@ -292,6 +292,17 @@ TEST_F(BadFrames, WellFormedValuesAtTheEdgesAreTaken)
     EXPECT_NO_THROW(again.session().reset());
 }
 
+// The next frame on a connection, read as a hook call; nothing when it is another frame.
+std::optional<vorna::sim::HookCall> hookCallOn(WireClient& client)
+{
+    const auto frame = client.read();
+    if (!frame || frame->op != op(Op::HookCall) || frame->payload.size() != sizeof(vorna::sim::HookCall))
+        return std::nullopt;
+    vorna::sim::HookCall call;
+    std::memcpy(&call, frame->payload.data(), sizeof call);
+    return call;
+}
+
 // A hook channel that answers with a bad bool is let go, and so is its hook: the event goes on.
 TEST_F(BadFrames, AHookChannelThatAnswersBadlyIsDroppedWithItsHook)
 {
@@ -307,16 +318,37 @@ TEST_F(BadFrames, AHookChannelThatAnswersBadlyIsDroppedWithItsHook)
 
     std::vector<bool> outcome;
     std::thread press([&] { outcome = driver.send({{PhysicalEvent::Type::KeyDown, 'Q', false, 0, 0}}); });
-    const auto call = channel.read();
-    ASSERT_TRUE(call && call->op == op(Op::HookCall));
-    vorna::sim::HookCall hookCall;
-    std::memcpy(&hookCall, call->payload.data(), sizeof hookCall);
-    ASSERT_TRUE(channel.send(Op::HookAnswer, 0, Bytes().put(hookCall.callId).put(LRESULT(1)).u8(2)));
+    const auto hookCall = hookCallOn(channel);
+    ASSERT_TRUE(hookCall);
+    ASSERT_TRUE(channel.send(Op::HookAnswer, 0, Bytes().put(hookCall->callId).put(LRESULT(1)).u8(2)));
     EXPECT_NE(refusalOf(channel.read()).find("HookAnswer: a bool byte is 2"), std::string::npos);
     EXPECT_TRUE(channel.closedByPeer());
     press.join();
     EXPECT_EQ(outcome, std::vector<bool>{true}); // not swallowed by an answer that could not be read
     EXPECT_TRUE(driver.session().hooks().empty());
+}
+
+// A thread without a hook channel gets its hook calls on the member's connection, and the answer
+// it sends back there decides the event as a channel's would: here it swallows it.
+TEST_F(BadFrames, AHookCallWithoutAChannelIsAnsweredOverTheMembersConnection)
+{
+    Driver driver(socket);
+    WireClient member(socket);
+    ASSERT_TRUE(member.hello(1));
+    ASSERT_TRUE(member.send(Op::InstallHook, 5, Bytes().u8(0).u32(::getpid()).u32(778)));
+    const auto installed = member.read();
+    ASSERT_TRUE(installed && installed->op == op(Op::Reply));
+
+    std::vector<bool> outcome;
+    std::thread press([&] { outcome = driver.send({{PhysicalEvent::Type::KeyDown, 'Q', false, 0, 0}}); });
+    const auto hookCall = hookCallOn(member);
+    ASSERT_TRUE(hookCall);
+    EXPECT_EQ(hookCall->threadId, 778u);
+    ASSERT_TRUE(member.send(Op::HookAnswer, 0, Bytes().put(hookCall->callId).put(LRESULT(1)).u8(0)));
+    press.join();
+    EXPECT_EQ(outcome, std::vector<bool>{false});
+    EXPECT_TRUE(driver.takeSink().empty());
+    EXPECT_EQ(driver.session().hooks().size(), 1u); // answered in time: it stays
 }
 
 // --- brokers that stay silent -----------------------------------------------------------------

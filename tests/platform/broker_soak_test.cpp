@@ -1,7 +1,7 @@
 // Long use of one broker: tens of thousands of clients come and go, and its memory, descriptors
 // and threads stay where they were.
-#include "platform/sim/broker.h"
-#include "platform/sim/driver.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/driver/driver.h"
 #include "wire_client.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Two real processes in one brokered session.
 #include "peer.h"
-#include "platform/sim/broker.h"
-#include "platform/sim/driver.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/driver/driver.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/sim/command_line.h"
+#include "platform/sim/process/command_line.h"
 
 #include <gtest/gtest.h>
 

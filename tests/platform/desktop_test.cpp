@@ -2,8 +2,8 @@
 // processes, registered names, drive letters, the shell's log, timer queues on the session
 // clock, GDI icons with real pixels, and the vorna-sim commands that drive them.
 #include "platform/host_path.h"
-#include "platform/sim/broker.h"
-#include "platform/sim/desktop_client.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/session/desktop_client.h"
 #include "platform/win32.h"
 #include "tests/support/vorna_sim_tool.h"
 

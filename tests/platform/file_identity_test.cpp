@@ -1,4 +1,4 @@
-#include "platform/sim/text.h"
+#include "platform/sim/process/text.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The input stream as the engine depends on it.
 #include "hook_thread.h"
-#include "platform/sim/driver.h"
-#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/driver/driver.h"
+#include "platform/sim/session/keyboard_hardware.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

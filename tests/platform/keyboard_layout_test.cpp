@@ -1,8 +1,8 @@
 // Keyboard layouts of the simulated session: one per thread with a session-wide default, the
 // characters of the US English, Russian and German tables, and the driver's command on a broker.
-#include "platform/sim/broker.h"
-#include "platform/sim/driver.h"
-#include "platform/sim/keyboard_layouts.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/driver/driver.h"
+#include "platform/sim/session/keyboard_layouts.h"
 #include "platform/win32.h"
 #include "tests/support/vorna_sim_tool.h"
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win32.h"
+#include "tests/support/built_programs.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -15,10 +16,7 @@ namespace vorna::test {
 // The peer is built next to the test programs.
 inline std::wstring peerPath()
 {
-    char self[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path(self, length > 0 ? std::size_t(length) : 0);
-    path = path.substr(0, path.rfind('/') + 1) + "sim_peer";
+    const std::string path = besideThisProgram("sim_peer");
     return std::wstring(path.begin(), path.end());
 }
 

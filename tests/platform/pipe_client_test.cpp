@@ -1,5 +1,5 @@
 // The client identity of a local socket and the forced failure of the power-throttling switch.
-#include "platform/sim/session_api.h"
+#include "platform/sim/session/session_api.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 #include "peer.h"
-#include "platform/sim/text.h"
+#include "platform/sim/process/text.h"
 #include "platform/win32.h"
+#include "tests/support/built_programs.h"
 
 #include <gtest/gtest.h>
 
@@ -102,10 +103,9 @@ TEST(Process, ModuleFileNameIsTheRunningImageAndTruncatesReportingIt)
     WCHAR name[4096];
     const DWORD length = GetModuleFileNameW(nullptr, name, 4096);
     ASSERT_GT(length, 0u);
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
-    ASSERT_GT(n, 0);
-    EXPECT_EQ(vorna::sim::toUtf8(std::wstring(name, length)), std::string(self, std::size_t(n)));
+    const std::string self = vorna::test::thisProgram();
+    ASSERT_FALSE(self.empty());
+    EXPECT_EQ(vorna::sim::toUtf8(std::wstring(name, length)), self);
     WCHAR small[5];
     EXPECT_EQ(GetModuleFileNameW(nullptr, small, 5), 5u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));

@@ -1,4 +1,4 @@
-#include "platform/sim/driver.h"
+#include "platform/sim/driver/driver.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

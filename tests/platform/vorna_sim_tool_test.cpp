@@ -1,6 +1,6 @@
 // The command-line driver against a broker.
-#include "platform/sim/broker.h"
-#include "platform/sim/driver.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/driver/driver.h"
 #include "tests/support/vorna_sim_tool.h"
 
 #include <gtest/gtest.h>

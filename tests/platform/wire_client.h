@@ -2,7 +2,7 @@
 // client would.
 #pragma once
 
-#include "platform/sim/wire.h"
+#include "platform/sim/broker/wire.h"
 
 #include <chrono>
 #include <cstdint>

@@ -3,6 +3,8 @@
 // Runs the settings program in one of its check modes, in a temporary working folder with its own
 // runtime, configuration and data folders, and collects its exit code and output.
 
+#include "tests/support/built_programs.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -29,7 +31,7 @@ inline CheckProgramRun runCheckProgram(const QTemporaryDir& folder, const QStrin
     env.insert(extra);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(folder.path());
-    process.start(qEnvironmentVariable("VORNA_BINARY_DIR") + "/app/vorna-input-trellan", arguments);
+    process.start(QString::fromStdString(vorna::test::mainProgram()), arguments);
     CheckProgramRun run;
     if (!process.waitForFinished(guardMs)) {
         process.kill();

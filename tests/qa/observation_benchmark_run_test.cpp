@@ -2,6 +2,8 @@
 // VORNA_TEST_STAGE_MS: four stages through the real controller and window, one report, exit 0;
 // and exit 7 when the report's folder cannot exist.
 
+#include "tests/support/built_programs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -37,7 +39,7 @@ ProgramRun runBenchmark(const QTemporaryDir& folder, const QStringList& argument
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(folder.path());
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(qEnvironmentVariable("VORNA_BINARY_DIR") + "/app/vorna-input-trellan", arguments);
+    process.start(QString::fromStdString(vorna::test::mainProgram()), arguments);
     ProgramRun run;
     if (!process.waitForFinished(120'000)) {
         process.kill();

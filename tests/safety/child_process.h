@@ -2,6 +2,8 @@
 // standard output. Linux only, like the tests that use it.
 #pragma once
 
+#include "tests/support/built_programs.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -150,19 +152,6 @@ inline int runToEnd(const std::vector<std::string>& arguments, std::chrono::mill
     ChildProcess child(arguments);
     const std::optional<ProcessEnd> end = child.wait(timeout);
     return end ? end->exitCode : -1;
-}
-
-inline std::string binaryDir()
-{
-    const char* dir = std::getenv("VORNA_BINARY_DIR");
-    return dir != nullptr ? dir : ".";
-}
-
-// A program of this build by its path below the build folder, or in the folder itself.
-inline std::string builtProgram(const std::string& subfolder, const std::string& name)
-{
-    const std::string nested = binaryDir() + "/" + subfolder + "/" + name;
-    return ::access(nested.c_str(), X_OK) == 0 ? nested : binaryDir() + "/" + name;
 }
 
 } // namespace vorna::test

@@ -1,9 +1,9 @@
 // End to end on one simulated session shared by processes: an agent holds input through the
 // journal, dies, hangs or stops, and its watchdog releases (or leaves) what it must.
 #include "engine/safety/safety_journal.h"
-#include "platform/sim/broker.h"
-#include "platform/sim/driver.h"
-#include "platform/sim/keyboard_hardware.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/driver/driver.h"
+#include "platform/sim/session/keyboard_hardware.h"
 #include "tests/safety/child_process.h"
 #include "tests/support/scoped_env.h"
 

@@ -1,6 +1,7 @@
 #include "tests/support/agent_harness.h"
 
 #include "core/agent_pipe_name.h"
+#include "tests/support/output_notation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -286,8 +287,8 @@ std::vector<std::string> keysReached(sim::Driver& driver, std::size_t atLeast)
         for (const sim::SinkEvent& e : driver.takeSink()) {
             if (e.kind != sim::HookKind::Keyboard)
                 continue;
-            keys.push_back(std::string((e.key.flags & LLKHF_UP) ? "-" : "+") + std::to_string(e.key.vkCode) +
-                           ((e.key.flags & LLKHF_INJECTED) ? "i" : ""));
+            keys.push_back(withMarks(keyText((e.key.flags & LLKHF_UP) ? '-' : '+', e.key.vkCode), false,
+                                     (e.key.flags & LLKHF_INJECTED) != 0));
         }
         std::this_thread::sleep_for(10ms);
     }

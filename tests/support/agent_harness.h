@@ -3,8 +3,8 @@
 // and raw clients on its pipe that write exact bytes and read exact lines.
 #pragma once
 
-#include "platform/sim/broker.h"
-#include "platform/sim/driver.h"
+#include "platform/sim/broker/broker.h"
+#include "platform/sim/driver/driver.h"
 #include "tests/safety/child_process.h"
 
 #include <QJsonObject>
@@ -102,7 +102,7 @@ private:
     std::string m_pipeName;
 };
 
-// Keys that reached the system as "+66i" (down, injected) or "-65" (up, physical), read from the
+// Keys that reached the system as "+key_66/i" (down, injected) or "-key_65" (up, physical), read from the
 // sink until at least `atLeast` have come or ten seconds have passed (a loaded machine under
 // ThreadSanitizer can take seconds).
 std::vector<std::string> keysReached(sim::Driver& driver, std::size_t atLeast);

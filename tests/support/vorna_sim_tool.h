@@ -2,6 +2,8 @@
 // and reads its exit code and output, standard error included.
 #pragma once
 
+#include "tests/support/built_programs.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,17 +16,11 @@ struct ToolRun {
     std::string output;
 };
 
-inline std::string vornaSimPath()
-{
-    const char* dir = std::getenv("VORNA_BINARY_DIR");
-    return std::string(dir != nullptr ? dir : ".") + "/platform/vorna-sim";
-}
-
 // leakCheck false spares a sanitized tool its leak check at exit, which costs more than the run
 // itself when many runs are made.
 inline ToolRun runVornaSim(const std::string& arguments, bool leakCheck = true)
 {
-    const std::string command = (leakCheck ? "" : "ASAN_OPTIONS=detect_leaks=0 ") + vornaSimPath() + " " + arguments + " 2>&1";
+    const std::string command = (leakCheck ? "" : "ASAN_OPTIONS=detect_leaks=0 ") + vornaSimProgram() + " " + arguments + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     ToolRun result{-1, {}};
     if (pipe == nullptr)

@@ -2,7 +2,7 @@
 // tooltip, balloon), what the menu offers, and which signal each click gives.
 #include "agent/tray/tray_texts.h"
 #include "agent/tray/windows_tray.h"
-#include "platform/sim/desktop_client.h"
+#include "platform/sim/session/desktop_client.h"
 #include "tests/support/qt_printers.h"
 #include "tests/support/qt_test_main.h"
 #include "tests/support/scoped_env.h"
