@@ -3,6 +3,7 @@
 
 #include "platform/sim/driver/driver.h"
 #include "platform/sim/session/keyboard_layouts.h"
+#include "tests/support/screenshot_folder.h"
 #include "tests/support/settings_shell.h"
 
 #include <QSignalSpy>
@@ -115,8 +116,8 @@ TEST(KeyboardPage, CaptionsFollowTheSessionsLayout)
         {vorna::sim::kLayoutUsEnglish, "EN", "Q", "`", ","},
         {vorna::sim::kLayoutRussian, "RU", "Й", "Ё", "Б"},
     };
-    const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
-    QDir().mkpath(folder);
+    const QString folder = vorna::test::screenshotFolder();
+    ASSERT_FALSE(folder.isEmpty());
     for (const auto& layout : layouts) {
         SCOPED_TRACE(layout.name);
         driver.setKeyboardLayout(layout.layout);

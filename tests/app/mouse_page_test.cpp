@@ -2,6 +2,7 @@
 // window size with its markers on the painted picture, choosing markers and chips, the model row,
 // the missing-button note, the two dialogs, and a screenshot per model.
 
+#include "tests/support/screenshot_folder.h"
 #include "tests/support/settings_shell.h"
 
 #include <QSignalSpy>
@@ -176,8 +177,8 @@ TEST_F(MousePage, AClickOnAMarkerACaptionOrAChipChoosesThatInput)
     EXPECT_EQ(chosen.size(), 0);
     const QImage withMenu = m_shell.grab();
     ASSERT_FALSE(withMenu.isNull());
-    const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
-    QDir().mkpath(folder);
+    const QString folder = vorna::test::screenshotFolder();
+    ASSERT_FALSE(folder.isEmpty());
     withMenu.save(folder + QStringLiteral("/mouse-page-marker-menu.png"));
     auto* rebind = find(QStringLiteral("markerRebind_side_rear"));
     ASSERT_NE(rebind, nullptr);
@@ -229,8 +230,8 @@ TEST_F(MousePage, TheHelpAndConfirmationDialogsShowTheirTexts)
     ASSERT_NE(status, nullptr);
     // No agent here: the status line says why presses cannot be checked.
     EXPECT_EQ(status->property("text").toString(), m_shell.controller().engineIssue());
-    const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
-    QDir().mkpath(folder);
+    const QString folder = vorna::test::screenshotFolder();
+    ASSERT_FALSE(folder.isEmpty());
     m_shell.grab().save(folder + QStringLiteral("/mouse-capabilities-en.png"));
     m_shell.click(find(QStringLiteral("mouseCapabilitiesClose")));
     EXPECT_FALSE(capabilities->property("visible").toBool());

@@ -2,6 +2,7 @@
 // the agent's state in their order of precedence, and the connected shell is photographed.
 
 #include "core/agent_pipe_name.h"
+#include "tests/support/screenshot_folder.h"
 #include "tests/support/settings_fixture.h"
 #include "tests/support/settings_shell.h"
 
@@ -86,8 +87,8 @@ TEST(SettingsShellConnected, ScreenshotsWithTheAgentWorking)
                R"("profileName":"Глобальный","layerName":"Основной","contextReason":"manual"})"
                "\n");
     ASSERT_TRUE(vorna::test::spinUntil([&] { return shell.controller().active(); }));
-    const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
-    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString folder = vorna::test::screenshotFolder();
+    ASSERT_FALSE(folder.isEmpty());
     for (const char* language : {"ru", "en"}) {
         shell.controller().setLanguage(QString::fromLatin1(language));
         shell.controller().setTheme(QStringLiteral("light"));

@@ -2,6 +2,7 @@
 // frame exists, navigation switches pages, the language switch changes captions, themes paint
 // what the theme says, and notices queue beyond three.
 
+#include "tests/support/screenshot_folder.h"
 #include "tests/support/settings_shell.h"
 
 #include <QDir>
@@ -188,8 +189,8 @@ TEST(SettingsShell, NarrowWindowShowsTheCompactHeader)
     EXPECT_EQ(shell.find(QStringLiteral("layerPicker"))->property("displayText").toString(), QStringLiteral("Слой"));
     EXPECT_EQ(textOf(shell.find(QStringLiteral("automaticPick"))), QString());
     EXPECT_EQ(textOf(shell.find(QStringLiteral("headerStatus"))), QStringLiteral("Нет связи"));
-    const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
-    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString folder = vorna::test::screenshotFolder();
+    ASSERT_FALSE(folder.isEmpty());
     EXPECT_TRUE(shell.grab().save(folder + QStringLiteral("/settings-shell-compact-ru.png")));
 }
 

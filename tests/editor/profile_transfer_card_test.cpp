@@ -6,6 +6,7 @@
 
 #include "editor/packages.h"
 #include "tests/editor/package_fixture.h"
+#include "tests/support/screenshot_folder.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -109,8 +110,8 @@ TEST_F(TransferCard, OffersTheThreeScopesAndShowsAnImportOnlyWhilePending)
 
 TEST_F(TransferCard, ScreenshotsInBothLanguages)
 {
-    const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
-    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString folder = vorna::test::screenshotFolder();
+    ASSERT_FALSE(folder.isEmpty());
     for (const char* language : {"ru", "en"}) {
         // The summary is written in the language of the moment it is made.
         m_shell.controller().setLanguage(QString::fromLatin1(language));

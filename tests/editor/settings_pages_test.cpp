@@ -8,6 +8,7 @@
 #include "platform/sim/session/session_api.h"
 #include "platform/win32.h"
 #include "tests/core/library_fixture.h"
+#include "tests/support/screenshot_folder.h"
 #include "tests/support/unwritable_path.h"
 
 #include <QQmlComponent>
@@ -22,11 +23,6 @@ using vorna::test::SettingsShell;
 
 constexpr int kProfilesPage = 2;
 constexpr int kSettingsPage = 5;
-
-QString screenshotFolder()
-{
-    return qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
-}
 
 class SettingsPages : public testing::Test {
 protected:
@@ -177,8 +173,9 @@ TEST_F(ConditionsCard, ShowsTheStoredProfileAndSavesItsCondition)
 
     for (const char* language : {"ru", "en"}) {
         m_shell.controller().setLanguage(QString::fromLatin1(language));
-        ASSERT_TRUE(QDir().mkpath(screenshotFolder()));
-        EXPECT_TRUE(m_shell.grab().save(screenshotFolder() + QStringLiteral("/profile-conditions-%1.png").arg(language)));
+        const QString folder = vorna::test::screenshotFolder();
+        ASSERT_FALSE(folder.isEmpty());
+        EXPECT_TRUE(m_shell.grab().save(folder + QStringLiteral("/profile-conditions-%1.png").arg(language)));
     }
 }
 
@@ -216,8 +213,9 @@ TEST_F(ConditionsCard, RunningProgramsArePickedIntoTheApplicationField)
 
     for (const char* language : {"ru", "en"}) {
         m_shell.controller().setLanguage(QString::fromLatin1(language));
-        ASSERT_TRUE(QDir().mkpath(screenshotFolder()));
-        EXPECT_TRUE(m_shell.grab().save(screenshotFolder() + QStringLiteral("/running-picker-%1.png").arg(language)));
+        const QString folder = vorna::test::screenshotFolder();
+        ASSERT_FALSE(folder.isEmpty());
+        EXPECT_TRUE(m_shell.grab().save(folder + QStringLiteral("/running-picker-%1.png").arg(language)));
     }
 
     QSignalSpy picked(picker, SIGNAL(picked(QString)));

@@ -1,4 +1,5 @@
 // Two real processes in one brokered session.
+#include "engine/mapping/injection_marker.h"
 #include "peer.h"
 #include "platform/sim/broker/broker.h"
 #include "platform/sim/driver/driver.h"
@@ -83,7 +84,7 @@ TEST_F(BrokeredSession, AHookInOneProcessSeesInputInjectedByAnother)
                                                       "66 16 566f726e61495452", "66 144 566f726e61495452"}));
     const auto sink = driver->takeSink();
     ASSERT_EQ(sink.size(), 4u);
-    EXPECT_EQ(sink[0].key.dwExtraInfo, 0x566F726E61495452ULL);
+    EXPECT_EQ(sink[0].key.dwExtraInfo, ULONG_PTR(vorna::windows::kInjectionMarker));
 
     // Physical input from the driver reaches it too, with the key state kept in the broker.
     EXPECT_TRUE(driver->keyDown(VK_RCONTROL));

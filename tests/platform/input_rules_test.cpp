@@ -1,4 +1,5 @@
 // The input stream as the engine depends on it.
+#include "engine/mapping/injection_marker.h"
 #include "hook_thread.h"
 #include "platform/sim/driver/driver.h"
 #include "platform/sim/session/keyboard_hardware.h"
@@ -21,7 +22,7 @@ using vorna::sim::SinkEvent;
 using vorna::test::HookThread;
 using Clock = std::chrono::steady_clock;
 
-constexpr ULONG_PTR marker = 0x566F726E61495452ULL; // "RTIanroV"
+constexpr ULONG_PTR marker = ULONG_PTR(vorna::windows::kInjectionMarker);
 
 struct Seen {
     char hook;

@@ -1,5 +1,6 @@
 // A second process for the tests: it does one thing named by its first argument, so that tests
 // can check what crosses process boundaries.
+#include "engine/mapping/injection_marker.h"
 #include "platform/win32.h"
 
 #include <cstdio>
@@ -51,7 +52,7 @@ int holdMapping(const char* name, const char* readyFile)
         pause();
 }
 
-constexpr ULONG_PTR marker = 0x566F726E61495452ULL; // "RTIanroV"
+constexpr ULONG_PTR marker = ULONG_PTR(vorna::windows::kInjectionMarker);
 
 FILE* hookLog = nullptr;
 

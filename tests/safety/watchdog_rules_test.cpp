@@ -1,3 +1,4 @@
+#include "engine/mapping/injection_marker.h"
 #include "engine/safety/watchdog.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@ using namespace vorna::windows;
 
 namespace {
 
-constexpr ULONG_PTR kMarker = 0x566F726E61495452ull; // "RTIanroV", little-endian
+constexpr ULONG_PTR kMarker = ULONG_PTR(kInjectionMarker);
 
 std::unique_ptr<SafetyJournalView> emptyJournal()
 {

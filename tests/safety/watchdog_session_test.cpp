@@ -1,5 +1,6 @@
 // End to end on one simulated session shared by processes: an agent holds input through the
 // journal, dies, hangs or stops, and its watchdog releases (or leaves) what it must.
+#include "engine/mapping/injection_marker.h"
 #include "engine/safety/safety_journal.h"
 #include "platform/sim/broker/broker.h"
 #include "platform/sim/driver/driver.h"
@@ -35,7 +36,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr ULONG_PTR kMarker = 0x566F726E61495452ull; // "RTIanroV"
+constexpr ULONG_PTR kMarker = ULONG_PTR(kInjectionMarker);
 
 std::string stubPath()
 {

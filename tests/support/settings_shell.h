@@ -8,6 +8,7 @@
 #include "app/check_run.h"
 #include "app/settings_window.h"
 #include "tests/support/gui_application.h"
+#include "tests/support/screenshot_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -122,8 +123,8 @@ public:
     // languages, for a person to look at.
     void saveScreenshotsInBothLanguages(const QString& name) const
     {
-        const QString folder = qEnvironmentVariable("VORNA_BINARY_DIR", QDir::tempPath()) + QStringLiteral("/screenshots");
-        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString folder = screenshotFolder();
+        ASSERT_FALSE(folder.isEmpty());
         for (const char* language : {"ru", "en"}) {
             m_controller->setLanguage(QString::fromLatin1(language));
             const QImage image = grab();
