@@ -155,8 +155,11 @@ void AppController::onAgentReadyRead()
         case app::ReaderStep::ReadLine:
             break;
         }
-        // QIODevice::readLine(n) keeps one byte for a terminating NUL: n + 1 reads n bytes.
-        const QByteArray line = m_agentSocket.readLine(app::kAgentReadBufferBytes + 1);
+        // QIODevice::readLine(n) keeps one byte for a terminating NUL: n + 1 reads n bytes. It
+        // also allocates all n up front, so n is what is buffered (the line is complete in it),
+        // not the largest line: a quarter-megabyte block per short line slowed the whole window.
+        const qint64 buffered = qMin(m_agentSocket.bytesAvailable(), app::kAgentReadBufferBytes);
+        const QByteArray line = m_agentSocket.readLine(buffered + 1);
         if (app::agentLineTooLong(line)) {
             m_agentSocket.abort();
             return;
