@@ -174,6 +174,10 @@ public:
     // ---- event processing
     bool processEvent(InputEvent event, bool useSlots, const core::CompiledRule* rule);
     void resetAll(uint8_t reason) override;
+    // Hands a batch to the output side; a refused batch resets everything (false).
+    bool queue(const core::OutputBatch& batch);
+    // The flush message: sends what the hooks queued.
+    void flushOutput();
     void replayEngineResults(const engine::SlotUpdate& update);
     void pumpScheduler(uint64_t now);
     void flushTimedSlots();
@@ -237,7 +241,6 @@ private:
     void setFailure(uint8_t reason, uint32_t error);
     void signalStart(bool succeeded);
     void countLatency(uint64_t eventTime);
-    bool queue(const core::OutputBatch& batch);
     void recordPhysical(const InputEvent& event);
     void applyLayerOperation(const InputEvent& event, const engine::EvaluationResult& result,
                              const core::CompiledRule* rule);

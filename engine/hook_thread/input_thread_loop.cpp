@@ -103,7 +103,7 @@ void InputThread::loop()
 
         const bool stopping = stopRequested.load(std::memory_order_acquire);
         if (!stopping)
-            state.output.onFlushMessage();
+            flushOutput();
         updateCapture();
         const uint64_t now = nowNs();
         pumpScheduler(now);
@@ -134,7 +134,7 @@ void InputThread::handleMessage(const MSG& message)
         break;
     case kFlushMessage:
         if (!stopRequested.load(std::memory_order_acquire))
-            state.output.onFlushMessage();
+            flushOutput();
         break;
     case kObservationMessage:
         state.observing = observationRequested.load(std::memory_order_acquire);
@@ -151,6 +151,11 @@ void InputThread::handleMessage(const MSG& message)
         DispatchMessageW(&message);
         break;
     }
+}
+
+void InputThread::flushOutput()
+{
+    state.output.onFlushMessage();
 }
 
 void InputThread::stepMacro(uint64_t now)
