@@ -1,6 +1,6 @@
 // The hook thread's life: start-up (priority, timer, hidden window, raw-input and session
-// notices, the held inputs seeded from the key state, the hooks), the clock and the screen it
-// reads, and teardown. A start that fails leaves the reason and the Win32 error for the backend.
+// notices, the held inputs seeded from the key state, the hooks, the counter's frequency) and
+// teardown. A start that fails leaves the reason and the Win32 error for the backend.
 #include "engine/hook_thread/input_thread.h"
 
 #include "engine/mapping/hook_keys.h"
@@ -25,55 +25,13 @@ std::atomic<InputThread*> InputThread::activeBackend{nullptr};
 
 InputThread::InputThread()
 {
-    state.host = this;
+    state.layerStepper = this;
 }
 
 InputThread::~InputThread()
 {
     if (thread.joinable())
         thread.join();
-}
-
-void InputThread::setCounterFrequency(int64_t frequency)
-{
-    qpcFrequency = frequency;
-    nsPerCount = frequency > 0 && 1'000'000'000 % frequency == 0 ? uint64_t(1'000'000'000 / frequency) : 0;
-}
-
-uint64_t InputThread::nowNs()
-{
-    if (qpcFrequency <= 0) {
-        LARGE_INTEGER frequency{};
-        QueryPerformanceFrequency(&frequency);
-        setCounterFrequency(frequency.QuadPart > 0 ? frequency.QuadPart : 1);
-    }
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    const uint64_t c = uint64_t(counter.QuadPart);
-    if (nsPerCount != 0)
-        return c * nsPerCount; // equal to the division below when the frequency divides 10^9
-    const uint64_t f = uint64_t(qpcFrequency);
-    return c / f * 1'000'000'000ull + c % f * 1'000'000'000ull / f;
-}
-
-uint64_t InputThread::foregroundWindow()
-{
-    return uint64_t(reinterpret_cast<uintptr_t>(GetForegroundWindow()));
-}
-
-bool InputThread::virtualScreen(RECT& screen)
-{
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    screen = RECT{left, top, left + width, top + height};
-    return width > 0 && height > 0;
-}
-
-bool InputThread::physicalCursor(POINT& position)
-{
-    return GetPhysicalCursorPos(&position) != FALSE;
 }
 
 void InputThread::setFailure(uint8_t reason, uint32_t error)
@@ -217,7 +175,7 @@ bool InputThread::startUp(const core::RulesSnapshot& snapshot)
         setFailure(ResetWin32Failure, kBadFrequency);
         return false;
     }
-    setCounterFrequency(frequency.QuadPart);
+    state.clock.setFrequency(frequency.QuadPart);
 
     MSG message;
     PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);

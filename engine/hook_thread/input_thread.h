@@ -43,7 +43,6 @@ inline constexpr UINT kReinstallHooksMessage = 0x804C;
 
 inline constexpr uint64_t kKeyboardHookDevice = 2;
 inline constexpr uint64_t kMouseHookDevice = 1;
-inline constexpr uint64_t kPageOwnerToken = 1002; // presses of Page Up/Down for the wheel
 
 inline constexpr int kPointerHoldCapacity = 8;
 // Physical state of an input found held by a key-state scan and not seen by the hooks since.
@@ -96,7 +95,7 @@ struct PointerState {
     uint64_t lastRecordNs;
 };
 
-class InputThread final : public OutputHost {
+class InputThread final : public LayerStepper {
 public:
     InputThread();
     ~InputThread();
@@ -148,8 +147,6 @@ public:
     bool sessionNotifyRegistered = false;
     bool sessionAvailable = true;
     bool hooksFailed = false;
-    int64_t qpcFrequency = 0;
-    uint64_t nsPerCount = 0; // 10^9 / qpcFrequency when that is whole (10 MHz counters), else 0
     bool physicalDown[257] = {};   // what the keyboard hook last saw (256: numpad Enter)
     bool seededDown[257] = {};     // found held by a key-state scan, not released since
     bool panicSwallowed[256] = {};
@@ -169,11 +166,14 @@ public:
     // ---- the thread
     // Start-up, loop and teardown; `snapshot` is the thread's own copy.
     void run(const core::RulesSnapshot& snapshot);
-    uint64_t nowNs() override;
+    uint64_t nowNs() { return state.clock.nowNs(); }
 
     // ---- event processing
     bool processEvent(InputEvent event, bool useSlots, const core::CompiledRule* rule);
-    void resetAll(uint8_t reason) override;
+    void resetAll(uint8_t reason);
+    // The one place where what the output side asks for becomes a full reset; false when it
+    // reset.
+    bool actOnOutput(OutputResult result);
     // Hands a batch to the output side; a refused batch resets everything (false).
     bool queue(const core::OutputBatch& batch);
     // The flush message: sends what the hooks queued.
@@ -198,8 +198,6 @@ public:
     // ---- wheel, cursor and pointer
     bool processWheel(InputEvent event, int32_t delta);
     bool processMouseMove(POINT position, DWORD flags);
-    bool moveCursorAbsolute(POINT target, POINT& actual, DWORD& error) override;
-    bool emitWheel(bool horizontal, int64_t amount, bool pages);
     const core::MotionSettings& currentMotion() const;
     void resetPointer();
     void reportPointer();
@@ -217,16 +215,11 @@ public:
     void beginCapture(HWND forWindow);
     void updateCapture();
 
-    // ---- the rest of the output host
-    uint64_t foregroundWindow() override;
-    uint8_t lastResetReason() override { return stopReason.load(std::memory_order_acquire); }
-    bool virtualScreen(RECT& screen) override;
-    bool physicalCursor(POINT& position) override;
+    // ---- a macro's layer step, from the output side
     bool stepLayer(uint8_t layer) override;
 
 private:
     bool startUp(const core::RulesSnapshot& snapshot);
-    void setCounterFrequency(int64_t frequency);
     void loop();
     bool waitForWork();
     void handleMessage(const MSG& message);

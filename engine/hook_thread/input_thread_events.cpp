@@ -66,10 +66,18 @@ void InputThread::recordInput(const InputEvent& event, bool swallowed)
 
 bool InputThread::queue(const OutputBatch& batch)
 {
-    if (state.output.enqueue(batch))
-        return true;
-    resetAll(ResetOutputFailed);
-    return false;
+    return actOnOutput(state.output.enqueue(batch));
+}
+
+bool InputThread::actOnOutput(OutputResult result)
+{
+    if (result.resetRan)
+        resetAll(stopReason.load(std::memory_order_acquire));
+    if (result.failed)
+        resetAll(ResetOutputFailed);
+    // A macro stop waits for the releases of the reset its own releases asked for.
+    state.output.reportHeldBackStop();
+    return result.ok();
 }
 
 void InputThread::recordPhysical(const InputEvent& event)
@@ -392,8 +400,15 @@ void InputThread::resetAll(uint8_t reason)
     state.slotWindow = 0;
     state.contexts.beginIdle();
 
-    if (!state.output.enqueue(releases)) {
-        state.output.enqueue(releases);
+    // Releases that do not all go out are tried once more and reported by the reason, never by
+    // another reset, which would fail the same way; a reset that ran while they were sent is
+    // repeated, as every sender repeats it.
+    const OutputResult sent = state.output.enqueue(releases);
+    if (sent.resetRan)
+        resetAll(stopReason.load(std::memory_order_acquire));
+    if (sent.failed) {
+        if (state.output.enqueue(releases).resetRan)
+            resetAll(stopReason.load(std::memory_order_acquire));
         stopReason.store(ResetOutputFailed, std::memory_order_release);
     }
 }

@@ -155,7 +155,10 @@ void InputThread::handleMessage(const MSG& message)
 
 void InputThread::flushOutput()
 {
-    state.output.onFlushMessage();
+    // A batch that does not go out leaves its own contexts current, so that the reset reports in
+    // them; the loop's contexts come back afterwards.
+    ObservationContextScope contexts(state.contexts);
+    actOnOutput(state.output.onFlushMessage());
 }
 
 void InputThread::stepMacro(uint64_t now)

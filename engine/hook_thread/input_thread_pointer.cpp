@@ -1,9 +1,7 @@
 // Wheel, cursor and pointer transforms on the hook thread: whole notches for wheel rules, the
-// layer's wheel and cursor settings, the held pointer modes (scroll, speed, axis locks), and
-// absolute cursor moves clamped to the clip rectangle and the monitor.
+// layer's wheel and cursor settings and the held pointer modes (scroll, speed, axis locks). The
+// wheel events and absolute cursor moves they come to are the output side's.
 #include "engine/hook_thread/input_thread.h"
-
-#include "engine/mapping/injection_marker.h"
 
 #include <cstdlib>
 
@@ -15,7 +13,6 @@ using core::OutputBatch;
 namespace {
 
 constexpr uint64_t kPointerRecordIntervalNs = 16'000'000;
-constexpr DWORD kScreenOutOfRangeError = 50; // ERROR_NOT_SUPPORTED
 constexpr int32_t kMaxScrollChunk = 32'767;
 
 enum PointerModeBit : uint8_t { ScrollBit = 1, SpeedBit = 2, AxisXBit = 4, AxisYBit = 8 };
@@ -38,11 +35,6 @@ int32_t clampRecordAmount(int64_t value)
     return int32_t(clampMotionAmount(value));
 }
 
-PixelRect toPixels(const RECT& r)
-{
-    return PixelRect{r.left, r.top, r.right, r.bottom};
-}
-
 } // namespace
 
 const core::MotionSettings& InputThread::currentMotion() const
@@ -59,29 +51,6 @@ void InputThread::clearNotches()
         pointer.notchRowListed.reset(row);
     }
     pointer.notchRowCount = 0;
-}
-
-bool InputThread::emitWheel(bool horizontal, int64_t amount, bool pages)
-{
-    OutputBatch batch;
-    if (!pages) {
-        WheelEvents events;
-        if (!splitWheelAmount(horizontal, amount, events))
-            return false;
-        const core::InputId wheel = core::makeInputId(core::kClassWheel, core::kKindWheel, events.direction);
-        for (uint32_t i = 0; i < events.count; ++i)
-            batch.append(wheel, core::kPhaseDown, events.amounts[i]);
-        return state.output.enqueue(batch);
-    }
-    const uint64_t notches = uint64_t(std::llabs(amount));
-    if (horizontal || notches > uint64_t(kMaxNotchesPerEvent))
-        return false;
-    const core::InputId page = core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, amount > 0 ? 33 : 34);
-    for (uint64_t i = 0; i < notches; ++i) {
-        state.engine.press(kPageOwnerToken, page, batch);
-        state.engine.release(kPageOwnerToken, page, batch);
-    }
-    return state.output.enqueue(batch);
 }
 
 bool InputThread::processWheel(InputEvent event, int32_t delta)
@@ -175,8 +144,8 @@ bool InputThread::wheelMotion(InputEvent& event, int32_t delta)
         return false;
     }
     recordInput(event, true);
-    if (conversion.amount != 0 && !emitWheel(conversion.horizontal, conversion.amount, conversion.pages))
-        resetAll(ResetOutputFailed);
+    if (conversion.amount != 0)
+        actOnOutput(state.output.emitWheel(conversion.horizontal, conversion.amount, conversion.pages));
     return true;
 }
 
@@ -275,10 +244,8 @@ bool InputThread::scrollByMotion(int32_t dx, int32_t dy)
             const WheelConversion c = convertWheel(motion, axis == 1, part, true, remainders);
             if (c.amount == 0)
                 continue;
-            if (!emitWheel(c.horizontal, c.amount, c.pages)) {
-                resetAll(ResetOutputFailed);
+            if (!actOnOutput(state.output.emitWheel(c.horizontal, c.amount, c.pages)))
                 return false;
-            }
             pointer.wheelOutput[wheelDirection(c.horizontal, c.amount)] +=
                 uint64_t(std::llabs(c.amount)) * (c.pages ? uint64_t(kWheelNotch) : 1);
         }
@@ -316,7 +283,7 @@ bool InputThread::movePointer(int32_t dx, int32_t dy, uint8_t modes)
         const POINT target{LONG(cx), LONG(cy)};
         if (target.x != pointer.last.x || target.y != pointer.last.y) {
             POINT actual{};
-            moved = moveCursorAbsolute(target, actual, error);
+            moved = state.output.moveCursorAbsolute(target, actual, error);
             if (moved) {
                 pointer.programDx += int64_t(actual.x) - pointer.last.x;
                 pointer.programDy += int64_t(actual.y) - pointer.last.y;
@@ -338,55 +305,6 @@ bool InputThread::movePointer(int32_t dx, int32_t dy, uint8_t modes)
     state.win32Error.store(error, std::memory_order_release);
     resetAll(ResetOutputFailed);
     return false;
-}
-
-bool InputThread::moveCursorAbsolute(POINT target, POINT& actual, DWORD& error)
-{
-    const int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int32_t top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int32_t width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int32_t height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    actual = target;
-    if (width < 1 || width > 65'536 || height < 1 || height > 65'536) {
-        error = kScreenOutOfRangeError;
-        return false;
-    }
-    RECT clipRect{};
-    if (!GetClipCursor(&clipRect)) {
-        error = GetLastError();
-        return false;
-    }
-    const PixelRect clip = toPixels(clipRect);
-    if (clip.empty()) {
-        error = kBadScreenError;
-        return false;
-    }
-    int32_t x = target.x;
-    int32_t y = target.y;
-    clampIntoRect(x, y, clip);
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    const HMONITOR monitor = MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST);
-    const PixelRect area = monitor && GetMonitorInfoW(monitor, &info) ? intersectRects(toPixels(info.rcMonitor), clip)
-                                                                       : PixelRect{};
-    if (area.empty()) {
-        error = kBadScreenError;
-        return false;
-    }
-    clampIntoRect(x, y, area);
-    actual = POINT{x, y};
-
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_ABSOLUTE;
-    input.mi.dx = absoluteCoordinate(x, left, width);
-    input.mi.dy = absoluteCoordinate(y, top, height);
-    input.mi.dwExtraInfo = ULONG_PTR(kInjectionMarker);
-    if (state.output.outputFunction(1, &input, int(sizeof(INPUT))) != 1) {
-        error = GetLastError();
-        return false;
-    }
-    return true;
 }
 
 void InputThread::reportWheelOutput()
