@@ -103,60 +103,60 @@ public:
     InputThread& operator=(const InputThread&) = delete;
 
     // ---- the engine's own state (mapping engine, macro player, slots, rings, output side)
-    BackendState state;
+    BackendState m_state;
 
-    // ---- shared with the public side (atomics, or guarded by handoverMutex)
-    std::atomic<bool> stopRequested{false};
-    std::atomic<bool> running{false};
-    std::atomic<bool> active{false};
-    std::atomic<bool> observationRequested{false};
-    std::atomic<uint8_t> stopReason{0};
-    std::atomic<uint64_t> appliedGeneration{0};
-    std::atomic<uint64_t> inputEvents{0};
-    std::atomic<uint64_t> suppressed{0};
-    std::atomic<uint64_t> latencyBuckets[kLatencyBucketCount] = {};
-    std::atomic<uint64_t> latencySamples{0};
-    std::atomic<uint64_t> latencyMaxNs{0};
-    std::atomic<uint64_t> mouseHookTick{0};
-    std::atomic<uint64_t> keyboardHookTick{0};
-    std::atomic<uint64_t> hookRecoveries{0};
-    std::atomic<uint64_t> lastHookRecoveryMs{0};
-    std::atomic<uint32_t> hookRecoveryError{0};
-    std::atomic<int32_t> hookThreadPriority{0};
-    std::atomic<uint32_t> hookPriorityError{0};
-    std::atomic<bool> preciseTimer{false};
-    std::atomic<uint32_t> preciseTimerError{0};
-    std::atomic<uint8_t> currentLayer{0};
-    uint64_t lastRecoveryRequest = 0; // main thread only
-    std::thread thread;               // owned and joined by the public side
+    // ---- shared with the public side (atomics, or guarded by m_handoverMutex)
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_active{false};
+    std::atomic<bool> m_observationRequested{false};
+    std::atomic<uint8_t> m_stopReason{0};
+    std::atomic<uint64_t> m_appliedGeneration{0};
+    std::atomic<uint64_t> m_inputEvents{0};
+    std::atomic<uint64_t> m_suppressed{0};
+    std::atomic<uint64_t> m_latencyBuckets[kLatencyBucketCount] = {};
+    std::atomic<uint64_t> m_latencySamples{0};
+    std::atomic<uint64_t> m_latencyMaxNs{0};
+    std::atomic<uint64_t> m_mouseHookTick{0};
+    std::atomic<uint64_t> m_keyboardHookTick{0};
+    std::atomic<uint64_t> m_hookRecoveries{0};
+    std::atomic<uint64_t> m_lastHookRecoveryMs{0};
+    std::atomic<uint32_t> m_hookRecoveryError{0};
+    std::atomic<int32_t> m_hookThreadPriority{0};
+    std::atomic<uint32_t> m_hookPriorityError{0};
+    std::atomic<bool> m_preciseTimer{false};
+    std::atomic<uint32_t> m_preciseTimerError{0};
+    std::atomic<uint8_t> m_currentLayer{0};
+    uint64_t m_lastRecoveryRequest = 0; // main thread only
+    std::thread m_thread;               // owned and joined by the public side
 
-    std::mutex handoverMutex;
-    std::condition_variable startCondition;
-    PendingConfiguration pending;   // guarded by handoverMutex
-    bool pendingValid = false;      // guarded
-    bool startSignalled = false;    // guarded
-    bool startSucceeded = false;    // guarded
+    std::mutex m_handoverMutex;
+    std::condition_variable m_startCondition;
+    PendingConfiguration m_pending; // guarded by m_handoverMutex
+    bool m_pendingValid = false;    // guarded
+    bool m_startSignalled = false;  // guarded
+    bool m_startSucceeded = false;  // guarded
 
     // ---- hook thread only
-    PendingConfiguration taken; // where a configuration is moved out of the handover buffer
-    HHOOK keyboardHook = nullptr;
-    HHOOK mouseHook = nullptr;
-    HANDLE timer = nullptr;
-    HWND window = nullptr;
-    bool rawInputRegistered = false;
-    bool sessionNotifyRegistered = false;
-    bool sessionAvailable = true;
-    bool hooksFailed = false;
-    bool physicalDown[257] = {};   // what the keyboard hook last saw (256: numpad Enter)
-    bool seededDown[257] = {};     // found held by a key-state scan, not released since
-    bool panicSwallowed[256] = {};
-    POINT lastInjectedCursor{};
-    bool lastInjectedValid = false;
-    KeyCapture capture;
-    LayerStacks layerStacks;
-    PointerHold pointerHolds[kPointerHoldCapacity];
-    uint8_t pointerHoldCount = 0;
-    PointerState pointer;
+    PendingConfiguration m_taken; // where a configuration is moved out of the handover buffer
+    HHOOK m_keyboardHook = nullptr;
+    HHOOK m_mouseHook = nullptr;
+    HANDLE m_timer = nullptr;
+    HWND m_window = nullptr;
+    bool m_rawInputRegistered = false;
+    bool m_sessionNotifyRegistered = false;
+    bool m_sessionAvailable = true;
+    bool m_hooksFailed = false;
+    bool m_physicalDown[257] = {}; // what the keyboard hook last saw (256: numpad Enter)
+    bool m_seededDown[257] = {};   // found held by a key-state scan, not released since
+    bool m_panicSwallowed[256] = {};
+    POINT m_lastInjectedCursor{};
+    bool m_lastInjectedValid = false;
+    KeyCapture m_capture;
+    LayerStacks m_layerStacks;
+    PointerHold m_pointerHolds[kPointerHoldCapacity];
+    uint8_t m_pointerHoldCount = 0;
+    PointerState m_pointer;
 
     // The state of the hook thread that runs now (the hook procedures find it through this).
     static thread_local InputThread* current;
@@ -166,7 +166,7 @@ public:
     // ---- the thread
     // Start-up, loop and teardown; `snapshot` is the thread's own copy.
     void run(const core::RulesSnapshot& snapshot);
-    uint64_t nowNs() { return state.clock.nowNs(); }
+    uint64_t nowNs() { return m_state.clock.nowNs(); }
 
     // ---- event processing
     bool processEvent(InputEvent event, bool useSlots, const core::CompiledRule* rule);

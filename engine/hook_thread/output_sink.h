@@ -3,6 +3,8 @@
 // the hook thread handles its flush message. Each event becomes one marked INPUT and one
 // SendInput call, so that the side knows exactly which keys it holds down; it mirrors that into
 // the held-key block and the safety journal and builds the release-everything batch of a reset.
+// Wheel output, absolute cursor moves and a macro's cursor move go out here too. It never resets
+// the backend: its operations answer what the thread must reset (OutputResult).
 #pragma once
 
 #include "core/input_id.h"

@@ -52,14 +52,14 @@ public: // the table's steps use the fixture's helpers
         g_during = nullptr;
         session.reset();
         thread = std::make_unique<InputThread>();
-        BackendState& s = thread->state;
+        BackendState& s = thread->m_state;
         s.output.outputFunction = &plannedSendInput;
         s.engineEvents.setOpen(true);
         s.observations.setOpen(true);
         s.observing = true;
         s.engine.copySnapshot(snapshot({rule("key_65", "key_66"), rule("key_67", "key_68"), rule("key_120", "macro:1")}));
         s.engine.resume();
-        thread->layerStacks.reset(0);
+        thread->m_layerStacks.reset(0);
         thread->resetPointer();
         // Something the output side holds, for the reset to release.
         press(65);
@@ -74,7 +74,7 @@ public: // the table's steps use the fixture's helpers
 
     void press(std::uint16_t vk) { thread->processEvent(event(key(vk), vorna::core::kPhaseDown, thread->nowNs()), true, nullptr); }
 
-    void useMacro(const char* steps) { thread->state.macros[0] = macroFrom("once", 1, steps); }
+    void useMacro(const char* steps) { thread->m_state.macros[0] = macroFrom("once", 1, steps); }
 
     // A cursor clip beyond every monitor: no point to move to.
     static void badScreen()
@@ -92,7 +92,7 @@ public: // the table's steps use the fixture's helpers
     std::string timeline()
     {
         std::vector<ObservationRecord> records;
-        thread->state.observations.drain(records);
+        thread->m_state.observations.drain(records);
         std::vector<std::string> entries;
         for (const ObservationRecord& r : records) {
             const bool failed = r.result == kResultFailed;
@@ -141,21 +141,21 @@ TEST_F(OutputResetPaths, EachPathReleasesInOrderAndReportsItsReason)
     const ResetPath paths[] = {
         {"a batch that fails in the flush message",
          [](InputThread& t, OutputResetPaths& f) {
-             t.state.output.inHook = 1;
+             t.m_state.output.inHook = 1;
              f.press(67);
-             t.state.output.inHook = 0;
+             t.m_state.output.inHook = 0;
              g_errors = {5};
              t.flushOutput();
          },
          "+key_66 !+key_68 -key_66", ResetOutputFailed},
         {"a flush message that cannot be posted again",
          [&](InputThread& t, OutputResetPaths&) {
-             t.state.output.inHook = 1;
+             t.m_state.output.inHook = 1;
              for (int i = 0; i < 64; ++i)
                  t.queue(repeatOf70());
-             t.state.output.inHook = 0;
+             t.m_state.output.inHook = 0;
              g_during = [&] { t.queue(repeatOf70()); }; // one more than the message sends
-             t.state.threadId = GetCurrentThreadId() + 7919;
+             t.m_state.threadId = GetCurrentThreadId() + 7919;
              t.flushOutput();
          },
          "+key_66 *key_70 x64 -key_66 -key_70", ResetOutputFailed},
@@ -164,7 +164,7 @@ TEST_F(OutputResetPaths, EachPathReleasesInOrderAndReportsItsReason)
              f.useMacro(R"([{"type":"down","input":"key_70","ms":0},{"type":"move","input":"10,0","ms":0},
                             {"type":"up","input":"key_70","ms":0}])");
              badScreen();
-             t.state.engineEvents.setOpen(false);
+             t.m_state.engineEvents.setOpen(false);
              f.press(120);
          },
          "+key_66 +key_70 cursor! -key_70 cancel -key_66", ResetOutputFailed},
@@ -179,7 +179,7 @@ TEST_F(OutputResetPaths, EachPathReleasesInOrderAndReportsItsReason)
              other.title = L"Other";
              f.session.setForeground(f.session.addWindow(other));
              g_errors = {5, 5};
-             t.queue(vorna::core::MacroPlayer::step(t.state.player, t.state.player.nextTime));
+             t.queue(vorna::core::MacroPlayer::step(t.m_state.player, t.m_state.player.nextTime));
          },
          "+key_66 +key_70 !-key_70 -key_66 -key_70 stop", ResetOutputFailed},
         {"a reset while a batch is sent",
@@ -200,7 +200,7 @@ TEST_F(OutputResetPaths, EachPathReleasesInOrderAndReportsItsReason)
          "+key_66 cursor! cancel", 0},
         {"a pointer move on a bad screen",
          [](InputThread& t, OutputResetPaths&) {
-             t.state.layers.motion[0].cursorX = 50;
+             t.m_state.layers.motion[0].cursorX = 50;
              t.processMouseMove(POINT{100, 100}, 0);
              badScreen();
              t.processMouseMove(POINT{120, 100}, 0);
@@ -219,7 +219,7 @@ TEST_F(OutputResetPaths, EachPathReleasesInOrderAndReportsItsReason)
         SetUp();
         path.run(*thread, *this);
         EXPECT_EQ(timeline(), path.timeline);
-        EXPECT_EQ(thread->stopReason.load(), path.reason);
+        EXPECT_EQ(thread->m_stopReason.load(), path.reason);
     }
 }
 
