@@ -67,11 +67,11 @@ void reportHistogram(benchmark::State& state, const windows::InputThread& thread
 {
     uint64_t buckets[windows::kLatencyBucketCount];
     for (int k = 0; k < windows::kLatencyBucketCount; ++k)
-        buckets[k] = thread.latencyBuckets[k].load();
-    const uint64_t samples = thread.latencySamples.load();
+        buckets[k] = thread.m_latencyBuckets[k].load();
+    const uint64_t samples = thread.m_latencySamples.load();
     state.counters["p50_ns"] = double(windows::latencyPercentile(buckets, samples, 50));
     state.counters["p99_ns"] = double(windows::latencyPercentile(buckets, samples, 99));
-    state.counters["max_ns"] = double(thread.latencyMaxNs.load());
+    state.counters["max_ns"] = double(thread.m_latencyMaxNs.load());
 }
 
 // One press and one release of a mapped key as the keyboard hook hands them over: processed
@@ -79,7 +79,7 @@ void reportHistogram(benchmark::State& state, const windows::InputThread& thread
 void BM_ProcessEventInHook(benchmark::State& state)
 {
     auto thread = std::make_unique<windows::InputThread>();
-    windows::BackendState& s = thread->state;
+    windows::BackendState& s = thread->m_state;
     s.output.outputFunction = &acceptEverything;
     s.engineEvents.setOpen(true);
     s.engine.copySnapshot(fullRules());
@@ -187,7 +187,7 @@ struct MixedWorkload {
         QJsonArray layer = base;
         layer.append(ruleObject("key_85", "key_86"));
 
-        windows::BackendState& s = thread->state;
+        windows::BackendState& s = thread->m_state;
         s.output.outputFunction = &acceptEverything;
         s.engineEvents.setOpen(true);
         auto program = std::make_unique<windows::LayerProgram>();
@@ -202,9 +202,9 @@ struct MixedWorkload {
 
     void loadProgram(const windows::LayerProgram& program)
     {
-        windows::BackendState& s = thread->state;
+        windows::BackendState& s = thread->m_state;
         s.loadLayers(program);
-        thread->layerStacks.reset(program.initialLayer);
+        thread->m_layerStacks.reset(program.initialLayer);
         s.engine.copySnapshot(program.layers[program.initialLayer]);
     }
 
@@ -217,7 +217,7 @@ struct MixedWorkload {
         e.provider = 1;
         e.channel = 1;
         e.time = thread->nowNs();
-        windows::BackendState& s = thread->state;
+        windows::BackendState& s = thread->m_state;
         s.output.inHook = 1;
         const bool swallowed = thread->processEvent(e, true, nullptr);
         s.output.inHook = 0;
@@ -254,7 +254,7 @@ constexpr std::uint64_t kOutputsPerRound = 8;
 void BM_MixedHookPath(benchmark::State& state)
 {
     MixedWorkload workload(int(state.range(0)));
-    windows::BackendState& s = workload.thread->state;
+    windows::BackendState& s = workload.thread->m_state;
     if (workload.outputsPerRound != kOutputsPerRound) {
         state.SkipWithError("the workload's rules did not apply");
         return;
@@ -329,7 +329,7 @@ void BM_LayerSwitch(benchmark::State& state)
     state.counters["heap_allocations"] = double(allocations);
     if (allocations != 0)
         state.SkipWithError("the layer switch allocated");
-    if (thread.currentLayer.load() != layer)
+    if (thread.m_currentLayer.load() != layer)
         state.SkipWithError("the layer did not change");
     state.SetItemsProcessed(std::int64_t(state.iterations()));
     state.counters["ns_per_switch"] =
@@ -362,10 +362,10 @@ void BM_MouseMoveStream1000Hz(benchmark::State& state)
         return;
     }
     windows::InputThread* hook = windows::InputThread::activeBackend.load();
-    const pthread_t hookThread = hook->thread.native_handle();
+    const pthread_t hookThread = hook->m_thread.native_handle();
     // Inside the hook procedures the engine runs on its own; outside them the thread also waits
     // in the session's stand-in of MsgWaitForMultipleObjectsEx, which is the system's on Windows.
-    bench::watchThread(hookThread, &hook->state.output.inHook);
+    bench::watchThread(hookThread, &hook->m_state.output.inHook);
 
     sim::PhysicalEvent move{sim::PhysicalEvent::Type::MoveBy};
     double cpu = 0;
@@ -451,7 +451,7 @@ void BM_HookThreadAllInputs(benchmark::State& state)
     }
     backend.setObservation(true);
     windows::InputThread* hook = windows::InputThread::activeBackend.load();
-    bench::watchThread(hook->thread.native_handle(), &hook->state.output.inHook);
+    bench::watchThread(hook->m_thread.native_handle(), &hook->m_state.output.inHook);
 
     const auto key = [](UINT vk, bool down) { return sim::PhysicalEvent{down ? Type::KeyDown : Type::KeyUp, vk}; };
     const auto button = [](UINT number, bool down) {

@@ -44,19 +44,19 @@ void destroyState(InputThread* state)
 // Ends the state's thread, if any, and gives up the process-wide slot.
 void stopThread(InputThread& state)
 {
-    state.stopRequested.store(true, std::memory_order_release);
-    const DWORD thread = state.state.threadId.load(std::memory_order_acquire);
+    state.m_stopRequested.store(true, std::memory_order_release);
+    const DWORD thread = state.m_state.threadId.load(std::memory_order_acquire);
     if (thread != 0)
         PostThreadMessageW(thread, WM_QUIT, 0, 0);
-    if (state.thread.joinable())
-        state.thread.join();
+    if (state.m_thread.joinable())
+        state.m_thread.join();
     InputThread* expected = &state;
     InputThread::activeBackend.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
 }
 
 bool post(const InputThread* state, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
 {
-    const DWORD thread = state ? state->state.threadId.load(std::memory_order_acquire) : 0;
+    const DWORD thread = state ? state->m_state.threadId.load(std::memory_order_acquire) : 0;
     return thread != 0 && PostThreadMessageW(thread, message, wParam, lParam);
 }
 
@@ -78,24 +78,24 @@ bool WindowsInputBackend::start(const core::RulesSnapshot& snapshot, std::string
     bool observing = false;
     if (m_state) {
         stopThread(*m_state);
-        observing = m_state->observationRequested.load(std::memory_order_acquire);
+        observing = m_state->m_observationRequested.load(std::memory_order_acquire);
     }
     InputThread* fresh = createState();
     destroyState(m_state);
     m_state = fresh;
 
     InputThread& s = *m_state;
-    s.observationRequested.store(observing, std::memory_order_release);
-    s.state.observing = observing;
-    s.state.observations.setOpen(observing);
-    s.state.engineEvents.setOpen(true);
-    s.state.macros = macros;
-    s.appliedGeneration.store(generation, std::memory_order_release);
-    s.state.contexts.revision = generation;
-    s.state.journal = m_journal;
-    s.state.loadLayers(layers);
-    s.layerStacks.reset(layers.initialLayer);
-    s.currentLayer.store(s.layerStacks.current, std::memory_order_release);
+    s.m_observationRequested.store(observing, std::memory_order_release);
+    s.m_state.observing = observing;
+    s.m_state.observations.setOpen(observing);
+    s.m_state.engineEvents.setOpen(true);
+    s.m_state.macros = macros;
+    s.m_appliedGeneration.store(generation, std::memory_order_release);
+    s.m_state.contexts.revision = generation;
+    s.m_state.journal = m_journal;
+    s.m_state.loadLayers(layers);
+    s.m_layerStacks.reset(layers.initialLayer);
+    s.m_currentLayer.store(s.m_layerStacks.current, std::memory_order_release);
 
     InputThread* none = nullptr;
     if (!InputThread::activeBackend.compare_exchange_strong(none, m_state, std::memory_order_acq_rel)) {
@@ -103,7 +103,7 @@ bool WindowsInputBackend::start(const core::RulesSnapshot& snapshot, std::string
         return false;
     }
     try {
-        s.thread = std::thread([state = m_state, &snapshot] {
+        s.m_thread = std::thread([state = m_state, &snapshot] {
             const core::RulesSnapshot own = snapshot; // the caller waits until start-up has ended
             state->run(own);
         });
@@ -115,14 +115,14 @@ bool WindowsInputBackend::start(const core::RulesSnapshot& snapshot, std::string
 
     bool succeeded;
     {
-        std::unique_lock<std::mutex> lock(s.handoverMutex);
-        s.startCondition.wait(lock, [&s] { return s.startSignalled; });
-        succeeded = s.startSucceeded;
+        std::unique_lock<std::mutex> lock(s.m_handoverMutex);
+        s.m_startCondition.wait(lock, [&s] { return s.m_startSignalled; });
+        succeeded = s.m_startSucceeded;
     }
     if (succeeded)
         return true;
     stopThread(s);
-    error = kCouldNotStart + std::to_string(s.state.win32Error.load(std::memory_order_acquire));
+    error = kCouldNotStart + std::to_string(s.m_state.win32Error.load(std::memory_order_acquire));
     return false;
 }
 
@@ -137,17 +137,17 @@ bool WindowsInputBackend::applyRules(const core::RulesSnapshot& snapshot, uint64
         return false;
     }
     InputThread& s = *m_state;
-    if (s.state.threadId.load(std::memory_order_acquire) == 0 || !s.running.load(std::memory_order_acquire)) {
+    if (s.m_state.threadId.load(std::memory_order_acquire) == 0 || !s.m_running.load(std::memory_order_acquire)) {
         error = kStopped;
         return false;
     }
     {
-        std::lock_guard<std::mutex> lock(s.handoverMutex);
-        s.pending.snapshot = snapshot;
-        s.pending.generation = generation;
-        s.pending.macros = macros;
-        s.pending.layers = layers;
-        s.pendingValid = true;
+        std::lock_guard<std::mutex> lock(s.m_handoverMutex);
+        s.m_pending.snapshot = snapshot;
+        s.m_pending.generation = generation;
+        s.m_pending.macros = macros;
+        s.m_pending.layers = layers;
+        s.m_pendingValid = true;
     }
     if (!post(&s, kApplyMessage)) {
         error = kCannotQueue + std::to_string(GetLastError());
@@ -166,39 +166,39 @@ BackendStatus WindowsInputBackend::status() const
 {
     const InputThread& s = *m_state;
     BackendStatus out;
-    out.running = s.running.load(std::memory_order_acquire);
-    out.active = s.active.load(std::memory_order_acquire);
-    out.stopReason = s.stopReason.load(std::memory_order_acquire);
-    out.win32Error = s.state.win32Error.load(std::memory_order_acquire);
-    out.inputEvents = s.inputEvents.load(std::memory_order_acquire);
-    out.suppressed = s.suppressed.load(std::memory_order_acquire);
-    out.outputEvents = s.state.outputEvents.load(std::memory_order_acquire);
-    out.outputFailures = s.state.outputFailures.load(std::memory_order_acquire);
-    out.observationDrops = s.state.observations.drops();
-    out.appliedGeneration = s.appliedGeneration.load(std::memory_order_acquire);
-    out.macroActive = s.state.macroActive.load(std::memory_order_acquire);
+    out.running = s.m_running.load(std::memory_order_acquire);
+    out.active = s.m_active.load(std::memory_order_acquire);
+    out.stopReason = s.m_stopReason.load(std::memory_order_acquire);
+    out.win32Error = s.m_state.win32Error.load(std::memory_order_acquire);
+    out.inputEvents = s.m_inputEvents.load(std::memory_order_acquire);
+    out.suppressed = s.m_suppressed.load(std::memory_order_acquire);
+    out.outputEvents = s.m_state.outputEvents.load(std::memory_order_acquire);
+    out.outputFailures = s.m_state.outputFailures.load(std::memory_order_acquire);
+    out.observationDrops = s.m_state.observations.drops();
+    out.appliedGeneration = s.m_appliedGeneration.load(std::memory_order_acquire);
+    out.macroActive = s.m_state.macroActive.load(std::memory_order_acquire);
     uint64_t buckets[kLatencyBucketCount];
     for (int k = 0; k < kLatencyBucketCount; ++k)
-        buckets[k] = s.latencyBuckets[k].load(std::memory_order_acquire);
-    out.timedEvents = s.latencySamples.load(std::memory_order_acquire);
+        buckets[k] = s.m_latencyBuckets[k].load(std::memory_order_acquire);
+    out.timedEvents = s.m_latencySamples.load(std::memory_order_acquire);
     out.p50Ns = latencyPercentile(buckets, out.timedEvents, 50);
     out.p95Ns = latencyPercentile(buckets, out.timedEvents, 95);
     out.p99Ns = latencyPercentile(buckets, out.timedEvents, 99);
-    out.maxNs = s.latencyMaxNs.load(std::memory_order_acquire);
-    out.currentLayer = s.currentLayer.load(std::memory_order_acquire);
-    out.hookRecoveries = s.hookRecoveries.load(std::memory_order_acquire);
-    out.lastHookRecoveryMs = s.lastHookRecoveryMs.load(std::memory_order_acquire);
-    out.hookRecoveryError = s.hookRecoveryError.load(std::memory_order_acquire);
-    out.hookThreadPriority = s.hookThreadPriority.load(std::memory_order_acquire);
-    out.hookPriorityError = s.hookPriorityError.load(std::memory_order_acquire);
-    out.preciseTimer = s.preciseTimer.load(std::memory_order_acquire);
-    out.preciseTimerError = s.preciseTimerError.load(std::memory_order_acquire);
+    out.maxNs = s.m_latencyMaxNs.load(std::memory_order_acquire);
+    out.currentLayer = s.m_currentLayer.load(std::memory_order_acquire);
+    out.hookRecoveries = s.m_hookRecoveries.load(std::memory_order_acquire);
+    out.lastHookRecoveryMs = s.m_lastHookRecoveryMs.load(std::memory_order_acquire);
+    out.hookRecoveryError = s.m_hookRecoveryError.load(std::memory_order_acquire);
+    out.hookThreadPriority = s.m_hookThreadPriority.load(std::memory_order_acquire);
+    out.hookPriorityError = s.m_hookPriorityError.load(std::memory_order_acquire);
+    out.preciseTimer = s.m_preciseTimer.load(std::memory_order_acquire);
+    out.preciseTimerError = s.m_preciseTimerError.load(std::memory_order_acquire);
     return out;
 }
 
 CaptureState WindowsInputBackend::captureState() const
 {
-    return unpackCaptureWord(m_state->capture.word.load(std::memory_order_acquire));
+    return unpackCaptureWord(m_state->m_capture.word.load(std::memory_order_acquire));
 }
 
 bool WindowsInputBackend::beginCapture(HWND window)
@@ -206,7 +206,7 @@ bool WindowsInputBackend::beginCapture(HWND window)
     const CaptureState capture = captureState();
     const InputThread& s = *m_state;
     if (!window || capture.state == CaptureWaiting || capture.state == CaptureCapturing || capture.keysDown ||
-        s.active.load(std::memory_order_acquire) || !s.running.load(std::memory_order_acquire))
+        s.m_active.load(std::memory_order_acquire) || !s.m_running.load(std::memory_order_acquire))
         return false;
     return post(&s, kCaptureMessage, reinterpret_cast<WPARAM>(window));
 }
@@ -230,10 +230,10 @@ void WindowsInputBackend::notifyActionResult(uint64_t operation, bool ok)
 HeldStateSnapshot WindowsInputBackend::safeStateSnapshot() const
 {
     HeldStateSnapshot copy;
-    if (!m_state->running.load(std::memory_order_acquire))
+    if (!m_state->m_running.load(std::memory_order_acquire))
         return copy;
     for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
-        if (m_state->state.heldState.tryRead(copy))
+        if (m_state->m_state.heldState.tryRead(copy))
             return copy;
     }
     return HeldStateSnapshot{};
@@ -242,34 +242,34 @@ HeldStateSnapshot WindowsInputBackend::safeStateSnapshot() const
 void WindowsInputBackend::setObservation(bool on)
 {
     InputThread& s = *m_state;
-    s.observationRequested.store(on, std::memory_order_release);
-    s.state.observations.setOpen(on);
+    s.m_observationRequested.store(on, std::memory_order_release);
+    s.m_state.observations.setOpen(on);
     post(&s, kObservationMessage);
     if (!on)
-        s.state.observations.discard();
+        s.m_state.observations.discard();
 }
 
 std::vector<ObservationRecord> WindowsInputBackend::drainEngineEvents()
 {
     std::vector<ObservationRecord> out;
-    m_state->state.engineEvents.drain(out);
+    m_state->m_state.engineEvents.drain(out);
     return out;
 }
 
 std::vector<ObservationRecord> WindowsInputBackend::drainObservations()
 {
     std::vector<ObservationRecord> out;
-    m_state->state.observations.drain(out);
+    m_state->m_state.observations.drain(out);
     return out;
 }
 
 bool WindowsInputBackend::checkHookHealth(uint32_t lastInputTick, bool suppress)
 {
     InputThread& s = *m_state;
-    if (!s.running.load(std::memory_order_acquire) || !s.active.load(std::memory_order_acquire) || suppress)
+    if (!s.m_running.load(std::memory_order_acquire) || !s.m_active.load(std::memory_order_acquire) || suppress)
         return false;
     const uint64_t now = GetTickCount64();
-    if (s.lastRecoveryRequest != 0 && now - s.lastRecoveryRequest <= kRecoveryBackoffMs)
+    if (s.m_lastRecoveryRequest != 0 && now - s.m_lastRecoveryRequest <= kRecoveryBackoffMs)
         return false;
     const uint32_t age = uint32_t(now) - lastInputTick;
     if (age < kMinInputAgeMs || age > kMaxInputAgeMs)
@@ -277,17 +277,17 @@ bool WindowsInputBackend::checkHookHealth(uint32_t lastInputTick, bool suppress)
     // The newer of the two: an input runs only the hook of its own kind, so typing leaves the
     // mouse hook's time behind without anything being lost. Only input that neither hook saw
     // shows that hooks are gone.
-    const uint64_t newest = std::max(s.mouseHookTick.load(std::memory_order_acquire),
-                                     s.keyboardHookTick.load(std::memory_order_acquire));
+    const uint64_t newest = std::max(s.m_mouseHookTick.load(std::memory_order_acquire),
+                                     s.m_keyboardHookTick.load(std::memory_order_acquire));
     if (newest >= now - age)
         return false; // a hook ran for the last input
-    s.lastRecoveryRequest = now;
-    if (s.state.threadId.load(std::memory_order_acquire) == 0) {
-        s.hookRecoveryError.store(kNoMessageQueue, std::memory_order_release);
+    s.m_lastRecoveryRequest = now;
+    if (s.m_state.threadId.load(std::memory_order_acquire) == 0) {
+        s.m_hookRecoveryError.store(kNoMessageQueue, std::memory_order_release);
         return false;
     }
     if (!post(&s, kReinstallHooksMessage)) {
-        s.hookRecoveryError.store(GetLastError(), std::memory_order_release);
+        s.m_hookRecoveryError.store(GetLastError(), std::memory_order_release);
         return false;
     }
     return true;

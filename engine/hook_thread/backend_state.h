@@ -6,6 +6,7 @@
 
 #include "core/macro.h"
 #include "engine/hook_thread/output_sink.h"
+#include "engine/hook_thread/system_reads.h"
 #include "engine/mapping/layer_program.h"
 #include "engine/mapping/macro_player.h"
 #include "engine/mapping/mapping_engine.h"
@@ -46,7 +47,8 @@ struct BackendState {
     bool observing = false;        // the hook thread's copy of the observation request
     OutputSink output{*this};
     HeldStateBlock heldState;      // physical and output state for the safe-state snapshot
-    OutputHost* host = nullptr;    // the hook thread around the output side
+    LayerStepper* layerStepper = nullptr; // the hook thread, for a macro's layer step
+    HookClock clock;
 
     std::atomic<std::uint32_t> threadId{0}; // hook thread; 0 while it has no message queue
     std::atomic<std::uint32_t> win32Error{0};

@@ -1,6 +1,6 @@
 // The hook thread's life: start-up (priority, timer, hidden window, raw-input and session
-// notices, the held inputs seeded from the key state, the hooks), the clock and the screen it
-// reads, and teardown. A start that fails leaves the reason and the Win32 error for the backend.
+// notices, the held inputs seeded from the key state, the hooks, the counter's frequency) and
+// teardown. A start that fails leaves the reason and the Win32 error for the backend.
 #include "engine/hook_thread/input_thread.h"
 
 #include "engine/mapping/hook_keys.h"
@@ -25,73 +25,31 @@ std::atomic<InputThread*> InputThread::activeBackend{nullptr};
 
 InputThread::InputThread()
 {
-    state.host = this;
+    m_state.layerStepper = this;
 }
 
 InputThread::~InputThread()
 {
-    if (thread.joinable())
-        thread.join();
-}
-
-void InputThread::setCounterFrequency(int64_t frequency)
-{
-    qpcFrequency = frequency;
-    nsPerCount = frequency > 0 && 1'000'000'000 % frequency == 0 ? uint64_t(1'000'000'000 / frequency) : 0;
-}
-
-uint64_t InputThread::nowNs()
-{
-    if (qpcFrequency <= 0) {
-        LARGE_INTEGER frequency{};
-        QueryPerformanceFrequency(&frequency);
-        setCounterFrequency(frequency.QuadPart > 0 ? frequency.QuadPart : 1);
-    }
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    const uint64_t c = uint64_t(counter.QuadPart);
-    if (nsPerCount != 0)
-        return c * nsPerCount; // equal to the division below when the frequency divides 10^9
-    const uint64_t f = uint64_t(qpcFrequency);
-    return c / f * 1'000'000'000ull + c % f * 1'000'000'000ull / f;
-}
-
-uint64_t InputThread::foregroundWindow()
-{
-    return uint64_t(reinterpret_cast<uintptr_t>(GetForegroundWindow()));
-}
-
-bool InputThread::virtualScreen(RECT& screen)
-{
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    screen = RECT{left, top, left + width, top + height};
-    return width > 0 && height > 0;
-}
-
-bool InputThread::physicalCursor(POINT& position)
-{
-    return GetPhysicalCursorPos(&position) != FALSE;
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void InputThread::setFailure(uint8_t reason, uint32_t error)
 {
-    stopReason.store(reason, std::memory_order_release);
-    state.win32Error.store(error, std::memory_order_release);
+    m_stopReason.store(reason, std::memory_order_release);
+    m_state.win32Error.store(error, std::memory_order_release);
 }
 
 void InputThread::signalStart(bool succeeded)
 {
     {
-        std::lock_guard<std::mutex> lock(handoverMutex);
-        if (startSignalled)
+        std::lock_guard<std::mutex> lock(m_handoverMutex);
+        if (m_startSignalled)
             return;
-        startSignalled = true;
-        startSucceeded = succeeded;
+        m_startSignalled = true;
+        m_startSucceeded = succeeded;
     }
-    startCondition.notify_all();
+    m_startCondition.notify_all();
 }
 
 void InputThread::run(const core::RulesSnapshot& snapshot)
@@ -103,12 +61,12 @@ void InputThread::run(const core::RulesSnapshot& snapshot)
             return;
         }
         signalStart(true);
-        if (!stopRequested.load(std::memory_order_acquire))
+        if (!m_stopRequested.load(std::memory_order_acquire))
             loop();
         teardown();
     } catch (...) {
         setFailure(ResetCapacity, kUnexpectedFailure);
-        stopRequested.store(true, std::memory_order_release);
+        m_stopRequested.store(true, std::memory_order_release);
         try {
             teardown();
         } catch (...) {
@@ -119,9 +77,9 @@ void InputThread::run(const core::RulesSnapshot& snapshot)
 
 bool InputThread::heldByAgent(core::InputId input) const
 {
-    if (state.output.held(input))
+    if (m_state.output.held(input))
         return true;
-    const SafetyJournalView* journal = state.journal;
+    const SafetyJournalView* journal = m_state.journal;
     if (!journal || core::inputClass(input) != core::kClassKeyboard || core::inputKind(input) != core::kKindVirtualKey)
         return false;
     return journal->textHeldKey(core::inputCode(input)) == 1; // the text transfer's keys
@@ -130,7 +88,7 @@ bool InputThread::heldByAgent(core::InputId input) const
 uint32_t InputThread::slotInEvents(uint32_t code) const
 {
     const uint32_t renamed = renamedSlotFor(code);
-    return renamed != 0 && physicalDown[renamed] && !physicalDown[code] ? renamed : code;
+    return renamed != 0 && m_physicalDown[renamed] && !m_physicalDown[code] ? renamed : code;
 }
 
 void InputThread::readHeldInputs(HeldInputs& held) const
@@ -160,22 +118,22 @@ void InputThread::seedHeldInputs(const HeldInputs& held, uint64_t now)
 {
     // Inputs already down are the user's own: the engine takes them as pass-through sources, so
     // that it neither presses nor releases them on the user's behalf.
-    HeldStateWrite write(state.heldState);
-    SafetyJournalView* journal = state.journal;
+    HeldStateWrite write(m_state.heldState);
+    SafetyJournalView* journal = m_state.journal;
     const auto seed = [&](uint64_t device, core::InputId input, bool down) {
-        state.heldState.setPhysical(inputIndex(input), down ? kPhysicalSeeded : 0);
+        m_state.heldState.setPhysical(inputIndex(input), down ? kPhysicalSeeded : 0);
         if (!down)
             return;
         InputEvent press;
         press.device = device;
         press.input = input;
         press.time = now;
-        engine::evaluateInput(state.engine, press);
+        engine::evaluateInput(m_state.engine, press);
     };
     for (int slot = 0; slot <= kNumpadEnterSlot; ++slot) {
         const bool down = held.keys[slot];
-        physicalDown[slot] = down;
-        seededDown[slot] = down;
+        m_physicalDown[slot] = down;
+        m_seededDown[slot] = down;
         if (slot == kNumpadEnterSlot) {
             seed(kKeyboardHookDevice,
                  core::makeInputId(core::kClassKeyboard, core::kKindExtendedScanCode, core::kNumpadEnterCode), down);
@@ -183,7 +141,7 @@ void InputThread::seedHeldInputs(const HeldInputs& held, uint64_t now)
                 journal->exchangeNumpadEnterPhysical(down ? 1 : 0);
             continue;
         }
-        panicSwallowed[slot] = false;
+        m_panicSwallowed[slot] = false;
         seed(kKeyboardHookDevice, core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, uint16_t(slot)), down);
         if (journal)
             journal->exchangePhysicalKey(uint32_t(slot), down ? 1 : 0);
@@ -199,17 +157,17 @@ bool InputThread::startUp(const core::RulesSnapshot& snapshot)
 {
     const HANDLE self = GetCurrentThread();
     if (!SetThreadPriority(self, THREAD_PRIORITY_TIME_CRITICAL))
-        hookPriorityError.store(GetLastError(), std::memory_order_release);
-    hookThreadPriority.store(GetThreadPriority(self), std::memory_order_release);
+        m_hookPriorityError.store(GetLastError(), std::memory_order_release);
+    m_hookThreadPriority.store(GetThreadPriority(self), std::memory_order_release);
 
     current = this;
     SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
 
-    timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
-    preciseTimer.store(timer != nullptr, std::memory_order_release);
-    if (!timer) {
-        preciseTimerError.store(GetLastError(), std::memory_order_release);
-        timer = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+    m_timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+    m_preciseTimer.store(m_timer != nullptr, std::memory_order_release);
+    if (!m_timer) {
+        m_preciseTimerError.store(GetLastError(), std::memory_order_release);
+        m_timer = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
     }
 
     LARGE_INTEGER frequency{};
@@ -217,11 +175,11 @@ bool InputThread::startUp(const core::RulesSnapshot& snapshot)
         setFailure(ResetWin32Failure, kBadFrequency);
         return false;
     }
-    setCounterFrequency(frequency.QuadPart);
+    m_state.clock.setFrequency(frequency.QuadPart);
 
     MSG message;
     PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    state.threadId.store(GetCurrentThreadId(), std::memory_order_release);
+    m_state.threadId.store(GetCurrentThreadId(), std::memory_order_release);
 
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW windowClass{};
@@ -232,52 +190,52 @@ bool InputThread::startUp(const core::RulesSnapshot& snapshot)
         setFailure(ResetWin32Failure, GetLastError());
         return false;
     }
-    window = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this);
-    if (!window) {
+    m_window = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this);
+    if (!m_window) {
         setFailure(ResetWin32Failure, GetLastError());
         return false;
     }
 
-    const RAWINPUTDEVICE devices[2] = {{1, 2, RIDEV_DEVNOTIFY, window}, {1, 6, RIDEV_DEVNOTIFY, window}};
+    const RAWINPUTDEVICE devices[2] = {{1, 2, RIDEV_DEVNOTIFY, m_window}, {1, 6, RIDEV_DEVNOTIFY, m_window}};
     if (!RegisterRawInputDevices(devices, 2, sizeof(RAWINPUTDEVICE))) {
         setFailure(ResetWin32Failure, GetLastError());
         return false;
     }
-    rawInputRegistered = true;
-    if (!WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION)) {
+    m_rawInputRegistered = true;
+    if (!WTSRegisterSessionNotification(m_window, NOTIFY_FOR_THIS_SESSION)) {
         setFailure(ResetWin32Failure, GetLastError());
         return false;
     }
-    sessionNotifyRegistered = true;
+    m_sessionNotifyRegistered = true;
 
     HeldInputs held;
     readHeldInputs(held);
     seedHeldInputs(held, nowNs());
 
-    state.engine.copySnapshot(snapshot);
-    if (!state.engine.resume()) {
+    m_state.engine.copySnapshot(snapshot);
+    if (!m_state.engine.resume()) {
         setFailure(ResetCapacity, kCannotResume);
         return false;
     }
 
-    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, &InputThread::mouseHookProc, instance, 0);
-    if (!mouseHook) {
+    m_mouseHook = SetWindowsHookExW(WH_MOUSE_LL, &InputThread::mouseHookProc, instance, 0);
+    if (!m_mouseHook) {
         setFailure(ResetWin32Failure, GetLastError());
         return false;
     }
-    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, &InputThread::keyboardHookProc, instance, 0);
-    if (!keyboardHook) {
+    m_keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, &InputThread::keyboardHookProc, instance, 0);
+    if (!m_keyboardHook) {
         setFailure(ResetWin32Failure, GetLastError());
         return false;
     }
 
     const uint64_t tick = GetTickCount64();
-    mouseHookTick.store(tick, std::memory_order_release);
-    keyboardHookTick.store(tick, std::memory_order_release);
-    running.store(true, std::memory_order_release);
-    if (state.journal) {
-        state.journal->setHookHeartbeat(tick);
-        state.journal->setHooksArmed(true);
+    m_mouseHookTick.store(tick, std::memory_order_release);
+    m_keyboardHookTick.store(tick, std::memory_order_release);
+    m_running.store(true, std::memory_order_release);
+    if (m_state.journal) {
+        m_state.journal->setHookHeartbeat(tick);
+        m_state.journal->setHooksArmed(true);
     }
     resetPointer();
     updateActive();
@@ -286,34 +244,34 @@ bool InputThread::startUp(const core::RulesSnapshot& snapshot)
 
 void InputThread::teardown()
 {
-    const uint8_t reason = stopReason.load(std::memory_order_acquire);
+    const uint8_t reason = m_stopReason.load(std::memory_order_acquire);
     resetAll(reason != 0 ? reason : uint8_t(ResetStop));
-    if (keyboardHook)
-        UnhookWindowsHookEx(keyboardHook);
-    if (mouseHook)
-        UnhookWindowsHookEx(mouseHook);
-    keyboardHook = mouseHook = nullptr;
-    if (rawInputRegistered) {
+    if (m_keyboardHook)
+        UnhookWindowsHookEx(m_keyboardHook);
+    if (m_mouseHook)
+        UnhookWindowsHookEx(m_mouseHook);
+    m_keyboardHook = m_mouseHook = nullptr;
+    if (m_rawInputRegistered) {
         const RAWINPUTDEVICE devices[2] = {{1, 2, RIDEV_REMOVE, nullptr}, {1, 6, RIDEV_REMOVE, nullptr}};
         RegisterRawInputDevices(devices, 2, sizeof(RAWINPUTDEVICE));
-        rawInputRegistered = false;
+        m_rawInputRegistered = false;
     }
-    if (sessionNotifyRegistered) {
-        WTSUnRegisterSessionNotification(window);
-        sessionNotifyRegistered = false;
+    if (m_sessionNotifyRegistered) {
+        WTSUnRegisterSessionNotification(m_window);
+        m_sessionNotifyRegistered = false;
     }
-    if (window) {
-        DestroyWindow(window);
-        window = nullptr;
+    if (m_window) {
+        DestroyWindow(m_window);
+        m_window = nullptr;
     }
-    if (timer) {
-        CloseHandle(timer);
-        timer = nullptr;
+    if (m_timer) {
+        CloseHandle(m_timer);
+        m_timer = nullptr;
     }
-    running.store(false, std::memory_order_release);
-    if (state.journal)
-        state.journal->setHooksArmed(false);
-    state.threadId.store(0, std::memory_order_release);
+    m_running.store(false, std::memory_order_release);
+    if (m_state.journal)
+        m_state.journal->setHooksArmed(false);
+    m_state.threadId.store(0, std::memory_order_release);
     current = nullptr;
 }
 

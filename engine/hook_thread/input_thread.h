@@ -43,7 +43,6 @@ inline constexpr UINT kReinstallHooksMessage = 0x804C;
 
 inline constexpr uint64_t kKeyboardHookDevice = 2;
 inline constexpr uint64_t kMouseHookDevice = 1;
-inline constexpr uint64_t kPageOwnerToken = 1002; // presses of Page Up/Down for the wheel
 
 inline constexpr int kPointerHoldCapacity = 8;
 // Physical state of an input found held by a key-state scan and not seen by the hooks since.
@@ -96,7 +95,7 @@ struct PointerState {
     uint64_t lastRecordNs;
 };
 
-class InputThread final : public OutputHost {
+class InputThread final : public LayerStepper {
 public:
     InputThread();
     ~InputThread();
@@ -104,62 +103,60 @@ public:
     InputThread& operator=(const InputThread&) = delete;
 
     // ---- the engine's own state (mapping engine, macro player, slots, rings, output side)
-    BackendState state;
+    BackendState m_state;
 
-    // ---- shared with the public side (atomics, or guarded by handoverMutex)
-    std::atomic<bool> stopRequested{false};
-    std::atomic<bool> running{false};
-    std::atomic<bool> active{false};
-    std::atomic<bool> observationRequested{false};
-    std::atomic<uint8_t> stopReason{0};
-    std::atomic<uint64_t> appliedGeneration{0};
-    std::atomic<uint64_t> inputEvents{0};
-    std::atomic<uint64_t> suppressed{0};
-    std::atomic<uint64_t> latencyBuckets[kLatencyBucketCount] = {};
-    std::atomic<uint64_t> latencySamples{0};
-    std::atomic<uint64_t> latencyMaxNs{0};
-    std::atomic<uint64_t> mouseHookTick{0};
-    std::atomic<uint64_t> keyboardHookTick{0};
-    std::atomic<uint64_t> hookRecoveries{0};
-    std::atomic<uint64_t> lastHookRecoveryMs{0};
-    std::atomic<uint32_t> hookRecoveryError{0};
-    std::atomic<int32_t> hookThreadPriority{0};
-    std::atomic<uint32_t> hookPriorityError{0};
-    std::atomic<bool> preciseTimer{false};
-    std::atomic<uint32_t> preciseTimerError{0};
-    std::atomic<uint8_t> currentLayer{0};
-    uint64_t lastRecoveryRequest = 0; // main thread only
-    std::thread thread;               // owned and joined by the public side
+    // ---- shared with the public side (atomics, or guarded by m_handoverMutex)
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_active{false};
+    std::atomic<bool> m_observationRequested{false};
+    std::atomic<uint8_t> m_stopReason{0};
+    std::atomic<uint64_t> m_appliedGeneration{0};
+    std::atomic<uint64_t> m_inputEvents{0};
+    std::atomic<uint64_t> m_suppressed{0};
+    std::atomic<uint64_t> m_latencyBuckets[kLatencyBucketCount] = {};
+    std::atomic<uint64_t> m_latencySamples{0};
+    std::atomic<uint64_t> m_latencyMaxNs{0};
+    std::atomic<uint64_t> m_mouseHookTick{0};
+    std::atomic<uint64_t> m_keyboardHookTick{0};
+    std::atomic<uint64_t> m_hookRecoveries{0};
+    std::atomic<uint64_t> m_lastHookRecoveryMs{0};
+    std::atomic<uint32_t> m_hookRecoveryError{0};
+    std::atomic<int32_t> m_hookThreadPriority{0};
+    std::atomic<uint32_t> m_hookPriorityError{0};
+    std::atomic<bool> m_preciseTimer{false};
+    std::atomic<uint32_t> m_preciseTimerError{0};
+    std::atomic<uint8_t> m_currentLayer{0};
+    uint64_t m_lastRecoveryRequest = 0; // main thread only
+    std::thread m_thread;               // owned and joined by the public side
 
-    std::mutex handoverMutex;
-    std::condition_variable startCondition;
-    PendingConfiguration pending;   // guarded by handoverMutex
-    bool pendingValid = false;      // guarded
-    bool startSignalled = false;    // guarded
-    bool startSucceeded = false;    // guarded
+    std::mutex m_handoverMutex;
+    std::condition_variable m_startCondition;
+    PendingConfiguration m_pending; // guarded by m_handoverMutex
+    bool m_pendingValid = false;    // guarded
+    bool m_startSignalled = false;  // guarded
+    bool m_startSucceeded = false;  // guarded
 
     // ---- hook thread only
-    PendingConfiguration taken; // where a configuration is moved out of the handover buffer
-    HHOOK keyboardHook = nullptr;
-    HHOOK mouseHook = nullptr;
-    HANDLE timer = nullptr;
-    HWND window = nullptr;
-    bool rawInputRegistered = false;
-    bool sessionNotifyRegistered = false;
-    bool sessionAvailable = true;
-    bool hooksFailed = false;
-    int64_t qpcFrequency = 0;
-    uint64_t nsPerCount = 0; // 10^9 / qpcFrequency when that is whole (10 MHz counters), else 0
-    bool physicalDown[257] = {};   // what the keyboard hook last saw (256: numpad Enter)
-    bool seededDown[257] = {};     // found held by a key-state scan, not released since
-    bool panicSwallowed[256] = {};
-    POINT lastInjectedCursor{};
-    bool lastInjectedValid = false;
-    KeyCapture capture;
-    LayerStacks layerStacks;
-    PointerHold pointerHolds[kPointerHoldCapacity];
-    uint8_t pointerHoldCount = 0;
-    PointerState pointer;
+    PendingConfiguration m_taken; // where a configuration is moved out of the handover buffer
+    HHOOK m_keyboardHook = nullptr;
+    HHOOK m_mouseHook = nullptr;
+    HANDLE m_timer = nullptr;
+    HWND m_window = nullptr;
+    bool m_rawInputRegistered = false;
+    bool m_sessionNotifyRegistered = false;
+    bool m_sessionAvailable = true;
+    bool m_hooksFailed = false;
+    bool m_physicalDown[257] = {}; // what the keyboard hook last saw (256: numpad Enter)
+    bool m_seededDown[257] = {};   // found held by a key-state scan, not released since
+    bool m_panicSwallowed[256] = {};
+    POINT m_lastInjectedCursor{};
+    bool m_lastInjectedValid = false;
+    KeyCapture m_capture;
+    LayerStacks m_layerStacks;
+    PointerHold m_pointerHolds[kPointerHoldCapacity];
+    uint8_t m_pointerHoldCount = 0;
+    PointerState m_pointer;
 
     // The state of the hook thread that runs now (the hook procedures find it through this).
     static thread_local InputThread* current;
@@ -169,11 +166,18 @@ public:
     // ---- the thread
     // Start-up, loop and teardown; `snapshot` is the thread's own copy.
     void run(const core::RulesSnapshot& snapshot);
-    uint64_t nowNs() override;
+    uint64_t nowNs() { return m_state.clock.nowNs(); }
 
     // ---- event processing
     bool processEvent(InputEvent event, bool useSlots, const core::CompiledRule* rule);
-    void resetAll(uint8_t reason) override;
+    void resetAll(uint8_t reason);
+    // The one place where what the output side asks for becomes a full reset; false when it
+    // reset.
+    bool actOnOutput(OutputResult result);
+    // Hands a batch to the output side; a refused batch resets everything (false).
+    bool queue(const core::OutputBatch& batch);
+    // The flush message: sends what the hooks queued.
+    void flushOutput();
     void replayEngineResults(const engine::SlotUpdate& update);
     void pumpScheduler(uint64_t now);
     void flushTimedSlots();
@@ -194,8 +198,6 @@ public:
     // ---- wheel, cursor and pointer
     bool processWheel(InputEvent event, int32_t delta);
     bool processMouseMove(POINT position, DWORD flags);
-    bool moveCursorAbsolute(POINT target, POINT& actual, DWORD& error) override;
-    bool emitWheel(bool horizontal, int64_t amount, bool pages);
     const core::MotionSettings& currentMotion() const;
     void resetPointer();
     void reportPointer();
@@ -213,16 +215,11 @@ public:
     void beginCapture(HWND forWindow);
     void updateCapture();
 
-    // ---- the rest of the output host
-    uint64_t foregroundWindow() override;
-    uint8_t lastResetReason() override { return stopReason.load(std::memory_order_acquire); }
-    bool virtualScreen(RECT& screen) override;
-    bool physicalCursor(POINT& position) override;
+    // ---- a macro's layer step, from the output side
     bool stepLayer(uint8_t layer) override;
 
 private:
     bool startUp(const core::RulesSnapshot& snapshot);
-    void setCounterFrequency(int64_t frequency);
     void loop();
     bool waitForWork();
     void handleMessage(const MSG& message);
@@ -237,7 +234,6 @@ private:
     void setFailure(uint8_t reason, uint32_t error);
     void signalStart(bool succeeded);
     void countLatency(uint64_t eventTime);
-    bool queue(const core::OutputBatch& batch);
     void recordPhysical(const InputEvent& event);
     void applyLayerOperation(const InputEvent& event, const engine::EvaluationResult& result,
                              const core::CompiledRule* rule);

@@ -26,39 +26,39 @@ bool isNeutral(const core::MotionSettings& m)
 uint8_t InputThread::modifierMask() const
 {
     uint8_t mask = 0;
-    if (physicalDown[0xA0] || physicalDown[0xA1])
+    if (m_physicalDown[0xA0] || m_physicalDown[0xA1])
         mask |= core::kModifierShift;
-    if (physicalDown[0xA2] || physicalDown[0xA3])
+    if (m_physicalDown[0xA2] || m_physicalDown[0xA3])
         mask |= core::kModifierCtrl;
-    if (physicalDown[0xA4] || physicalDown[0xA5])
+    if (m_physicalDown[0xA4] || m_physicalDown[0xA5])
         mask |= core::kModifierAlt;
-    if (physicalDown[0x5B] || physicalDown[0x5C])
+    if (m_physicalDown[0x5B] || m_physicalDown[0x5C])
         mask |= core::kModifierWin;
     return mask;
 }
 
 void InputThread::observe(const ObservationRecord& record)
 {
-    if (state.observing)
-        state.observations.push(record);
+    if (m_state.observing)
+        m_state.observations.push(record);
 }
 
 void InputThread::observeResult(uint8_t result)
 {
-    if (state.observing) // the record is built only for a ring that takes it
-        observe(state.contexts.record(kRecordEngine, result));
+    if (m_state.observing) // the record is built only for a ring that takes it
+        observe(m_state.contexts.record(kRecordEngine, result));
 }
 
 void InputThread::beginContext(const InputEvent& event, uint32_t ruleId)
 {
-    state.contexts.begin(event, ruleId, state.layers.profileIndex, layerStacks.current);
+    m_state.contexts.begin(event, ruleId, m_state.layers.profileIndex, m_layerStacks.current);
 }
 
 void InputThread::recordInput(const InputEvent& event, bool swallowed)
 {
-    if (!state.observing)
+    if (!m_state.observing)
         return;
-    ObservationRecord record = state.contexts.record(kRecordInput, swallowed ? kResultSwallowed : kResultPassed);
+    ObservationRecord record = m_state.contexts.record(kRecordInput, swallowed ? kResultSwallowed : kResultPassed);
     copyEventFields(record, event);
     record.suppressed = swallowed ? 1 : 0;
     observe(record);
@@ -66,18 +66,26 @@ void InputThread::recordInput(const InputEvent& event, bool swallowed)
 
 bool InputThread::queue(const OutputBatch& batch)
 {
-    if (state.output.enqueue(batch))
-        return true;
-    resetAll(ResetOutputFailed);
-    return false;
+    return actOnOutput(m_state.output.enqueue(batch));
+}
+
+bool InputThread::actOnOutput(OutputResult result)
+{
+    if (result.resetRan)
+        resetAll(m_stopReason.load(std::memory_order_acquire));
+    if (result.failed)
+        resetAll(ResetOutputFailed);
+    // A macro stop waits for the releases of the reset its own releases asked for.
+    m_state.output.reportHeldBackStop();
+    return result.ok();
 }
 
 void InputThread::recordPhysical(const InputEvent& event)
 {
     const bool down = event.phase != core::kPhaseUp;
-    state.heldState.setPhysical(inputIndex(event.input), down ? 1 : 0);
-    engine::trackHeld(state.engine, event);
-    SafetyJournalView* journal = state.journal;
+    m_state.heldState.setPhysical(inputIndex(event.input), down ? 1 : 0);
+    engine::trackHeld(m_state.engine, event);
+    SafetyJournalView* journal = m_state.journal;
     if (!journal || core::isWheelInput(event.input))
         return;
     const uint16_t code = core::inputCode(event.input);
@@ -93,25 +101,25 @@ void InputThread::countLatency(uint64_t eventTime)
 {
     const uint64_t now = nowNs();
     const uint64_t latency = now > eventTime ? now - eventTime : 0;
-    latencyBuckets[latencyBucket(latency)].fetch_add(1, std::memory_order_acq_rel);
-    latencySamples.fetch_add(1, std::memory_order_acq_rel);
-    uint64_t max = latencyMaxNs.load(std::memory_order_acquire);
-    while (latency > max && !latencyMaxNs.compare_exchange_weak(max, latency, std::memory_order_acq_rel)) {
+    m_latencyBuckets[latencyBucket(latency)].fetch_add(1, std::memory_order_acq_rel);
+    m_latencySamples.fetch_add(1, std::memory_order_acq_rel);
+    uint64_t max = m_latencyMaxNs.load(std::memory_order_acquire);
+    while (latency > max && !m_latencyMaxNs.compare_exchange_weak(max, latency, std::memory_order_acq_rel)) {
     }
 }
 
 bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRule* rule)
 {
-    HeldStateWrite write(state.heldState);
+    HeldStateWrite write(m_state.heldState);
     const bool physical = event.origin == kOriginPhysical;
     if (rule == nullptr) {
         event.modifiers = modifierMask();
         if (physical)
             recordPhysical(event);
     }
-    if (state.journal)
-        state.journal->setHookHeartbeat(GetTickCount64());
-    const uint64_t resets = state.output.resetMark();
+    if (m_state.journal)
+        m_state.journal->setHookHeartbeat(GetTickCount64());
+    const uint64_t resets = m_state.output.resetMark();
 
     const CompiledRule* found = rule;
     bool lookedUp = false;
@@ -120,103 +128,103 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
         expireLayers(event.time);
         pumpScheduler(event.time);
         // Only a press opens a slot or takes a rule, so only a press needs its rule looked up.
-        found = state.engine.released || event.phase != core::kPhaseDown ? nullptr
-                                                                          : engine::lookUpRule(state.engine, event);
+        found = m_state.engine.released || event.phase != core::kPhaseDown ? nullptr
+                                                                          : engine::lookUpRule(m_state.engine, event);
         lookedUp = true;
     }
-    if (useSlots && physical && engine::slotsConcern(state.timedSlots, event, found)) {
-        const engine::SlotUpdate update = engine::updateTimedSlots(state.timedSlots, event, found);
+    if (useSlots && physical && engine::slotsConcern(m_state.timedSlots, event, found)) {
+        const engine::SlotUpdate update = engine::updateTimedSlots(m_state.timedSlots, event, found);
         if (update.full)
             resetAll(ResetCapacity);
         if (update.consumed) {
             if (update.started) {
                 beginContext(event, found ? found->id : 0);
-                state.slotWindow = foregroundWindow();
-                state.contexts.current.foregroundWindow = state.slotWindow;
-                state.contexts.openSlot(update.slot);
+                m_state.slotWindow = foregroundWindow();
+                m_state.contexts.current.foregroundWindow = m_state.slotWindow;
+                m_state.contexts.openSlot(update.slot);
             } else {
-                state.contexts.resumeSlot(update.slot, event);
+                m_state.contexts.resumeSlot(update.slot, event);
             }
             recordInput(event, true);
             if (update.started)
                 observeResult(kResultPending);
             replayEngineResults(update);
-            inputEvents.fetch_add(1, std::memory_order_acq_rel);
-            suppressed.fetch_add(1, std::memory_order_acq_rel);
-            state.heldState.setObservationCounts(state.observations.sequence(), state.observations.drops());
+            m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
+            m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+            m_state.heldState.setObservationCounts(m_state.observations.sequence(), m_state.observations.drops());
             return true;
         }
     }
 
     // A fresh event was remembered as held above, with its physical state.
-    engine::EvaluationResult result = engine::evaluateTracked(state.engine, event, found, lookedUp);
+    engine::EvaluationResult result = engine::evaluateTracked(m_state.engine, event, found, lookedUp);
     if (useSlots) {
         beginContext(event, result.ruleId);
-        state.contexts.current.macro = result.macroSlot;
+        m_state.contexts.current.macro = result.macroSlot;
         recordInput(event, result.suppress != 0);
     } else {
-        state.contexts.current.rule = result.ruleId;
-        state.contexts.current.macro = result.macroSlot;
+        m_state.contexts.current.rule = result.ruleId;
+        m_state.contexts.current.macro = result.macroSlot;
     }
 
-    if (result.actionSlot != 0 && !state.engine.released) {
-        ObservationRecord action = state.contexts.record(kRecordAction, kResultActionRequested);
+    if (result.actionSlot != 0 && !m_state.engine.released) {
+        ObservationRecord action = m_state.contexts.record(kRecordAction, kResultActionRequested);
         copyEventFields(action, event);
         action.command = result.actionSlot;
-        action.foregroundWindow = state.slotWindow != 0 ? state.slotWindow : foregroundWindow();
-        if (!state.engineEvents.push(action))
+        action.foregroundWindow = m_state.slotWindow != 0 ? m_state.slotWindow : foregroundWindow();
+        if (!m_state.engineEvents.push(action))
             resetAll(ResetCapacity);
         else if (event.phase == core::kPhaseDown)
             observe(action);
     }
 
     if (physical && event.phase == core::kPhaseUp && !core::isWheelInput(event.input)) {
-        const bool heldAsOutput = state.engine.holdersOfOutput(event.input) > 0;
+        const bool heldAsOutput = m_state.engine.holdersOfOutput(event.input) > 0;
         if (result.suppress && heldAsOutput) {
             // The system must keep seeing it down until the mapping sends its own release.
-            state.output.markHeld(event.input);
+            m_state.output.markHeld(event.input);
         } else if (!result.suppress && !heldAsOutput) {
-            if (!state.output.isPendingDown(event.input))
-                state.output.clearHeld(event.input);
+            if (!m_state.output.isPendingDown(event.input))
+                m_state.output.clearHeld(event.input);
             else if (!result.batch.append(event.input, core::kPhaseUp))
                 resetAll(ResetCapacity);
         }
     }
 
     // After a reset within this event its releases went out; a down from before it must not.
-    if (!state.output.resetSince(resets))
+    if (!m_state.output.resetSince(resets))
         queue(result.batch);
 
     if (result.macroSlot >= 1 && result.macroSlot <= core::kMaxMacros) {
         const OutputBatch macroBatch = core::MacroPlayer::trigger(
-            state.player, state.macros[result.macroSlot - 1], result.macroSlot, event.phase, nowNs(), event.device,
+            m_state.player, m_state.macros[result.macroSlot - 1], result.macroSlot, event.phase, nowNs(), event.device,
             event.input, foregroundWindow());
         queue(macroBatch);
-        const bool runs = state.player.running();
-        state.macroActive.store(runs, std::memory_order_release);
+        const bool runs = m_state.player.running();
+        m_state.macroActive.store(runs, std::memory_order_release);
         observeResult(runs ? kResultMacroRunning : kResultResolved);
     }
 
-    if (state.layers.enabled && physical)
+    if (m_state.layers.enabled && physical)
         applyLayerOperation(event, result, rule);
 
-    if (result.pointerMode != 0 && !state.engine.released)
+    if (result.pointerMode != 0 && !m_state.engine.released)
         applyPointerHold(event, result.pointerMode);
 
     if (result.ruleId != 0)
         countLatency(event.time);
 
-    if (state.engine.overflow) {
-        active.store(false, std::memory_order_release);
-        stopReason.store(ResetCapacity, std::memory_order_release);
+    if (m_state.engine.overflow) {
+        m_active.store(false, std::memory_order_release);
+        m_stopReason.store(ResetCapacity, std::memory_order_release);
     }
 
     if (useSlots) {
-        inputEvents.fetch_add(1, std::memory_order_acq_rel);
+        m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
         if (result.suppress)
-            suppressed.fetch_add(1, std::memory_order_acq_rel);
+            m_suppressed.fetch_add(1, std::memory_order_acq_rel);
     }
-    state.heldState.setObservationCounts(state.observations.sequence(), state.observations.drops());
+    m_state.heldState.setObservationCounts(m_state.observations.sequence(), m_state.observations.drops());
     return result.suppress != 0;
 }
 
@@ -225,17 +233,17 @@ void InputThread::applyLayerOperation(const InputEvent& event, const engine::Eva
 {
     const bool carried = result.layerOp != 0;
     if (!carried && event.phase == core::kPhaseDown && (rule == nullptr || result.ruleId != 0))
-        layerStacks.consumeOnce();
+        m_layerStacks.consumeOnce();
     if (event.phase == core::kPhaseUp) {
-        layerStacks.releaseHold(event.device, event.input);
+        m_layerStacks.releaseHold(event.device, event.input);
     } else if (carried && event.phase == core::kPhaseDown) {
-        if (!layerStacks.apply(core::LayerOp(result.layerOp), result.layerIndex, result.layerTimerMs, event.device,
+        if (!m_layerStacks.apply(core::LayerOp(result.layerOp), result.layerIndex, result.layerTimerMs, event.device,
                                event.input, event.time)) {
             resetAll(ResetCapacity);
             return;
         }
     }
-    if (state.engine.released) {
+    if (m_state.engine.released) {
         if (carried)
             observeResult(kResultLayer);
         return;
@@ -248,30 +256,30 @@ void InputThread::applyLayerOperation(const InputEvent& event, const engine::Eva
 void InputThread::applyPointerHold(const InputEvent& event, uint8_t mode)
 {
     int found = -1;
-    for (int i = 0; i < pointerHoldCount; ++i) {
-        if (pointerHolds[i].device == event.device && pointerHolds[i].input == event.input)
+    for (int i = 0; i < m_pointerHoldCount; ++i) {
+        if (m_pointerHolds[i].device == event.device && m_pointerHolds[i].input == event.input)
             found = i;
     }
     if (event.phase == core::kPhaseDown) {
         if (found < 0) {
-            if (pointerHoldCount >= kPointerHoldCapacity) {
+            if (m_pointerHoldCount >= kPointerHoldCapacity) {
                 resetAll(ResetCapacity);
                 return;
             }
-            pointerHolds[pointerHoldCount++] = PointerHold{event.device, event.input, mode};
+            m_pointerHolds[m_pointerHoldCount++] = PointerHold{event.device, event.input, mode};
         }
     } else if (event.phase == core::kPhaseUp) {
         if (found >= 0) {
-            for (int i = found; i + 1 < pointerHoldCount; ++i)
-                pointerHolds[i] = pointerHolds[i + 1];
-            pointerHolds[--pointerHoldCount] = PointerHold{};
+            for (int i = found; i + 1 < m_pointerHoldCount; ++i)
+                m_pointerHolds[i] = m_pointerHolds[i + 1];
+            m_pointerHolds[--m_pointerHoldCount] = PointerHold{};
         }
     } else {
         return; // an auto-repeat changes no hold
     }
     resetPointer();
     updateActive();
-    ObservationRecord record = state.contexts.record(kRecordEngine, kResultPointerHold);
+    ObservationRecord record = m_state.contexts.record(kRecordEngine, kResultPointerHold);
     record.pointerMode = mode;
     record.phase = event.phase;
     observe(record);
@@ -281,9 +289,9 @@ void InputThread::replayEngineResults(const engine::SlotUpdate& update)
 {
     for (uint8_t i = 0; i < update.count; ++i) {
         const engine::SlotRecord& slotRecord = update.records[i];
-        state.contexts.replaySlot(slotRecord.slot, uint8_t(slotRecord.useFallback + 1));
+        m_state.contexts.replaySlot(slotRecord.slot, uint8_t(slotRecord.useFallback + 1));
         if (slotRecord.event.phase == core::kPhaseDown && !slotRecord.releaseOnly) {
-            ObservationRecord record = state.contexts.record(
+            ObservationRecord record = m_state.contexts.record(
                 kRecordEngine,
                 slotRecord.rule.targetKind == core::TargetKind::Blocked ? kResultSwallowed : kResultResolved);
             record.timestampMs = slotRecord.event.time;
@@ -297,47 +305,47 @@ void InputThread::replayEngineResults(const engine::SlotUpdate& update)
 
 void InputThread::pumpScheduler(uint64_t now)
 {
-    const bool focusMoved = state.slotWindow != 0 && foregroundWindow() != state.slotWindow;
+    const bool focusMoved = m_state.slotWindow != 0 && foregroundWindow() != m_state.slotWindow;
     // Without a busy slot there is nothing to release or resolve.
-    for (int n = 0; n < kSlotLoopLimit && state.timedSlots.busy != 0; ++n) {
-        const engine::SlotUpdate update = focusMoved ? engine::releaseTimedSlot(state.timedSlots, now)
-                                                     : engine::expireTimedSlot(state.timedSlots, now);
+    for (int n = 0; n < kSlotLoopLimit && m_state.timedSlots.busy != 0; ++n) {
+        const engine::SlotUpdate update = focusMoved ? engine::releaseTimedSlot(m_state.timedSlots, now)
+                                                     : engine::expireTimedSlot(m_state.timedSlots, now);
         if (update.count == 0)
             break;
         replayEngineResults(update);
     }
     if (focusMoved)
-        state.slotWindow = 0;
+        m_state.slotWindow = 0;
 }
 
 void InputThread::flushTimedSlots()
 {
     const uint64_t now = nowNs();
     for (int n = 0; n < kSlotLoopLimit; ++n) {
-        const engine::SlotUpdate update = engine::releaseTimedSlot(state.timedSlots, now);
+        const engine::SlotUpdate update = engine::releaseTimedSlot(m_state.timedSlots, now);
         if (update.count == 0)
             break;
         replayEngineResults(update);
     }
-    state.slotWindow = 0;
+    m_state.slotWindow = 0;
 }
 
 void InputThread::updateActive()
 {
-    const bool on = !state.engine.released &&
-                    (state.engine.currentRules().count > 0 || pointerHoldCount > 0 || !isNeutral(currentMotion()));
-    active.store(on, std::memory_order_release);
+    const bool on = !m_state.engine.released &&
+                    (m_state.engine.currentRules().count > 0 || m_pointerHoldCount > 0 || !isNeutral(currentMotion()));
+    m_active.store(on, std::memory_order_release);
 }
 
 void InputThread::applyLayer()
 {
-    const uint8_t layer = layerStacks.computeCurrent();
-    if (!state.layers.enabled || layer == layerStacks.current || layer >= kProgramLayers)
+    const uint8_t layer = m_layerStacks.computeCurrent();
+    if (!m_state.layers.enabled || layer == m_layerStacks.current || layer >= kProgramLayers)
         return;
-    engine::abandonPendingSlots(state.timedSlots);
-    layerStacks.current = layer;
-    currentLayer.store(layer, std::memory_order_release);
-    state.engine.useRules(state.layers.layers[layer], state.layerChains[layer]);
+    engine::abandonPendingSlots(m_state.timedSlots);
+    m_layerStacks.current = layer;
+    m_currentLayer.store(layer, std::memory_order_release);
+    m_state.engine.useRules(m_state.layers.layers[layer], m_state.layerChains[layer]);
     clearNotches();
     resetPointer();
     updateActive();
@@ -345,56 +353,63 @@ void InputThread::applyLayer()
 
 void InputThread::expireLayers(uint64_t now)
 {
-    if (layerStacks.temporaryCount == 0)
+    if (m_layerStacks.temporaryCount == 0)
         return;
-    layerStacks.dropExpired(now);
+    m_layerStacks.dropExpired(now);
     applyLayer();
 }
 
 bool InputThread::stepLayer(uint8_t layer)
 {
-    const bool ok = state.layers.enabled && layer < kProgramLayers;
+    const bool ok = m_state.layers.enabled && layer < kProgramLayers;
     if (ok)
-        layerStacks.apply(core::LayerOp::Set, layer, 0, 0, 0, 0);
+        m_layerStacks.apply(core::LayerOp::Set, layer, 0, 0, 0, 0);
     applyLayer();
     return ok;
 }
 
 void InputThread::resetAll(uint8_t reason)
 {
-    capture.cancel();
-    state.output.clearQueue();
-    HeldStateWrite write(state.heldState);
-    state.contexts.returnToSaved();
+    m_capture.cancel();
+    m_state.output.clearQueue();
+    HeldStateWrite write(m_state.heldState);
+    m_state.contexts.returnToSaved();
 
     // The run's keys go up with everything else below; only its cancel of an awaited operation
     // travels on, so that the agent stops that operation too.
-    const bool macroWasRunning = state.player.running();
-    const OutputBatch finished = core::MacroPlayer::finish(state.player);
-    state.macroActive.store(false, std::memory_order_release);
+    const bool macroWasRunning = m_state.player.running();
+    const OutputBatch finished = core::MacroPlayer::finish(m_state.player);
+    m_state.macroActive.store(false, std::memory_order_release);
     if (macroWasRunning)
         observeResult(kResultMacroStopped);
 
-    active.store(false, std::memory_order_release);
-    pointerHoldCount = 0;
+    m_active.store(false, std::memory_order_release);
+    m_pointerHoldCount = 0;
     resetPointer();
-    stopReason.store(reason, std::memory_order_release);
+    m_stopReason.store(reason, std::memory_order_release);
 
     OutputBatch engineReleases;
-    state.engine.releaseAll(engineReleases); // the output side knows what really went down
-    state.engine.overflow = 0;
+    m_state.engine.releaseAll(engineReleases); // the output side knows what really went down
+    m_state.engine.overflow = 0;
 
-    OutputBatch releases = state.output.buildReleaseAll();
+    OutputBatch releases = m_state.output.buildReleaseAll();
     if (finished.mode == core::kBatchModeCancel)
         releases.copyOperation(finished);
 
-    engine::cancelTimedSlots(state.timedSlots);
-    state.slotWindow = 0;
-    state.contexts.beginIdle();
+    engine::cancelTimedSlots(m_state.timedSlots);
+    m_state.slotWindow = 0;
+    m_state.contexts.beginIdle();
 
-    if (!state.output.enqueue(releases)) {
-        state.output.enqueue(releases);
-        stopReason.store(ResetOutputFailed, std::memory_order_release);
+    // Releases that do not all go out are tried once more and reported by the reason, never by
+    // another reset, which would fail the same way; a reset that ran while they were sent is
+    // repeated, as every sender repeats it.
+    const OutputResult sent = m_state.output.enqueue(releases);
+    if (sent.resetRan)
+        resetAll(m_stopReason.load(std::memory_order_acquire));
+    if (sent.failed) {
+        if (m_state.output.enqueue(releases).resetRan)
+            resetAll(m_stopReason.load(std::memory_order_acquire));
+        m_stopReason.store(ResetOutputFailed, std::memory_order_release);
     }
 }
 

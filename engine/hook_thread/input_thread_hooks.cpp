@@ -72,13 +72,13 @@ LRESULT CALLBACK InputThread::keyboardHookProc(int code, WPARAM wParam, LPARAM l
     InputThread* self = current;
     if (code != HC_ACTION || !self)
         return CallNextHookEx(nullptr, code, wParam, lParam);
-    self->keyboardHookTick.store(GetTickCount64(), std::memory_order_release);
+    self->m_keyboardHookTick.store(GetTickCount64(), std::memory_order_release);
     const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (isOwnInjection(uint64_t(key.dwExtraInfo), (key.flags & LLKHF_INJECTED) != 0))
         return CallNextHookEx(nullptr, code, wParam, lParam);
     bool swallow;
     {
-        HookScope scope(self->state);
+        HookScope scope(self->m_state);
         swallow = self->keyboardEvent(key, wParam);
     }
     return swallow ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
@@ -104,39 +104,39 @@ bool InputThread::keyboardEvent(const KBDLLHOOKSTRUCT& key, WPARAM message)
         return processEvent(event, true, nullptr);
     }
 
-    if (!physicalDown[slot]) {
+    if (!m_physicalDown[slot]) {
         // A key found held by a key-state scan was recorded under the code the key state gives
         // it; its repeats and release may carry the other name (numpad Enter, a keypad key with
         // NumLock off).
         const uint32_t scanned = keyStateCodeFor(uint32_t(slot));
-        if (scanned != 0 && physicalDown[scanned] && seededDown[scanned]) {
+        if (scanned != 0 && m_physicalDown[scanned] && m_seededDown[scanned]) {
             slot = int(scanned);
             vk = scanned;
         }
     }
     if (release)
-        seededDown[slot] = false;
-    const uint8_t phase = release ? core::kPhaseUp : physicalDown[slot] ? core::kPhaseRepeat : core::kPhaseDown;
-    physicalDown[slot] = !release;
+        m_seededDown[slot] = false;
+    const uint8_t phase = release ? core::kPhaseUp : m_physicalDown[slot] ? core::kPhaseRepeat : core::kPhaseDown;
+    m_physicalDown[slot] = !release;
 
     // Tested before anything can swallow or map the key, so it works whatever the engine does.
-    if (keypad == 0 && isPanicChord(vk, release, physicalDown)) {
+    if (keypad == 0 && isPanicChord(vk, release, m_physicalDown)) {
         if (phase == core::kPhaseDown)
-            panicSwallowed[vk] = true;
+            m_panicSwallowed[vk] = true;
         resetAll(ResetPanic);
-        HeldStateWrite write(state.heldState); // the key is down for the held-key block and journal too
+        HeldStateWrite write(m_state.heldState); // the key is down for the held-key block and journal too
         recordPhysical(hookEvent(kKeyboardHookDevice, slotInput(slot), phase, kOriginPhysical, nowNs()));
         return true;
     }
     // The chord's key stays the chord's until released: a repeat after Alt is let go must not
     // reach the system as a down whose up is then swallowed.
-    if (!release && panicSwallowed[vk])
+    if (!release && m_panicSwallowed[vk])
         return true;
     InputEvent event = hookEvent(kKeyboardHookDevice, slotInput(slot), phase, kOriginPhysical, nowNs());
     event.scanCode = uint16_t(key.scanCode);
     event.extended = extended ? 1 : 0;
-    if (release && panicSwallowed[vk]) {
-        panicSwallowed[vk] = false;
+    if (release && m_panicSwallowed[vk]) {
+        m_panicSwallowed[vk] = false;
         processEvent(event, true, nullptr);
         return true;
     }
@@ -153,14 +153,14 @@ bool InputThread::takenByCapture(const InputEvent& event)
     const uint16_t code = numpadEnter ? kCaptureNumpadEnter : core::inputCode(event.input);
     if (code < 1 || code > kCaptureNumpadEnter)
         return false;
-    if (!capture.onKey(code, event.phase, core::isSupportedInputId(event.input)))
+    if (!m_capture.onKey(code, event.phase, core::isSupportedInputId(event.input)))
         return false;
 
-    HeldStateWrite write(state.heldState);
-    state.heldState.setPhysical(inputIndex(event.input), event.phase == core::kPhaseUp ? 0 : 1);
-    inputEvents.fetch_add(1, std::memory_order_acq_rel);
-    suppressed.fetch_add(1, std::memory_order_acq_rel);
-    if (state.observing) {
+    HeldStateWrite write(m_state.heldState);
+    m_state.heldState.setPhysical(inputIndex(event.input), event.phase == core::kPhaseUp ? 0 : 1);
+    m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
+    m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+    if (m_state.observing) {
         beginContext(event, 0);
         recordInput(event, true);
         observeResult(kResultPending);
@@ -170,9 +170,9 @@ bool InputThread::takenByCapture(const InputEvent& event)
 
 void InputThread::updateCapture()
 {
-    if (!capture.running())
+    if (!m_capture.running())
         return;
-    capture.checkTimeAndFocus(GetForegroundWindow() == static_cast<HWND>(capture.window), GetTickCount64());
+    m_capture.checkTimeAndFocus(GetForegroundWindow() == static_cast<HWND>(m_capture.window), GetTickCount64());
 }
 
 void InputThread::onCaptureMessage(HWND forWindow)
@@ -180,12 +180,12 @@ void InputThread::onCaptureMessage(HWND forWindow)
     if (forWindow)
         beginCapture(forWindow);
     else
-        capture.cancel();
+        m_capture.cancel();
 }
 
 void InputThread::beginCapture(HWND forWindow)
 {
-    if (active.load(std::memory_order_acquire) || GetForegroundWindow() != forWindow)
+    if (m_active.load(std::memory_order_acquire) || GetForegroundWindow() != forWindow)
         return;
     // Held keys are recorded under the names their releases will carry.
     bool held[kCaptureNumpadEnter + 1] = {};
@@ -193,7 +193,7 @@ void InputThread::beginCapture(HWND forWindow)
         if ((GetAsyncKeyState(vk) & 0x8000) != 0)
             held[slotInEvents(uint32_t(vk))] = true;
     }
-    capture.begin(held, forWindow, GetTickCount64());
+    m_capture.begin(held, forWindow, GetTickCount64());
 }
 
 LRESULT CALLBACK InputThread::mouseHookProc(int code, WPARAM wParam, LPARAM lParam)
@@ -201,18 +201,18 @@ LRESULT CALLBACK InputThread::mouseHookProc(int code, WPARAM wParam, LPARAM lPar
     InputThread* self = current;
     if (code != HC_ACTION || !self)
         return CallNextHookEx(nullptr, code, wParam, lParam);
-    self->mouseHookTick.store(GetTickCount64(), std::memory_order_release);
+    self->m_mouseHookTick.store(GetTickCount64(), std::memory_order_release);
     const auto& mouse = *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
     if (isOwnInjection(uint64_t(mouse.dwExtraInfo), (mouse.flags & LLMHF_INJECTED) != 0)) {
         if (wParam == WM_MOUSEMOVE) {
-            self->lastInjectedCursor = mouse.pt;
-            self->lastInjectedValid = true;
+            self->m_lastInjectedCursor = mouse.pt;
+            self->m_lastInjectedValid = true;
         }
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
     bool swallow;
     {
-        HookScope scope(self->state);
+        HookScope scope(self->m_state);
         swallow = self->mouseEvent(mouse, wParam);
     }
     return swallow ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
@@ -258,57 +258,57 @@ bool InputThread::mouseEvent(const MSLLHOOKSTRUCT& mouse, WPARAM message)
 
 void InputThread::reinstallHooks()
 {
-    if (keyboardHook)
-        UnhookWindowsHookEx(keyboardHook);
-    if (mouseHook)
-        UnhookWindowsHookEx(mouseHook);
-    keyboardHook = mouseHook = nullptr;
+    if (m_keyboardHook)
+        UnhookWindowsHookEx(m_keyboardHook);
+    if (m_mouseHook)
+        UnhookWindowsHookEx(m_mouseHook);
+    m_keyboardHook = m_mouseHook = nullptr;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, &InputThread::mouseHookProc, instance, 0);
-    if (mouseHook)
-        keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, &InputThread::keyboardHookProc, instance, 0);
-    if (mouseHook && keyboardHook) {
+    m_mouseHook = SetWindowsHookExW(WH_MOUSE_LL, &InputThread::mouseHookProc, instance, 0);
+    if (m_mouseHook)
+        m_keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, &InputThread::keyboardHookProc, instance, 0);
+    if (m_mouseHook && m_keyboardHook) {
         const uint64_t tick = GetTickCount64();
-        mouseHookTick.store(tick, std::memory_order_release);
-        keyboardHookTick.store(tick, std::memory_order_release);
-        lastHookRecoveryMs.store(tick, std::memory_order_release);
-        hookRecoveryError.store(0, std::memory_order_release);
-        hookRecoveries.fetch_add(1, std::memory_order_acq_rel);
+        m_mouseHookTick.store(tick, std::memory_order_release);
+        m_keyboardHookTick.store(tick, std::memory_order_release);
+        m_lastHookRecoveryMs.store(tick, std::memory_order_release);
+        m_hookRecoveryError.store(0, std::memory_order_release);
+        m_hookRecoveries.fetch_add(1, std::memory_order_acq_rel);
         resynchronise();
         return;
     }
     const DWORD error = GetLastError();
-    hookRecoveryError.store(error, std::memory_order_release);
-    state.win32Error.store(error, std::memory_order_release);
+    m_hookRecoveryError.store(error, std::memory_order_release);
+    m_state.win32Error.store(error, std::memory_order_release);
     resetAll(ResetWin32Failure);
-    hooksFailed = true;
-    stopRequested.store(true, std::memory_order_release);
+    m_hooksFailed = true;
+    m_stopRequested.store(true, std::memory_order_release);
 }
 
 void InputThread::resynchronise()
 {
-    HeldStateWrite write(state.heldState);
+    HeldStateWrite write(m_state.heldState);
     // Read before the reset: until its releases have passed the hooks, the key state still
     // shows the keys this program held.
     HeldInputs held;
     readHeldInputs(held);
     // The reset keeps the reason the backend reports: a recovered loss is no stop, and the agent
     // must not read one even for a moment.
-    const uint8_t reason = stopReason.load(std::memory_order_acquire);
-    const bool wasReleased = state.engine.released != 0;
+    const uint8_t reason = m_stopReason.load(std::memory_order_acquire);
+    const bool wasReleased = m_state.engine.released != 0;
     resetAll(reason);
-    state.engine.forgetInputs();
+    m_state.engine.forgetInputs();
     seedHeldInputs(held, nowNs());
 
-    for (int i = int(layerStacks.holdCount) - 1; i >= 0; --i) {
-        const LayerHoldEntry& hold = layerStacks.hold[i];
-        if (state.heldState.physical(inputIndex(hold.input)) == 0)
-            layerStacks.releaseHold(hold.device, hold.input);
+    for (int i = int(m_layerStacks.holdCount) - 1; i >= 0; --i) {
+        const LayerHoldEntry& hold = m_layerStacks.hold[i];
+        if (m_state.heldState.physical(inputIndex(hold.input)) == 0)
+            m_layerStacks.releaseHold(hold.device, hold.input);
     }
-    capture.forgetReleased(held.keys);
+    m_capture.forgetReleased(held.keys);
 
-    if (!wasReleased && stopReason.load(std::memory_order_acquire) == reason && !state.engine.resume())
-        stopReason.store(ResetCapacity, std::memory_order_release);
+    if (!wasReleased && m_stopReason.load(std::memory_order_acquire) == reason && !m_state.engine.resume())
+        m_stopReason.store(ResetCapacity, std::memory_order_release);
     applyLayer();
     resetPointer();
     updateActive();

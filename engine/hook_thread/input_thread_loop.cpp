@@ -39,17 +39,17 @@ uint64_t earliest(uint64_t a, uint64_t b)
 bool InputThread::waitForWork()
 {
     const uint64_t now = nowNs();
-    const bool journal = state.journal != nullptr;
-    DWORD timeout = capture.running() ? kCaptureWakeMs : journal ? kJournalTimeoutMs : DWORD(INFINITE);
+    const bool journal = m_state.journal != nullptr;
+    DWORD timeout = m_capture.running() ? kCaptureWakeMs : journal ? kJournalTimeoutMs : DWORD(INFINITE);
 
-    const uint64_t macroDue = state.player.running() ? state.player.nextTime : 0;
+    const uint64_t macroDue = m_state.player.running() ? m_state.player.nextTime : 0;
     if (macroDue != 0) {
         timeout = millisecondsUntil(macroDue, now);
         if (journal && timeout > kJournalTimeoutMs)
             timeout = kJournalTimeoutMs;
     }
-    const uint64_t slotDue = engine::nextTimedDeadline(state.timedSlots);
-    const uint64_t layerDue = state.layers.enabled ? layerStacks.nextDeadline() : 0;
+    const uint64_t slotDue = engine::nextTimedDeadline(m_state.timedSlots);
+    const uint64_t layerDue = m_state.layers.enabled ? m_layerStacks.nextDeadline() : 0;
     for (uint64_t due : {slotDue, layerDue}) {
         if (due != 0) {
             const DWORD ms = millisecondsUntil(due, now);
@@ -60,17 +60,17 @@ bool InputThread::waitForWork()
 
     const uint64_t deadline = earliest(earliest(macroDue, slotDue), layerDue);
     DWORD result;
-    if (deadline > now && deadline - now < kTimerHorizonNs && timer) {
+    if (deadline > now && deadline - now < kTimerHorizonNs && m_timer) {
         LARGE_INTEGER due{};
         due.QuadPart = -LONGLONG((deadline - now + 99) / 100);
-        if (!SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+        if (!SetWaitableTimer(m_timer, &due, 0, nullptr, nullptr, FALSE)) {
             setFailure(ResetWin32Failure, GetLastError());
             return false;
         }
-        result = MsgWaitForMultipleObjectsEx(1, &timer, timeout, kWakeMask, MWMO_INPUTAVAILABLE);
+        result = MsgWaitForMultipleObjectsEx(1, &m_timer, timeout, kWakeMask, MWMO_INPUTAVAILABLE);
     } else {
-        if (timer)
-            CancelWaitableTimer(timer);
+        if (m_timer)
+            CancelWaitableTimer(m_timer);
         result = MsgWaitForMultipleObjectsEx(0, nullptr, timeout, kWakeMask, MWMO_INPUTAVAILABLE);
     }
     if (result == WAIT_FAILED) {
@@ -84,33 +84,33 @@ void InputThread::loop()
 {
     for (;;) {
         if (!waitForWork()) {
-            stopRequested.store(true, std::memory_order_release);
+            m_stopRequested.store(true, std::memory_order_release);
             return;
         }
-        if (state.journal)
-            state.journal->setHookHeartbeat(GetTickCount64());
+        if (m_state.journal)
+            m_state.journal->setHookHeartbeat(GetTickCount64());
 
         for (int n = 0; n < kMessagesPerWake; ++n) {
             MSG message;
             if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
                 break;
             if (message.message == WM_QUIT) {
-                stopRequested.store(true, std::memory_order_release);
+                m_stopRequested.store(true, std::memory_order_release);
                 break;
             }
             handleMessage(message);
         }
 
-        const bool stopping = stopRequested.load(std::memory_order_acquire);
+        const bool stopping = m_stopRequested.load(std::memory_order_acquire);
         if (!stopping)
-            state.output.onFlushMessage();
+            flushOutput();
         updateCapture();
         const uint64_t now = nowNs();
         pumpScheduler(now);
         if (!stopping)
             stepMacro(now);
         expireLayers(now);
-        if (stopping || stopRequested.load(std::memory_order_acquire))
+        if (stopping || m_stopRequested.load(std::memory_order_acquire))
             return;
     }
 }
@@ -133,14 +133,14 @@ void InputThread::handleMessage(const MSG& message)
         reinstallHooks();
         break;
     case kFlushMessage:
-        if (!stopRequested.load(std::memory_order_acquire))
-            state.output.onFlushMessage();
+        if (!m_stopRequested.load(std::memory_order_acquire))
+            flushOutput();
         break;
     case kObservationMessage:
-        state.observing = observationRequested.load(std::memory_order_acquire);
+        m_state.observing = m_observationRequested.load(std::memory_order_acquire);
         break;
     case kActionResultMessage:
-        queue(core::MacroPlayer::onOperationResult(state.player, uint64_t(message.wParam), message.lParam != 0,
+        queue(core::MacroPlayer::onOperationResult(m_state.player, uint64_t(message.wParam), message.lParam != 0,
                                                    nowNs()));
         break;
     case kSoftResetMessage:
@@ -153,25 +153,33 @@ void InputThread::handleMessage(const MSG& message)
     }
 }
 
+void InputThread::flushOutput()
+{
+    // A batch that does not go out leaves its own contexts current, so that the reset reports in
+    // them; the loop's contexts come back afterwards.
+    ObservationContextScope contexts(m_state.contexts);
+    actOnOutput(m_state.output.onFlushMessage());
+}
+
 void InputThread::stepMacro(uint64_t now)
 {
-    const bool wasRunning = state.player.running();
-    const uint16_t slotBefore = state.player.slot;
-    const uint16_t stepBefore = state.player.stepIndex;
-    queue(core::MacroPlayer::step(state.player, now));
-    const bool runs = state.player.running();
+    const bool wasRunning = m_state.player.running();
+    const uint16_t slotBefore = m_state.player.slot;
+    const uint16_t stepBefore = m_state.player.stepIndex;
+    queue(core::MacroPlayer::step(m_state.player, now));
+    const bool runs = m_state.player.running();
     // The record names the macro and the step it reached, so the live view can follow the run.
     const auto observeStep = [&](uint8_t result) {
-        ObservationRecord record = state.contexts.record(kRecordEngine, result);
+        ObservationRecord record = m_state.contexts.record(kRecordEngine, result);
         record.macro = slotBefore;
-        record.step = runs ? state.player.stepIndex : stepBefore;
+        record.step = runs ? m_state.player.stepIndex : stepBefore;
         observe(record);
     };
-    if (wasRunning && runs && state.player.stepIndex != stepBefore)
+    if (wasRunning && runs && m_state.player.stepIndex != stepBefore)
         observeStep(kResultMacroRunning);
     else if (wasRunning && !runs)
         observeStep(kResultResolved);
-    state.macroActive.store(runs, std::memory_order_release);
+    m_state.macroActive.store(runs, std::memory_order_release);
 }
 
 void InputThread::softReset()
@@ -180,18 +188,18 @@ void InputThread::softReset()
     resetPointer();
     updateActive();
     OutputBatch kept;
-    const bool fits = state.output.takeSoftResetKeep(kept);
+    const bool fits = m_state.output.takeSoftResetKeep(kept);
     if (!fits) {
         resetAll(ResetCapacity); // what did not fit is reported, and everything held goes up
         return;
     }
     queue(kept);
 
-    const bool macroWasRunning = state.player.running();
-    const OutputBatch finished = core::MacroPlayer::finish(state.player);
+    const bool macroWasRunning = m_state.player.running();
+    const OutputBatch finished = core::MacroPlayer::finish(m_state.player);
     OutputBatch toggles;
-    state.engine.releaseHeld(toggles);
-    state.macroActive.store(false, std::memory_order_release);
+    m_state.engine.releaseHeld(toggles);
+    m_state.macroActive.store(false, std::memory_order_release);
     if (queue(finished))
         queue(toggles);
     if (macroWasRunning || finished.count > 0 || toggles.count > 0)
@@ -202,33 +210,33 @@ void InputThread::takePendingSnapshot()
 {
     bool have = false;
     {
-        std::lock_guard<std::mutex> lock(handoverMutex);
-        if (pendingValid) {
-            taken = pending;
-            pendingValid = false;
+        std::lock_guard<std::mutex> lock(m_handoverMutex);
+        if (m_pendingValid) {
+            m_taken = m_pending;
+            m_pendingValid = false;
             have = true;
         }
     }
-    if (!have || !sessionAvailable || stopRequested.load(std::memory_order_acquire))
+    if (!have || !m_sessionAvailable || m_stopRequested.load(std::memory_order_acquire))
         return;
     resetAll(ResetNewRules);
-    if (stopReason.load(std::memory_order_acquire) == ResetOutputFailed)
+    if (m_stopReason.load(std::memory_order_acquire) == ResetOutputFailed)
         return; // the releases did not all go out: keep what is in force
-    state.engine.copySnapshot(taken.snapshot);
+    m_state.engine.copySnapshot(m_taken.snapshot);
     clearNotches();
-    state.macros = taken.macros;
-    state.loadLayers(taken.layers);
-    layerStacks.reset(state.layers.initialLayer);
-    currentLayer.store(layerStacks.current, std::memory_order_release);
-    state.contexts.revision = taken.generation;
-    if (!state.engine.resume()) {
-        stopReason.store(ResetCapacity, std::memory_order_release);
+    m_state.macros = m_taken.macros;
+    m_state.loadLayers(m_taken.layers);
+    m_layerStacks.reset(m_state.layers.initialLayer);
+    m_currentLayer.store(m_layerStacks.current, std::memory_order_release);
+    m_state.contexts.revision = m_taken.generation;
+    if (!m_state.engine.resume()) {
+        m_stopReason.store(ResetCapacity, std::memory_order_release);
         return;
     }
-    stopReason.store(0, std::memory_order_release);
+    m_stopReason.store(0, std::memory_order_release);
     resetPointer();
     updateActive();
-    appliedGeneration.store(taken.generation, std::memory_order_release);
+    m_appliedGeneration.store(m_taken.generation, std::memory_order_release);
 }
 
 LRESULT CALLBACK InputThread::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -253,13 +261,13 @@ LRESULT CALLBACK InputThread::windowProc(HWND hwnd, UINT message, WPARAM wParam,
         case WTS_REMOTE_DISCONNECT:
         case WTS_SESSION_LOGOFF:
         case WTS_SESSION_LOCK:
-            self->sessionAvailable = false;
+            self->m_sessionAvailable = false;
             self->resetAll(ResetSession);
             break;
         case WTS_CONSOLE_CONNECT:
         case WTS_REMOTE_CONNECT:
         case WTS_SESSION_UNLOCK:
-            self->sessionAvailable = true;
+            self->m_sessionAvailable = true;
             break;
         default:
             break;
@@ -267,10 +275,10 @@ LRESULT CALLBACK InputThread::windowProc(HWND hwnd, UINT message, WPARAM wParam,
         return 0;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMSUSPEND) {
-            self->sessionAvailable = false;
+            self->m_sessionAvailable = false;
             self->resetAll(ResetSuspend);
         } else if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
-            self->sessionAvailable = true;
+            self->m_sessionAvailable = true;
         }
         return 1;
     case WM_QUERYENDSESSION:

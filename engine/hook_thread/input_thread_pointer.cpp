@@ -1,9 +1,7 @@
 // Wheel, cursor and pointer transforms on the hook thread: whole notches for wheel rules, the
-// layer's wheel and cursor settings, the held pointer modes (scroll, speed, axis locks), and
-// absolute cursor moves clamped to the clip rectangle and the monitor.
+// layer's wheel and cursor settings and the held pointer modes (scroll, speed, axis locks). The
+// wheel events and absolute cursor moves they come to are the output side's.
 #include "engine/hook_thread/input_thread.h"
-
-#include "engine/mapping/injection_marker.h"
 
 #include <cstdlib>
 
@@ -15,7 +13,6 @@ using core::OutputBatch;
 namespace {
 
 constexpr uint64_t kPointerRecordIntervalNs = 16'000'000;
-constexpr DWORD kScreenOutOfRangeError = 50; // ERROR_NOT_SUPPORTED
 constexpr int32_t kMaxScrollChunk = 32'767;
 
 enum PointerModeBit : uint8_t { ScrollBit = 1, SpeedBit = 2, AxisXBit = 4, AxisYBit = 8 };
@@ -38,76 +35,48 @@ int32_t clampRecordAmount(int64_t value)
     return int32_t(clampMotionAmount(value));
 }
 
-PixelRect toPixels(const RECT& r)
-{
-    return PixelRect{r.left, r.top, r.right, r.bottom};
-}
-
 } // namespace
 
 const core::MotionSettings& InputThread::currentMotion() const
 {
-    return state.layers.motion[layerStacks.current < kProgramLayers ? layerStacks.current : 0];
+    return m_state.layers.motion[m_layerStacks.current < kProgramLayers ? m_layerStacks.current : 0];
 }
 
 void InputThread::clearNotches()
 {
-    for (uint16_t i = 0; i < pointer.notchRowCount; ++i) {
-        const uint16_t row = pointer.notchRows[i];
-        int32_t(&accumulators)[2] = pointer.notches[row / kModifierStates][row % kModifierStates];
+    for (uint16_t i = 0; i < m_pointer.notchRowCount; ++i) {
+        const uint16_t row = m_pointer.notchRows[i];
+        int32_t(&accumulators)[2] = m_pointer.notches[row / kModifierStates][row % kModifierStates];
         accumulators[0] = accumulators[1] = 0;
-        pointer.notchRowListed.reset(row);
+        m_pointer.notchRowListed.reset(row);
     }
-    pointer.notchRowCount = 0;
-}
-
-bool InputThread::emitWheel(bool horizontal, int64_t amount, bool pages)
-{
-    OutputBatch batch;
-    if (!pages) {
-        WheelEvents events;
-        if (!splitWheelAmount(horizontal, amount, events))
-            return false;
-        const core::InputId wheel = core::makeInputId(core::kClassWheel, core::kKindWheel, events.direction);
-        for (uint32_t i = 0; i < events.count; ++i)
-            batch.append(wheel, core::kPhaseDown, events.amounts[i]);
-        return state.output.enqueue(batch);
-    }
-    const uint64_t notches = uint64_t(std::llabs(amount));
-    if (horizontal || notches > uint64_t(kMaxNotchesPerEvent))
-        return false;
-    const core::InputId page = core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, amount > 0 ? 33 : 34);
-    for (uint64_t i = 0; i < notches; ++i) {
-        state.engine.press(kPageOwnerToken, page, batch);
-        state.engine.release(kPageOwnerToken, page, batch);
-    }
-    return state.output.enqueue(batch);
+    m_pointer.notchRowCount = 0;
 }
 
 bool InputThread::processWheel(InputEvent event, int32_t delta)
 {
-    HeldStateWrite write(state.heldState);
+    HeldStateWrite write(m_state.heldState);
     event.delta = delta;
     event.modifiers = modifierMask();
-    if (state.journal)
-        state.journal->setHookHeartbeat(GetTickCount64());
+    if (m_state.journal)
+        m_state.journal->setHookHeartbeat(GetTickCount64());
     const bool physical = event.origin == kOriginPhysical;
     if (physical) {
         expireLayers(event.time);
         pumpScheduler(event.time);
     }
-    inputEvents.fetch_add(1, std::memory_order_acq_rel);
-    const CompiledRule* rule = physical && !state.engine.released ? engine::lookUpRule(state.engine, event) : nullptr;
+    m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
+    const CompiledRule* rule = physical && !m_state.engine.released ? engine::lookUpRule(m_state.engine, event) : nullptr;
     const bool swallow = rule ? wheelRule(event, *rule, delta) : wheelMotion(event, delta);
     if (swallow)
-        suppressed.fetch_add(1, std::memory_order_acq_rel);
+        m_suppressed.fetch_add(1, std::memory_order_acq_rel);
     return swallow;
 }
 
 bool InputThread::wheelRule(InputEvent& event, const CompiledRule& rule, int32_t delta)
 {
     beginContext(event, rule.id);
-    state.contexts.current.pointer = 1;
+    m_state.contexts.current.pointer = 1;
     const bool suppress = rule.suppressOriginal;
     switch (rule.targetKind) {
     case core::TargetKind::Unchanged:
@@ -136,11 +105,11 @@ bool InputThread::wheelRule(InputEvent& event, const CompiledRule& rule, int32_t
         return suppress;
     }
     const uint16_t row = uint16_t((rule.id - 1) * kModifierStates + (event.modifiers & 0xF));
-    if (!pointer.notchRowListed.test(row)) {
-        pointer.notchRowListed.set(row);
-        pointer.notchRows[pointer.notchRowCount++] = row;
+    if (!m_pointer.notchRowListed.test(row)) {
+        m_pointer.notchRowListed.set(row);
+        m_pointer.notchRows[m_pointer.notchRowCount++] = row;
     }
-    int32_t& accumulator = pointer.notches[rule.id - 1][event.modifiers & 0xF][isHorizontalWheel(event.input) ? 1 : 0];
+    int32_t& accumulator = m_pointer.notches[rule.id - 1][event.modifiers & 0xF][isHorizontalWheel(event.input) ? 1 : 0];
     const int32_t notches = std::abs(takeNotches(accumulator, delta));
     if (notches > kMaxNotchesPerEvent) {
         resetAll(ResetCapacity);
@@ -163,20 +132,20 @@ bool InputThread::wheelRule(InputEvent& event, const CompiledRule& rule, int32_t
 bool InputThread::wheelMotion(InputEvent& event, int32_t delta)
 {
     beginContext(event, 0);
-    state.contexts.current.pointer = 1;
-    if (event.origin != kOriginPhysical || state.engine.released) {
+    m_state.contexts.current.pointer = 1;
+    if (event.origin != kOriginPhysical || m_state.engine.released) {
         recordInput(event, false);
         return false;
     }
     const WheelConversion conversion = convertWheel(currentMotion(), isHorizontalWheel(event.input), delta, false,
-                                                    pointer.wheel[event.modifiers & 0xF]);
+                                                    m_pointer.wheel[event.modifiers & 0xF]);
     if (!conversion.convert) {
         recordInput(event, false);
         return false;
     }
     recordInput(event, true);
-    if (conversion.amount != 0 && !emitWheel(conversion.horizontal, conversion.amount, conversion.pages))
-        resetAll(ResetOutputFailed);
+    if (conversion.amount != 0)
+        actOnOutput(m_state.output.emitWheel(conversion.horizontal, conversion.amount, conversion.pages));
     return true;
 }
 
@@ -184,8 +153,8 @@ uint8_t InputThread::pointerModeBits() const
 {
     uint8_t bits = 0;
     uint8_t axis = 0;
-    for (int i = 0; i < pointerHoldCount; ++i) {
-        switch (core::PointerMode(pointerHolds[i].mode)) {
+    for (int i = 0; i < m_pointerHoldCount; ++i) {
+        switch (core::PointerMode(m_pointerHolds[i].mode)) {
         case core::PointerMode::Scroll:
             bits |= ScrollBit;
             break;
@@ -210,50 +179,50 @@ uint8_t InputThread::pointerModeBits() const
 
 bool InputThread::processMouseMove(POINT position, DWORD flags)
 {
-    if ((flags & LLMHF_INJECTED) != 0 || !pointer.lastValid) {
-        pointer.last = position;
-        pointer.lastValid = true;
+    if ((flags & LLMHF_INJECTED) != 0 || !m_pointer.lastValid) {
+        m_pointer.last = position;
+        m_pointer.lastValid = true;
         return false;
     }
-    const int32_t dx = clampMotionDelta(int64_t(position.x) - pointer.last.x);
-    const int32_t dy = clampMotionDelta(int64_t(position.y) - pointer.last.y);
+    const int32_t dx = clampMotionDelta(int64_t(position.x) - m_pointer.last.x);
+    const int32_t dy = clampMotionDelta(int64_t(position.y) - m_pointer.last.y);
     const uint8_t modes = pointerModeBits();
     const core::MotionSettings& motion = currentMotion();
     const bool cursorNeutral = motion.cursorX == 100 && motion.cursorY == 100 && !motion.invertX &&
                                !motion.invertY && motion.axis == 0;
-    const bool transformed = !state.engine.released && (pointerHoldCount > 0 || !cursorNeutral);
+    const bool transformed = !m_state.engine.released && (m_pointerHoldCount > 0 || !cursorNeutral);
 
-    pointer.physicalDx += dx;
-    pointer.physicalDy += dy;
-    if (state.observing) {
+    m_pointer.physicalDx += dx;
+    m_pointer.physicalDy += dy;
+    if (m_state.observing) {
         const uint64_t now = nowNs();
-        if (now - pointer.lastRecordNs >= kPointerRecordIntervalNs) {
-            ObservationRecord record = pointer.context;
+        if (now - m_pointer.lastRecordNs >= kPointerRecordIntervalNs) {
+            ObservationRecord record = m_pointer.context;
             record.kind = kRecordPointer;
             record.result = transformed ? kResultPending : kResultPassed;
             record.suppressed = transformed ? 1 : 0;
-            record.delta = clampRecordAmount(pointer.physicalDx);
-            record.dy = clampRecordAmount(pointer.physicalDy);
+            record.delta = clampRecordAmount(m_pointer.physicalDx);
+            record.dy = clampRecordAmount(m_pointer.physicalDy);
             record.pointerModes = modes;
             record.pointer = 1;
             record.timestampMs = now;
             observe(record);
-            pointer.physicalDx = pointer.physicalDy = 0;
-            pointer.context = ObservationRecord{};
-            pointer.context.execution = state.contexts.nextExecution();
-            pointer.context.revision = state.contexts.revision;
-            pointer.context.profileIndex = state.layers.profileIndex;
-            pointer.context.layerIndex = layerStacks.current;
-            pointer.context.device = kMouseHookDevice;
-            pointer.lastRecordNs = now;
+            m_pointer.physicalDx = m_pointer.physicalDy = 0;
+            m_pointer.context = ObservationRecord{};
+            m_pointer.context.execution = m_state.contexts.nextExecution();
+            m_pointer.context.revision = m_state.contexts.revision;
+            m_pointer.context.profileIndex = m_state.layers.profileIndex;
+            m_pointer.context.layerIndex = m_layerStacks.current;
+            m_pointer.context.device = kMouseHookDevice;
+            m_pointer.lastRecordNs = now;
         }
     }
     if (!transformed) {
-        pointer.last = position;
+        m_pointer.last = position;
         return false;
     }
-    inputEvents.fetch_add(1, std::memory_order_acq_rel);
-    suppressed.fetch_add(1, std::memory_order_acq_rel);
+    m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
+    m_suppressed.fetch_add(1, std::memory_order_acq_rel);
     if (modes & ScrollBit)
         scrollByMotion(dx, dy);
     else
@@ -264,9 +233,9 @@ bool InputThread::processMouseMove(POINT position, DWORD flags)
 bool InputThread::scrollByMotion(int32_t dx, int32_t dy)
 {
     const core::MotionSettings& motion = currentMotion();
-    WheelRemainders& remainders = pointer.wheel[modifierMask() & 0xF];
-    const int64_t vertical = scrollUnits(-dy, motion.scrollPixels, pointer.scrollRemainderY);
-    const int64_t horizontal = scrollUnits(dx, motion.scrollPixels, pointer.scrollRemainderX);
+    WheelRemainders& remainders = m_pointer.wheel[modifierMask() & 0xF];
+    const int64_t vertical = scrollUnits(-dy, motion.scrollPixels, m_pointer.scrollRemainderY);
+    const int64_t horizontal = scrollUnits(dx, motion.scrollPixels, m_pointer.scrollRemainderX);
     for (int axis = 0; axis < 2; ++axis) {
         int64_t left = axis == 0 ? vertical : horizontal;
         for (int chunk = 0; chunk < int(kMaxWheelEvents) && left != 0; ++chunk) {
@@ -275,11 +244,9 @@ bool InputThread::scrollByMotion(int32_t dx, int32_t dy)
             const WheelConversion c = convertWheel(motion, axis == 1, part, true, remainders);
             if (c.amount == 0)
                 continue;
-            if (!emitWheel(c.horizontal, c.amount, c.pages)) {
-                resetAll(ResetOutputFailed);
+            if (!actOnOutput(m_state.output.emitWheel(c.horizontal, c.amount, c.pages)))
                 return false;
-            }
-            pointer.wheelOutput[wheelDirection(c.horizontal, c.amount)] +=
+            m_pointer.wheelOutput[wheelDirection(c.horizontal, c.amount)] +=
                 uint64_t(std::llabs(c.amount)) * (c.pages ? uint64_t(kWheelNotch) : 1);
         }
     }
@@ -290,14 +257,14 @@ bool InputThread::movePointer(int32_t dx, int32_t dy, uint8_t modes)
 {
     const core::MotionSettings& motion = currentMotion();
     const int32_t speed = (modes & SpeedBit) ? motion.temporarySpeed : 100;
-    int64_t x = int64_t(pointer.last.x) + scaleCursorAxis(motion.cursorX, speed, motion.invertX, dx, pointer.cursorRemainderX);
-    int64_t y = int64_t(pointer.last.y) + scaleCursorAxis(motion.cursorY, speed, motion.invertY, dy, pointer.cursorRemainderY);
+    int64_t x = int64_t(m_pointer.last.x) + scaleCursorAxis(motion.cursorX, speed, motion.invertX, dx, m_pointer.cursorRemainderX);
+    int64_t y = int64_t(m_pointer.last.y) + scaleCursorAxis(motion.cursorY, speed, motion.invertY, dy, m_pointer.cursorRemainderY);
     if (modes & AxisXBit) {
-        y = pointer.last.y;
-        pointer.cursorRemainderY = 0;
+        y = m_pointer.last.y;
+        m_pointer.cursorRemainderY = 0;
     } else if (modes & AxisYBit) {
-        x = pointer.last.x;
-        pointer.cursorRemainderX = 0;
+        x = m_pointer.last.x;
+        m_pointer.cursorRemainderX = 0;
     }
 
     DWORD error = 0;
@@ -310,92 +277,43 @@ bool InputThread::movePointer(int32_t dx, int32_t dy, uint8_t modes)
         const int64_t cx = x < screen.left ? screen.left : x >= screen.right ? screen.right - 1 : x;
         const int64_t cy = y < screen.top ? screen.top : y >= screen.bottom ? screen.bottom - 1 : y;
         if (cx != x)
-            pointer.cursorRemainderX = 0;
+            m_pointer.cursorRemainderX = 0;
         if (cy != y)
-            pointer.cursorRemainderY = 0;
+            m_pointer.cursorRemainderY = 0;
         const POINT target{LONG(cx), LONG(cy)};
-        if (target.x != pointer.last.x || target.y != pointer.last.y) {
+        if (target.x != m_pointer.last.x || target.y != m_pointer.last.y) {
             POINT actual{};
-            moved = moveCursorAbsolute(target, actual, error);
+            moved = m_state.output.moveCursorAbsolute(target, actual, error);
             if (moved) {
-                pointer.programDx += int64_t(actual.x) - pointer.last.x;
-                pointer.programDy += int64_t(actual.y) - pointer.last.y;
-                pointer.last = actual;
-                ++pointer.programMoves;
-                state.outputEvents.fetch_add(1, std::memory_order_acq_rel);
+                m_pointer.programDx += int64_t(actual.x) - m_pointer.last.x;
+                m_pointer.programDy += int64_t(actual.y) - m_pointer.last.y;
+                m_pointer.last = actual;
+                ++m_pointer.programMoves;
+                m_state.outputEvents.fetch_add(1, std::memory_order_acq_rel);
             }
         }
     }
     if (moved)
         return true;
-    ObservationRecord record = state.contexts.record(kRecordCursor, kResultFailed);
+    ObservationRecord record = m_state.contexts.record(kRecordCursor, kResultFailed);
     record.error = error;
-    record.delta = clampRecordAmount(pointer.programDx);
-    record.dy = clampRecordAmount(pointer.programDy);
+    record.delta = clampRecordAmount(m_pointer.programDx);
+    record.dy = clampRecordAmount(m_pointer.programDy);
     record.pointer = 1;
     observe(record);
-    state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
-    state.win32Error.store(error, std::memory_order_release);
+    m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
+    m_state.win32Error.store(error, std::memory_order_release);
     resetAll(ResetOutputFailed);
     return false;
-}
-
-bool InputThread::moveCursorAbsolute(POINT target, POINT& actual, DWORD& error)
-{
-    const int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int32_t top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int32_t width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int32_t height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    actual = target;
-    if (width < 1 || width > 65'536 || height < 1 || height > 65'536) {
-        error = kScreenOutOfRangeError;
-        return false;
-    }
-    RECT clipRect{};
-    if (!GetClipCursor(&clipRect)) {
-        error = GetLastError();
-        return false;
-    }
-    const PixelRect clip = toPixels(clipRect);
-    if (clip.empty()) {
-        error = kBadScreenError;
-        return false;
-    }
-    int32_t x = target.x;
-    int32_t y = target.y;
-    clampIntoRect(x, y, clip);
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    const HMONITOR monitor = MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST);
-    const PixelRect area = monitor && GetMonitorInfoW(monitor, &info) ? intersectRects(toPixels(info.rcMonitor), clip)
-                                                                       : PixelRect{};
-    if (area.empty()) {
-        error = kBadScreenError;
-        return false;
-    }
-    clampIntoRect(x, y, area);
-    actual = POINT{x, y};
-
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_ABSOLUTE;
-    input.mi.dx = absoluteCoordinate(x, left, width);
-    input.mi.dy = absoluteCoordinate(y, top, height);
-    input.mi.dwExtraInfo = ULONG_PTR(kInjectionMarker);
-    if (state.output.outputFunction(1, &input, int(sizeof(INPUT))) != 1) {
-        error = GetLastError();
-        return false;
-    }
-    return true;
 }
 
 void InputThread::reportWheelOutput()
 {
     for (uint8_t direction = WheelUp; direction <= WheelRight; ++direction) {
-        uint64_t& sum = pointer.wheelOutput[direction];
+        uint64_t& sum = m_pointer.wheelOutput[direction];
         if (sum == 0)
             continue;
-        ObservationRecord record = pointer.context;
+        ObservationRecord record = m_pointer.context;
         record.kind = kRecordOutput;
         record.result = kResultSent;
         record.origin = kOriginProgram;
@@ -409,25 +327,25 @@ void InputThread::reportWheelOutput()
 
 void InputThread::reportPointer()
 {
-    if (!state.observing)
+    if (!m_state.observing)
         return;
-    if (pointer.physicalDx != 0 || pointer.physicalDy != 0) {
-        ObservationRecord record = pointer.context;
+    if (m_pointer.physicalDx != 0 || m_pointer.physicalDy != 0) {
+        ObservationRecord record = m_pointer.context;
         record.kind = kRecordPointer;
         record.result = kResultPending;
-        record.delta = clampRecordAmount(pointer.physicalDx);
-        record.dy = clampRecordAmount(pointer.physicalDy);
+        record.delta = clampRecordAmount(m_pointer.physicalDx);
+        record.dy = clampRecordAmount(m_pointer.physicalDy);
         record.pointerModes = pointerModeBits();
         record.pointer = 1;
         observe(record);
     }
     reportWheelOutput();
-    if (pointer.programMoves > 0) {
-        ObservationRecord record = pointer.context;
+    if (m_pointer.programMoves > 0) {
+        ObservationRecord record = m_pointer.context;
         record.kind = kRecordCursor;
         record.result = kResultSent;
-        record.delta = clampRecordAmount(pointer.programDx);
-        record.dy = clampRecordAmount(pointer.programDy);
+        record.delta = clampRecordAmount(m_pointer.programDx);
+        record.dy = clampRecordAmount(m_pointer.programDy);
         record.pointer = 1;
         observe(record);
     }
@@ -436,22 +354,22 @@ void InputThread::reportPointer()
 void InputThread::resetPointer()
 {
     reportPointer();
-    for (WheelRemainders& r : pointer.wheel)
+    for (WheelRemainders& r : m_pointer.wheel)
         r = WheelRemainders{};
-    pointer.cursorRemainderX = pointer.cursorRemainderY = 0;
-    pointer.scrollRemainderX = pointer.scrollRemainderY = 0;
-    pointer.physicalDx = pointer.physicalDy = 0;
-    pointer.programDx = pointer.programDy = 0;
-    pointer.programMoves = 0;
-    for (uint64_t& sum : pointer.wheelOutput)
+    m_pointer.cursorRemainderX = m_pointer.cursorRemainderY = 0;
+    m_pointer.scrollRemainderX = m_pointer.scrollRemainderY = 0;
+    m_pointer.physicalDx = m_pointer.physicalDy = 0;
+    m_pointer.programDx = m_pointer.programDy = 0;
+    m_pointer.programMoves = 0;
+    for (uint64_t& sum : m_pointer.wheelOutput)
         sum = 0;
-    pointer.context = ObservationRecord{};
-    pointer.context.execution = state.contexts.nextExecution();
-    pointer.context.revision = state.contexts.revision;
-    pointer.context.device = kMouseHookDevice;
+    m_pointer.context = ObservationRecord{};
+    m_pointer.context.execution = m_state.contexts.nextExecution();
+    m_pointer.context.revision = m_state.contexts.revision;
+    m_pointer.context.device = kMouseHookDevice;
     POINT position{};
-    pointer.lastValid = GetPhysicalCursorPos(&position) != FALSE;
-    pointer.last = position;
+    m_pointer.lastValid = GetPhysicalCursorPos(&position) != FALSE;
+    m_pointer.last = position;
 }
 
 } // namespace vorna::windows

@@ -1,6 +1,8 @@
 #include "engine/hook_thread/output_sink.h"
 
 #include "engine/hook_thread/backend_state.h"
+#include "engine/hook_thread/system_reads.h"
+#include "engine/mapping/cursor_math.h"
 #include "engine/mapping/hook_keys.h"
 #include "engine/mapping/injection_marker.h"
 #include "engine/mapping/supported_input.h"
@@ -8,6 +10,7 @@
 #include "engine/windows_input_backend.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace vorna::windows {
 
@@ -19,6 +22,8 @@ namespace {
 
 constexpr std::uint32_t kUnsupportedOutputError = 50; // ERROR_NOT_SUPPORTED
 constexpr std::uint32_t kQueueFullError = 8;
+constexpr DWORD kScreenOutOfRangeError = 50; // ERROR_NOT_SUPPORTED
+constexpr OutputResult kFailed{true, false};
 
 struct ButtonFlags {
     DWORD down;
@@ -55,6 +60,11 @@ OperationData operationOf(const OutputBatch& batch)
 LONG clampTo(LONG value, LONG low, LONG highExclusive)
 {
     return std::max(low, std::min(value, highExclusive - 1));
+}
+
+PixelRect toPixels(const RECT& r)
+{
+    return PixelRect{r.left, r.top, r.right, r.bottom};
 }
 
 } // namespace
@@ -200,10 +210,10 @@ void OutputSink::keepHeldReleases(OutputBatch& batch) const
         batch.clearOperation();
 }
 
-bool OutputSink::enqueue(const OutputBatch& batch)
+OutputResult OutputSink::enqueue(const OutputBatch& batch)
 {
     if (batch.empty())
-        return true;
+        return {};
     if (!inHook && m_count == 0) {
         currentStep = m_state.player.stepIndex;
         return flush(batch);
@@ -211,7 +221,7 @@ bool OutputSink::enqueue(const OutputBatch& batch)
     if (m_count == kOutputQueueSize) {
         m_state.win32Error.store(kQueueFullError, std::memory_order_release);
         m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
-        return false;
+        return kFailed;
     }
     QueuedBatch& entry = m_queue[(m_head + m_count) % kOutputQueueSize];
     entry.batch.assign(batch);
@@ -224,46 +234,52 @@ bool OutputSink::enqueue(const OutputBatch& batch)
         m_state.win32Error.store(GetLastError(), std::memory_order_release);
         m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
         --m_count; // refused means not queued: nothing would ever send it
-        return false;
+        return kFailed;
     }
-    return true;
+    return {};
 }
 
-void OutputSink::onFlushMessage()
+OutputResult OutputSink::onFlushMessage()
 {
     if (inHook || m_flushing || m_count == 0)
-        return;
+        return {};
     m_flushing = 1;
     const std::uint32_t step = currentStep;
     const std::uint16_t captureFlags = currentCaptureFlags;
-    {
-        ObservationContextScope contexts(m_state.contexts);
-        OutputBatch batch;
-        for (std::size_t n = 0; n < kOutputQueueSize && m_count > 0; ++n) {
-            // Copied out: while it is sent, new batches may be queued into its slot.
-            const QueuedBatch& entry = m_queue[m_head];
-            batch.assign(entry.batch);
-            m_state.contexts.restore(entry.contexts);
-            currentStep = entry.step;
-            currentCaptureFlags = entry.captureFlags;
-            m_head = (m_head + 1) % kOutputQueueSize;
-            --m_count;
-            if (!flush(batch)) {
-                if (m_state.host)
-                    m_state.host->resetAll(ResetOutputFailed);
-                break;
-            }
-        }
+    const SavedContexts outer = m_state.contexts.save();
+    OutputResult result;
+    OutputBatch batch;
+    for (std::size_t n = 0; n < kOutputQueueSize && m_count > 0 && result.ok(); ++n) {
+        // Copied out: while it is sent, new batches may be queued into its slot.
+        const QueuedBatch& entry = m_queue[m_head];
+        batch.assign(entry.batch);
+        m_state.contexts.restore(entry.contexts);
+        currentStep = entry.step;
+        currentCaptureFlags = entry.captureFlags;
+        m_head = (m_head + 1) % kOutputQueueSize;
+        --m_count;
+        result = flush(batch);
     }
     currentStep = step;
     currentCaptureFlags = captureFlags;
     m_flushing = 0;
+    if (!result.ok())
+        return result; // the reset empties the queue: no second message
+    m_state.contexts.restore(outer);
     const DWORD thread = m_state.threadId.load(std::memory_order_acquire);
     if (m_count > 0 && !PostThreadMessageW(thread, kFlushMessage, 0, 0)) {
         m_state.win32Error.store(GetLastError(), std::memory_order_release);
-        if (m_state.host)
-            m_state.host->resetAll(ResetOutputFailed);
+        return kFailed;
     }
+    return {};
+}
+
+void OutputSink::reportHeldBackStop()
+{
+    if (!m_stopHeldBack)
+        return;
+    m_stopHeldBack = false;
+    observe(m_heldBackStop);
 }
 
 bool OutputSink::sendEvent(const OutputEvent& event)
@@ -320,51 +336,49 @@ bool OutputSink::sendEvent(const OutputEvent& event)
     return true;
 }
 
-void OutputSink::continueMacro(std::uint64_t token, bool ok)
+OutputResult OutputSink::continueMacro(std::uint64_t token, bool ok)
 {
-    OutputHost* host = m_state.host;
-    const std::uint64_t now = host ? host->nowNs() : 0;
-    const OutputBatch next = core::MacroPlayer::onOperationResult(m_state.player, token, ok, now);
-    if (!enqueue(next) && host)
-        host->resetAll(ResetOutputFailed);
+    return enqueue(core::MacroPlayer::onOperationResult(m_state.player, token, ok, m_state.clock.nowNs()));
 }
 
-bool OutputSink::performOperation(const OutputBatch& batch)
+bool OutputSink::moveCursorBy(const OutputBatch& batch)
 {
-    OutputHost* host = m_state.host;
-    switch (batch.mode) {
-    case core::kBatchModeCursorMove: {
-        RECT screen{};
-        POINT position{};
-        POINT actual{};
-        DWORD error = 0;
-        bool moved = false;
-        if (!host || !host->virtualScreen(screen) || screen.right <= screen.left || screen.bottom <= screen.top ||
-            !host->physicalCursor(position)) {
-            error = kBadScreenError;
-        } else {
-            const POINT target{clampTo(position.x + batch.dx, screen.left, screen.right),
-                               clampTo(position.y + batch.dy, screen.top, screen.bottom)};
-            moved = host->moveCursorAbsolute(target, actual, error);
-        }
-        ObservationRecord record = m_state.contexts.record(kRecordCursor, moved ? kResultSent : kResultFailed);
-        record.error = moved ? 0 : std::uint32_t(error);
-        record.delta = moved ? actual.x - position.x : 0;
-        record.dy = moved ? actual.y - position.y : 0;
-        record.operation = operationOf(batch);
-        record.step = std::uint16_t(currentStep);
-        observe(record);
-        continueMacro(batch.owner, moved);
-        return true;
+    RECT screen{};
+    POINT position{};
+    POINT actual{};
+    DWORD error = 0;
+    bool moved = false;
+    if (!virtualScreen(screen) || screen.right <= screen.left || screen.bottom <= screen.top ||
+        !physicalCursor(position)) {
+        error = kBadScreenError;
+    } else {
+        const POINT target{clampTo(position.x + batch.dx, screen.left, screen.right),
+                           clampTo(position.y + batch.dy, screen.top, screen.bottom)};
+        moved = moveCursorAbsolute(target, actual, error);
     }
+    ObservationRecord record = m_state.contexts.record(kRecordCursor, moved ? kResultSent : kResultFailed);
+    record.error = moved ? 0 : std::uint32_t(error);
+    record.delta = moved ? actual.x - position.x : 0;
+    record.dy = moved ? actual.y - position.y : 0;
+    record.operation = operationOf(batch);
+    record.step = std::uint16_t(currentStep);
+    observe(record);
+    return moved;
+}
+
+OutputResult OutputSink::performOperation(const OutputBatch& batch)
+{
+    switch (batch.mode) {
+    case core::kBatchModeCursorMove:
+        return continueMacro(batch.owner, moveCursorBy(batch));
     case core::kBatchModeLayerStep: {
-        const bool stepped = host && host->stepLayer(batch.layer);
+        LayerStepper* stepper = m_state.layerStepper;
+        const bool stepped = stepper && stepper->stepLayer(batch.layer);
         ObservationRecord record = m_state.contexts.record(kRecordEngine, stepped ? kResultLayer : kResultFailed);
         record.operation = operationOf(batch);
         record.step = std::uint16_t(currentStep);
         observe(record);
-        continueMacro(batch.owner, stepped);
-        return true;
+        return continueMacro(batch.owner, stepped);
     }
     case core::kBatchModeCommand:
     case core::kBatchModeProfileStep:
@@ -378,59 +392,131 @@ bool OutputSink::performOperation(const OutputBatch& batch)
         record.operation = operationOf(batch);
         const bool taken = m_state.engineEvents.push(record);
         observe(record);
-        return taken;
+        return taken ? OutputResult{} : kFailed;
     }
     default:
-        return true;
+        return {};
     }
 }
 
-bool OutputSink::dropForeignWindowRun(const OutputBatch& batch)
+bool OutputSink::dropForeignWindowRun(const OutputBatch& batch, OutputResult& result)
 {
     // Only batches of the macro run still going: its releases after the end must always go.
     const core::MacroPlayer& player = m_state.player;
-    if (batch.owner == 0 || !player.running() || !m_state.host ||
-        m_state.host->foregroundWindow() == player.startWindow)
+    if (batch.owner == 0 || !player.running() || foregroundWindow() == player.startWindow)
         return false;
     purgeQueue();
     const OutputBatch releases = core::MacroPlayer::mergeReleases(m_state.player, batch);
-    // The stop is reported after its releases, which may already have been sent.
+    // The stop is reported after its releases, which may already have been sent; when they ask
+    // for a reset, after that reset's releases.
     const ObservationRecord stopped = m_state.contexts.record(kRecordEngine, kResultMacroStopped);
-    if (!enqueue(releases))
-        m_state.host->resetAll(ResetOutputFailed);
-    observe(stopped);
+    result = enqueue(releases);
+    if (result.ok()) {
+        observe(stopped);
+    } else {
+        m_heldBackStop = stopped;
+        m_stopHeldBack = true;
+    }
     return true;
 }
 
-bool OutputSink::flush(const OutputBatch& batch)
+OutputResult OutputSink::flush(const OutputBatch& batch)
 {
     HeldStateWrite write(m_state.heldState);
     const InFlight previous = m_inFlight;
     m_inFlight = InFlight{{}, false, &batch, 0};
     const std::uint64_t resets = resetMark();
 
-    bool ok = true;
-    bool stopped = false;
-    if (dropForeignWindowRun(batch)) {
+    OutputResult result;
+    if (dropForeignWindowRun(batch, result)) {
         m_inFlight = previous;
-        return true;
+        return result;
     }
     for (std::uint64_t i = 0; i < batch.count; ++i) {
         m_inFlight.next = i + 1;
-        ok = sendEvent(batch.events[i]) && ok;
-        if (resetSince(resets)) {
-            // A reset ran while this batch was being sent; what it sent after the reset's
-            // releases must go up again.
-            if (m_state.host)
-                m_state.host->resetAll(m_state.host->lastResetReason());
-            stopped = true;
+        result.failed = !sendEvent(batch.events[i]) || result.failed;
+        // A reset ran while this batch was being sent: the rest of it and its operation must not
+        // follow the reset's releases.
+        result.resetRan = resetSince(resets);
+        if (result.resetRan)
             break;
-        }
     }
-    if (!stopped)
-        ok = performOperation(batch) && ok;
+    if (!result.resetRan)
+        result |= performOperation(batch);
     m_inFlight = previous;
-    return ok;
+    return result;
+}
+
+OutputResult OutputSink::emitWheel(bool horizontal, std::int64_t amount, bool pages)
+{
+    OutputBatch batch;
+    if (!pages) {
+        WheelEvents events;
+        if (!splitWheelAmount(horizontal, amount, events))
+            return kFailed;
+        const InputId wheel = core::makeInputId(core::kClassWheel, core::kKindWheel, events.direction);
+        for (std::uint32_t i = 0; i < events.count; ++i)
+            batch.append(wheel, core::kPhaseDown, events.amounts[i]);
+        return enqueue(batch);
+    }
+    const std::uint64_t notches = std::uint64_t(std::llabs(amount));
+    if (horizontal || notches > std::uint64_t(kMaxNotchesPerEvent))
+        return kFailed;
+    const InputId page = core::makeInputId(core::kClassKeyboard, core::kKindVirtualKey, amount > 0 ? 33 : 34);
+    for (std::uint64_t i = 0; i < notches; ++i) {
+        m_state.engine.press(kPageOwnerToken, page, batch);
+        m_state.engine.release(kPageOwnerToken, page, batch);
+    }
+    return enqueue(batch);
+}
+
+bool OutputSink::moveCursorAbsolute(POINT target, POINT& actual, DWORD& error)
+{
+    const std::int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const std::int32_t top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const std::int32_t width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const std::int32_t height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    actual = target;
+    if (width < 1 || width > 65'536 || height < 1 || height > 65'536) {
+        error = kScreenOutOfRangeError;
+        return false;
+    }
+    RECT clipRect{};
+    if (!GetClipCursor(&clipRect)) {
+        error = GetLastError();
+        return false;
+    }
+    const PixelRect clip = toPixels(clipRect);
+    if (clip.empty()) {
+        error = kBadScreenError;
+        return false;
+    }
+    std::int32_t x = target.x;
+    std::int32_t y = target.y;
+    clampIntoRect(x, y, clip);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    const HMONITOR monitor = MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST);
+    const PixelRect area = monitor && GetMonitorInfoW(monitor, &info) ? intersectRects(toPixels(info.rcMonitor), clip)
+                                                                       : PixelRect{};
+    if (area.empty()) {
+        error = kBadScreenError;
+        return false;
+    }
+    clampIntoRect(x, y, area);
+    actual = POINT{x, y};
+
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_ABSOLUTE;
+    input.mi.dx = absoluteCoordinate(x, left, width);
+    input.mi.dy = absoluteCoordinate(y, top, height);
+    input.mi.dwExtraInfo = ULONG_PTR(kInjectionMarker);
+    if (outputFunction(1, &input, int(sizeof(INPUT))) != 1) {
+        error = GetLastError();
+        return false;
+    }
+    return true;
 }
 
 bool OutputSink::isPendingDown(InputId input) const

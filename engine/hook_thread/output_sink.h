@@ -3,6 +3,8 @@
 // the hook thread handles its flush message. Each event becomes one marked INPUT and one
 // SendInput call, so that the side knows exactly which keys it holds down; it mirrors that into
 // the held-key block and the safety journal and builds the release-everything batch of a reset.
+// Wheel output, absolute cursor moves and a macro's cursor move go out here too. It never resets
+// the backend: its operations answer what the thread must reset (OutputResult).
 #pragma once
 
 #include "core/input_id.h"
@@ -28,26 +30,36 @@ inline constexpr DWORD kBadScreenError = ERROR_INVALID_PARAMETER;
 
 using OutputFunction = UINT(WINAPI*)(UINT count, LPINPUT inputs, int size);
 
-// What the output side needs from the hook thread around it: the clock, the foreground window,
-// the full reset, and the pointer and layer paths that carry out a macro's cursor move and
-// layer step.
-class OutputHost {
+inline constexpr std::uint64_t kPageOwnerToken = 1002; // presses of Page Up/Down for the wheel
+
+// What an output operation leaves to the hook thread. The output side never resets the backend
+// itself (the full reset owns far more than the output): it stops where it is and says why, and
+// the thread runs the reset in one place. When both are set, the repeated reset comes first.
+struct OutputResult {
+    bool failed = false;   // something was refused or not sent: reset (reason 6)
+    bool resetRan = false; // a reset ran while sending: reset again with the last reason, so
+                           // that what went out after its releases goes up too
+    bool ok() const { return !failed && !resetRan; }
+    explicit operator bool() const { return ok(); }
+    OutputResult& operator|=(const OutputResult& other)
+    {
+        failed = failed || other.failed;
+        resetRan = resetRan || other.resetRan;
+        return *this;
+    }
+};
+
+// The one call the output side still makes into the hook thread. A macro's layer step swaps the
+// rules in force and clears the thread's pointer and wheel state, and it must be in force before
+// the run goes on, since the run's next batch may be sent within the same call.
+class LayerStepper {
 public:
-    virtual std::uint64_t nowNs() = 0;
-    virtual std::uint64_t foregroundWindow() = 0;
-    virtual void resetAll(std::uint8_t reason) = 0;
-    virtual std::uint8_t lastResetReason() = 0;
-    // Virtual screen (right and bottom exclusive) and the physical cursor; false when unreadable.
-    virtual bool virtualScreen(RECT& screen) = 0;
-    virtual bool physicalCursor(POINT& position) = 0;
-    // The pointer path's absolute move; `actual` is the point really set, `error` a Win32 error.
-    virtual bool moveCursorAbsolute(POINT target, POINT& actual, DWORD& error) = 0;
     // Base layer := layer and temporary layers dropped, then the current layer recomputed;
     // false (nothing but the recomputation) without a layer program or with a layer above 9.
     virtual bool stepLayer(std::uint8_t layer) = 0;
 
 protected:
-    ~OutputHost() = default;
+    ~LayerStepper() = default;
 };
 
 struct QueuedBatch {
@@ -66,12 +78,24 @@ class OutputSink {
 public:
     explicit OutputSink(BackendState& state);
 
-    // Accepts a batch: sends it now or queues it. False: the producer must reset (reason 6).
-    bool enqueue(const core::OutputBatch& batch);
-    // Sends one batch event by event, then carries out its operation. True when all was sent.
-    bool flush(const core::OutputBatch& batch);
-    // The hook thread's flush message: sends queued batches (at most 64 per message).
-    void onFlushMessage();
+    // Accepts a batch: sends it now or queues it. A refused batch fails.
+    OutputResult enqueue(const core::OutputBatch& batch);
+    // Sends one batch event by event, then carries out its operation. Fails unless all was sent.
+    OutputResult flush(const core::OutputBatch& batch);
+    // The hook thread's flush message: sends queued batches (at most 64 per message). A batch
+    // that does not go out ends it with the batch's observation contexts still current, so that
+    // the reset reports in them; the caller keeps its own contexts around the call.
+    OutputResult onFlushMessage();
+    // A macro stop held back until the reset that its releases asked for has sent its own
+    // releases; the thread calls this once that reset ran.
+    void reportHeldBackStop();
+
+    // Wheel output of the pointer path: `amount` wheel units (signed, up or right positive) as
+    // wheel events, or as Page Up/Down taps; fails when it needs more than 32 events.
+    OutputResult emitWheel(bool horizontal, std::int64_t amount, bool pages);
+    // Moves the cursor to `target` clamped into the clip rectangle and its monitor; `actual` is
+    // the point really set, `error` the Win32 error of a failure.
+    bool moveCursorAbsolute(POINT target, POINT& actual, DWORD& error);
 
     // The INPUT record of one event, marked as ours; false for what cannot be sent.
     static bool buildKeyInput(const core::OutputEvent& event, INPUT& input);
@@ -123,11 +147,12 @@ public:
 
 private:
     bool sendEvent(const core::OutputEvent& event);
-    bool performOperation(const core::OutputBatch& batch);
-    bool dropForeignWindowRun(const core::OutputBatch& batch);
+    OutputResult performOperation(const core::OutputBatch& batch);
+    bool moveCursorBy(const core::OutputBatch& batch);
+    bool dropForeignWindowRun(const core::OutputBatch& batch, OutputResult& result);
     std::uint32_t setJournalMark(core::InputId input, std::uint32_t value);
     void observe(const ObservationRecord& record);
-    void continueMacro(std::uint64_t token, bool ok);
+    OutputResult continueMacro(std::uint64_t token, bool ok);
 
     struct InFlight {
         core::OutputEvent event{};
@@ -145,6 +170,8 @@ private:
     std::uint8_t m_flushing = 0;
     std::array<HeldOutput, kInputIndexCount> m_heldOutputs{};
     InFlight m_inFlight;
+    ObservationRecord m_heldBackStop{};
+    bool m_stopHeldBack = false;
 };
 
 } // namespace vorna::windows

@@ -365,17 +365,17 @@ TEST(EngineIndexes, ALayerChangeClearsTheWheelNotchesAsAFullClearWould)
     program->layers[1] = program->layers[0];
 
     auto thread = std::make_unique<vorna::windows::InputThread>();
-    vorna::windows::BackendState& s = thread->state;
+    vorna::windows::BackendState& s = thread->m_state;
     s.output.outputFunction = &acceptEverything;
     s.engineEvents.setOpen(true);
     s.loadLayers(*program);
     s.engine.copySnapshot(program->layers[0]);
     s.engine.resume();
-    thread->layerStacks.reset(0);
+    thread->m_layerStacks.reset(0);
 
     const std::uint8_t modifierKeys[] = {0xA0, 0xA2, 0xA4, 0x5B};
     const auto everyNotchClear = [&] {
-        for (const auto& byRule : thread->pointer.notches)
+        for (const auto& byRule : thread->m_pointer.notches)
             for (const auto& byModifiers : byRule)
                 if (byModifiers[0] != 0 || byModifiers[1] != 0)
                     return false;
@@ -385,15 +385,15 @@ TEST(EngineIndexes, ALayerChangeClearsTheWheelNotchesAsAFullClearWould)
     std::uint64_t timeMs = 1;
     for (int step = 0; step < 5'000; ++step) {
         for (std::size_t k = 0; k < std::size(modifierKeys); ++k)
-            thread->physicalDown[modifierKeys[k]] = streams.number(2) == 0;
+            thread->m_physicalDown[modifierKeys[k]] = streams.number(2) == 0;
         const std::uint16_t direction = std::uint16_t(1 + streams.number(4));
         InputEvent e = event(wheel(direction), vorna::core::kPhaseDown, ms(timeMs += 10), 1);
         const int delta = 1 + streams.number(119);
         thread->processWheel(e, direction == 2 || direction == 3 ? -delta : delta);
         for (std::size_t row = 0; row < 256 * 16; ++row) {
-            const auto& accumulators = thread->pointer.notches[row / 16][row % 16];
+            const auto& accumulators = thread->m_pointer.notches[row / 16][row % 16];
             if (accumulators[0] != 0 || accumulators[1] != 0) {
-                ASSERT_TRUE(thread->pointer.notchRowListed.test(row)) << "step " << step << ", row " << row;
+                ASSERT_TRUE(thread->m_pointer.notchRowListed.test(row)) << "step " << step << ", row " << row;
             }
         }
         if (streams.number(50) == 0) {

@@ -1,9 +1,12 @@
 #include "engine/hook_thread/output_sink.h"
 
 #include "engine/hook_thread/backend_state.h"
+#include "engine/hook_thread/system_reads.h"
+#include "engine/mapping/cursor_math.h"
 #include "engine/mapping/injection_marker.h"
 #include "engine/mapping/rule_evaluation.h"
 #include "engine_test_support.h"
+#include "platform/sim/session/session_api.h"
 #include "tests/support/bytes.h"
 #include "tests/support/output_notation.h"
 
@@ -86,60 +89,14 @@ std::string describeAll(const std::vector<INPUT>& inputs)
     return text;
 }
 
-// The hook thread around the output side, reduced to what these tests watch.
-struct FakeHost final : OutputHost {
-    std::uint64_t nowNs() override { return now; }
-    std::uint64_t foregroundWindow() override { return foreground; }
-    std::uint8_t lastResetReason() override { return lastReason; }
-    bool virtualScreen(RECT& out) override
-    {
-        out = screen;
-        return screenReadable;
-    }
-    bool physicalCursor(POINT& position) override
-    {
-        position = cursor;
-        return true;
-    }
-    bool moveCursorAbsolute(POINT target, POINT& actual, DWORD& error) override
-    {
-        moves.push_back(target);
-        actual = target;
-        error = moveError;
-        return moveError == 0;
-    }
+// The hook thread's layer step, reduced to what these tests watch.
+struct FakeStepper final : LayerStepper {
     bool stepLayer(std::uint8_t layer) override
     {
-        layerSteps.push_back(layer);
+        steps.push_back(layer);
         return layer <= 9;
     }
-    // The output side of the full reset: queue dropped, the macro finished, the engine released,
-    // and everything the output side holds released once.
-    void resetAll(std::uint8_t reason) override
-    {
-        resets.push_back(reason);
-        lastReason = reason;
-        state->output.clearQueue();
-        const OutputBatch finished = MacroPlayer::finish(state->player);
-        OutputBatch ignored;
-        state->engine.releaseAll(ignored);
-        OutputBatch releaseAll = state->output.buildReleaseAll();
-        releaseAll.copyOperation(finished);
-        if (!state->output.enqueue(releaseAll))
-            state->output.enqueue(releaseAll);
-    }
-
-    BackendState* state = nullptr;
-    std::uint64_t now = 0;
-    std::uint64_t foreground = 77;
-    std::uint8_t lastReason = 0;
-    std::vector<std::uint8_t> resets;
-    RECT screen{0, 0, 1920, 1080};
-    bool screenReadable = true;
-    POINT cursor{100, 100};
-    DWORD moveError = 0;
-    std::vector<POINT> moves;
-    std::vector<std::uint8_t> layerSteps;
+    std::vector<std::uint8_t> steps;
 };
 
 class OutputSinkTest : public testing::Test {
@@ -154,8 +111,7 @@ protected:
         journal->clear();
         state->journal = journal.get();
         state->output.outputFunction = &recordingSendInput;
-        host.state = state.get();
-        state->host = &host;
+        state->layerStepper = &stepper;
         state->engineEvents.setOpen(true);
         state->observations.setOpen(true);
         state->observing = true;
@@ -169,6 +125,20 @@ protected:
         return made;
     }
 
+    // The output side of the full reset: queue dropped, the macro finished, the engine released,
+    // and everything the output side holds released once.
+    void resetOutput()
+    {
+        state->output.clearQueue();
+        const OutputBatch finished = MacroPlayer::finish(state->player);
+        OutputBatch ignored;
+        state->engine.releaseAll(ignored);
+        OutputBatch releaseAll = state->output.buildReleaseAll();
+        releaseAll.copyOperation(finished);
+        if (!state->output.enqueue(releaseAll))
+            static_cast<void>(state->output.enqueue(releaseAll));
+    }
+
     std::vector<ObservationRecord> observed()
     {
         std::vector<ObservationRecord> records;
@@ -178,7 +148,7 @@ protected:
 
     std::unique_ptr<BackendState> state;
     std::unique_ptr<SafetyJournalView> journal;
-    FakeHost host;
+    FakeStepper stepper;
 };
 
 struct InputRow {
@@ -288,11 +258,10 @@ TEST_F(OutputSinkTest, OutsideAHookABatchIsSentAtOnceInsideItWaitsForTheFlushMes
     state->output.inHook = 0;
     EXPECT_TRUE(state->output.enqueue(batch({{"mouse_back", '-'}})));
     EXPECT_EQ(state->output.queued(), 3u) << "behind queued batches, a batch waits its turn";
-    state->output.onFlushMessage();
+    EXPECT_TRUE(state->output.onFlushMessage()) << "nothing to reset";
     EXPECT_EQ(describeAll(g_log.delivered), "+key_66 -key_66 +mouse_back -mouse_back");
     EXPECT_EQ(state->output.queued(), 0u);
     EXPECT_EQ(state->outputEvents.load(), 6u);
-    EXPECT_EQ(host.resets.size(), 0u);
 }
 
 // A soft reset can land between the hook that swallowed a key and the flush of what it mapped
@@ -392,9 +361,9 @@ TEST_F(OutputSinkTest, AResetReleasesEveryHeldKeyExactlyOnceAndClearsTheJournal)
     EXPECT_TRUE(state->output.enqueue(batch({{"key_70", '+'}})));
     state->output.inHook = 0;
     g_log = SendLog{};
-    host.resetAll(2);
+    resetOutput();
     EXPECT_EQ(describeAll(g_log.delivered), "-key_65 -key_163 -mouse_left -mouse_forward -key_numpad_enter");
-    host.resetAll(2);
+    resetOutput();
     EXPECT_EQ(describeAll(g_log.delivered), "-key_65 -key_163 -mouse_left -mouse_forward -key_numpad_enter") << "nothing goes up twice";
 
     for (std::uint32_t vk = 0; vk < 256; ++vk)
@@ -448,7 +417,7 @@ TEST_F(OutputSinkTest, FailedSendsAreCountedAFailedUpIsTriedOnceMore)
         g_log.plannedErrors = c.errors;
         observed();
 
-        EXPECT_EQ(state->output.flush(batch({{"key_65", c.action}})), c.sent);
+        EXPECT_EQ(state->output.flush(batch({{"key_65", c.action}})).ok(), c.sent);
         EXPECT_EQ(describeAll(g_log.attempts), c.attempts);
         EXPECT_EQ(state->output.held(key(65)), c.heldAfter);
         EXPECT_EQ(journal->engineHeldKey(65), c.markAfter);
@@ -463,7 +432,7 @@ TEST_F(OutputSinkTest, FailedSendsAreCountedAFailedUpIsTriedOnceMore)
 
     // The key that could not be released goes up with the next reset, once.
     g_log = SendLog{};
-    host.resetAll(6);
+    resetOutput();
     EXPECT_EQ(describeAll(g_log.delivered), "-key_65");
 }
 
@@ -614,19 +583,34 @@ TEST_F(OutputSinkTest, ActionProfileAndCancelOperationsBecomeActionRecords)
 }
 
 struct MacroFixture : OutputSinkTest {
+    ~MacroFixture() override { session.reset(); }
+
     OutputBatch start(const vorna::core::Macro& m)
     {
-        return MacroPlayer::trigger(state->player, m, 1, 0, host.now, kKeyboard, key(120), host.foreground);
+        return MacroPlayer::trigger(state->player, m, 1, 0, now, kKeyboard, key(120), foregroundWindow());
     }
+
+    void focusAnotherWindow()
+    {
+        vorna::sim::WindowRecord other;
+        other.visible = true;
+        other.title = L"Other";
+        ASSERT_TRUE(session.setForeground(session.addWindow(other)));
+    }
+
+    vorna::sim::SessionApi& session = vorna::sim::processSession();
+    std::uint64_t now = 0;
 };
 
 TEST_F(MacroFixture, ACursorMoveIsClampedToTheScreenAndContinuesTheRun)
 {
     const vorna::core::Macro m = macroFrom("once", 1, R"([{"type":"move","input":"-500,20","ms":0},{"type":"tap","input":"key_65","ms":10}])");
+    session.setCursor(POINT{100, 100});
     EXPECT_TRUE(state->output.enqueue(start(m)));
-    ASSERT_EQ(host.moves.size(), 1u);
-    EXPECT_EQ(host.moves[0].x, 0);
-    EXPECT_EQ(host.moves[0].y, 120);
+    ASSERT_EQ(g_log.attempts.size(), 1u) << "one absolute move to (0, 120)";
+    EXPECT_EQ(g_log.attempts[0].mi.dwFlags, DWORD(MOUSEEVENTF_MOVE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_ABSOLUTE));
+    EXPECT_EQ(g_log.attempts[0].mi.dx, absoluteCoordinate(0, 0, 1920));
+    EXPECT_EQ(g_log.attempts[0].mi.dy, absoluteCoordinate(120, 0, 1080));
     EXPECT_EQ(state->player.waiting, 0u) << "the run goes on";
     const std::vector<ObservationRecord> records = observed();
     ASSERT_FALSE(records.empty());
@@ -637,7 +621,10 @@ TEST_F(MacroFixture, ACursorMoveIsClampedToTheScreenAndContinuesTheRun)
     EXPECT_EQ(records.back().operation.mode, vorna::core::kBatchModeCursorMove);
 
     EXPECT_TRUE(state->output.enqueue(MacroPlayer::finish(state->player)));
-    host.screenReadable = false;
+    vorna::sim::ScreenState clippedAway; // a clip beyond every monitor: nowhere to move
+    clippedAway.clipped = 1;
+    clippedAway.clip = RECT{3000, 3000, 3100, 3100};
+    session.setScreen(clippedAway);
     EXPECT_TRUE(state->output.enqueue(start(m)));
     EXPECT_FALSE(state->player.running()) << "a failed move ends the run";
     std::vector<ObservationRecord> failed = observed();
@@ -648,11 +635,11 @@ TEST_F(MacroFixture, ACursorMoveIsClampedToTheScreenAndContinuesTheRun)
     EXPECT_EQ(cursor->error, 87u);
 }
 
-TEST_F(MacroFixture, ALayerStepIsDoneByTheHostAndReported)
+TEST_F(MacroFixture, ALayerStepIsDoneByTheHookThreadAndReported)
 {
     const vorna::core::Macro m = macroFrom("once", 1, R"([{"type":"layer","input":"layer:3","ms":0},{"type":"tap","input":"key_65","ms":10}])");
     EXPECT_TRUE(state->output.enqueue(start(m)));
-    EXPECT_EQ(host.layerSteps, std::vector<std::uint8_t>{2});
+    EXPECT_EQ(stepper.steps, std::vector<std::uint8_t>{2});
     EXPECT_TRUE(state->player.running());
     EXPECT_EQ(state->player.waiting, 0u);
     const std::vector<ObservationRecord> records = observed();
@@ -669,10 +656,10 @@ TEST_F(MacroFixture, AMacroBatchIsNotSentIntoAnotherWindow)
                                           {"type":"up","input":"key_66","ms":0},{"type":"up","input":"key_65","ms":0}])");
     EXPECT_TRUE(state->output.enqueue(start(m)));
     EXPECT_EQ(describeAll(g_log.delivered), "+key_65");
-    host.foreground = 78;
-    host.now += ms(50);
+    focusAnotherWindow();
+    now += ms(50);
     observed();
-    EXPECT_TRUE(state->output.enqueue(MacroPlayer::step(state->player, host.now)));
+    EXPECT_TRUE(state->output.enqueue(MacroPlayer::step(state->player, now)));
     EXPECT_EQ(describeAll(g_log.delivered), "+key_65 -key_65") << "key_66 never goes down; key_65 goes up";
     EXPECT_FALSE(state->player.running());
     const std::vector<ObservationRecord> records = observed();
@@ -694,12 +681,12 @@ TEST_F(MacroFixture, WhatADroppedRunQueuedIsNotSentEither)
                                           {"type":"up","input":"key_66","ms":0},{"type":"up","input":"key_65","ms":0}])");
     state->output.inHook = 1; // both batches wait in the queue
     EXPECT_TRUE(state->output.enqueue(start(m)));
-    host.now += ms(50);
-    EXPECT_TRUE(state->output.enqueue(MacroPlayer::step(state->player, host.now)));
+    now += ms(50);
+    EXPECT_TRUE(state->output.enqueue(MacroPlayer::step(state->player, now)));
     ASSERT_EQ(state->output.queued(), 2u);
-    host.foreground = 78;
+    focusAnotherWindow();
     state->output.inHook = 0;
-    state->output.onFlushMessage();
+    EXPECT_TRUE(state->output.onFlushMessage());
     EXPECT_EQ(describeAll(g_log.delivered), "") << "neither key goes down in the other window";
     EXPECT_FALSE(state->player.running());
     EXPECT_FALSE(state->output.held(key(66)));
@@ -713,11 +700,12 @@ TEST_F(OutputSinkTest, AResetWhileSendingResetsAgainAndStops)
     g_log.during = [&](std::size_t) {
         if (!resetDone) {
             resetDone = true;
-            host.resetAll(3); // a reset from inside the send
+            resetOutput(); // a reset from inside the send
         }
     };
-    state->output.flush(batch({{"key_66", '+'}, {"key_67", '+'}}));
-    EXPECT_EQ(host.resets, (std::vector<std::uint8_t>{3, 3}));
+    const OutputResult result = state->output.flush(batch({{"key_66", '+'}, {"key_67", '+'}}));
+    EXPECT_TRUE(result.resetRan) << "the hook thread must reset again";
+    resetOutput(); // as it does on that answer
     EXPECT_EQ(describeAll(g_log.delivered), "-key_65 +key_66 -key_66") << "key_66 goes up again; key_67 is not sent";
     EXPECT_FALSE(state->output.held(key(66)));
 }
