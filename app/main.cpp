@@ -2,9 +2,8 @@
 #include "agent/agent_server.h"
 #include "app/branding.h"
 #include "app/role_choice.h"
-#include "app/settings_window.h"
+#include "app/settings_window_module.h"
 #include "engine/safety/watchdog.h"
-#include "qa/check_start.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -51,7 +50,7 @@ int main(int argc, char** argv)
     case app::ProcessRole::Agent:
         return runAgent(argc, argv);
     case app::ProcessRole::SettingsWindow:
-        return app::runSettingsWindow(argc, argv, &qa::startCheck);
+        return app::runSettingsWindowModule(argc, argv);
     }
     return 2;
 }

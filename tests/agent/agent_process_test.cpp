@@ -163,6 +163,23 @@ TEST_F(AgentProcess, GreetingCarriesExactlyTheStateKeysAndALiveWatchdogChild)
         CloseHandle(left);
 }
 
+// The GUI libraries stay in the settings window's module: neither the agent nor its watchdog
+// maps them.
+TEST_F(AgentProcess, NeitherTheAgentNorItsWatchdogMapsAGuiLibrary)
+{
+    ASSERT_TRUE(harness.startAgent()) << harness.agentErrors();
+    QJsonObject greeting;
+    ASSERT_TRUE(harness.connectGreeted(&greeting));
+    const pid_t watchdog = greeting["watchdogPid"].toInt();
+    ASSERT_GT(watchdog, 0);
+    for (const pid_t pid : {pid_t(harness.agent().pid()), watchdog}) {
+        const std::string maps = readFile("/proc/" + std::to_string(pid) + "/maps");
+        ASSERT_NE(maps.find("libQt6Core"), std::string::npos) << pid;
+        for (const char* library : {"libQt6Gui", "libQt6Qml", "libQt6Quick", "vorna-settings-window"})
+            EXPECT_EQ(maps.find(library), std::string::npos) << library << " in process " << pid;
+    }
+}
+
 TEST_F(AgentProcess, ANameHeldByALiveAgentIsNeverTakenOver)
 {
     ASSERT_TRUE(harness.startAgent()) << harness.agentErrors();
