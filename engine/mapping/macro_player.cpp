@@ -140,7 +140,9 @@ OutputBatch MacroPlayer::step(MacroPlayer& player, std::uint64_t now)
 {
     if (!player.running())
         return playerBatch();
-    if (player.engine.released || now - player.startTime >= kMacroRunLimitNs)
+    // The hook thread reads its loop time before the timed slots it releases may start a run with
+    // a later reading: a time before the start is no time run, not an unsigned wrap past the limit.
+    if (player.engine.released || (now > player.startTime && now - player.startTime >= kMacroRunLimitNs))
         return finish(player);
     if (player.waiting) {
         if (now < player.nextTime)

@@ -273,6 +273,19 @@ TEST(MacroPlayer, TheRunLimitIsThreeHundredSeconds)
     EXPECT_FALSE(f.player->running());
 }
 
+// The loop's time for a pass is read before a timed slot it releases starts a run at a later
+// reading; that older time once wrapped past the run limit and ended a hold macro at once.
+TEST(MacroPlayer, AStepTimedBeforeTheRunStartedNeitherEndsNorAdvancesIt)
+{
+    const Macro hold = macroFrom("hold", 1, R"([{"type":"down","input":"key_70","ms":20},{"type":"wait","input":"","ms":8000},{"type":"up","input":"key_70","ms":20}])");
+    PlayerFixture f;
+    EXPECT_EQ(f.trigger(hold, 0, kStart + ms(3)), "+key_70");
+    EXPECT_EQ(f.step(kStart + ms(1)), "");
+    EXPECT_TRUE(f.player->running());
+    EXPECT_EQ(f.engine->holdersOfOutput(key(70)), 1);
+    EXPECT_EQ(f.step(kStart + ms(8030)), "-key_70");
+}
+
 TEST(MacroPlayer, EachMoveWaitsForItsOwnDelay)
 {
     const Macro macro = macroFrom("once", 1, R"([{"type":"move","input":"10,0","ms":50},{"type":"move","input":"0,10","ms":50}])");

@@ -195,7 +195,9 @@ protected:
                 return;
             press(p, false);
         }
-        ADD_FAILURE() << p.name << ": no output held";
+        const auto state = m_client->ask({{"command", "state"}, {"version", 1}});
+        ADD_FAILURE() << p.name << ": no output held; the agent says "
+                      << (state ? QJsonDocument(*state).toJson(QJsonDocument::Compact).toStdString() : "nothing");
     }
 
     void press(const Press& p, bool down)
