@@ -1,5 +1,7 @@
 #include "agent/exclusive_listen.h"
 
+#include "core/pipe_server_user.h"
+
 #include <QDir>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -11,13 +13,19 @@ namespace {
 constexpr int kProbeMs = 500;
 constexpr int kLockWaitMs = 5000;
 
-bool someoneAnswers(const QString& name)
+enum class Holder { Nobody, OwnProgram, OtherUser };
+
+// Who answers on the name, if anyone: a live program of this user (an agent already running),
+// or another user's program that took the name first.
+Holder whoAnswers(const QString& name)
 {
     QLocalSocket probe;
     probe.connectToServer(name);
-    const bool live = probe.waitForConnected(kProbeMs);
+    Holder holder = Holder::Nobody;
+    if (probe.waitForConnected(kProbeMs))
+        holder = core::servedByOwnUser(probe.socketDescriptor()) ? Holder::OwnProgram : Holder::OtherUser;
     probe.abort();
-    return live;
+    return holder;
 }
 
 } // namespace
@@ -31,8 +39,14 @@ bool listenExclusively(QLocalServer& server, const QString& name, QString& error
         error = QStringLiteral("%1: cannot lock the name").arg(name);
         return false;
     }
-    if (someoneAnswers(name)) {
+    switch (whoAnswers(name)) {
+    case Holder::Nobody:
+        break;
+    case Holder::OwnProgram:
         error = QStringLiteral("%1: another agent is already listening").arg(name);
+        return false;
+    case Holder::OtherUser:
+        error = name + QStringLiteral(": ") + QLatin1String(core::kNameHeldByOtherUser);
         return false;
     }
     QLocalServer::removeServer(name);

@@ -2,7 +2,8 @@
 // the name is a socket file that outlives its owner, and a listen with access options would
 // silently replace a live owner's file; on Windows a pipe name can have several servers. So
 // the name is probed by connecting first: an answer means a live owner keeps it; only when
-// nothing answers is a stale name removed and taken.
+// nothing answers is a stale name removed and taken. An answer from another user's program is
+// told apart from our own agent's, so the error says who holds the name.
 #pragma once
 
 #include <QLocalServer>

@@ -5,6 +5,8 @@
 // asked for, and whether the agent now runs the edited library. The controller's agent-link
 // part file owns the socket and the timers and only applies what these decide.
 
+#include "core/pipe_server_user.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -31,6 +33,11 @@ inline const QString kStatusConnected = QStringLiteral("На паузе · на�
 inline const QString kStatusDisconnected = QStringLiteral("Нет связи с движком");
 inline const QString kStatusUnavailable = QStringLiteral("Движок недоступен. Перезапустите настройки.");
 inline const QString kStatusStartFailed = QStringLiteral("Не удалось запустить движок");
+
+// Another user's program answers on the agent's name: it is sent nothing, and the usual retry
+// goes on. This one follows the language.
+inline const QString kStatusOtherUserRu = QStringLiteral("Имя движка занято программой другого пользователя");
+inline const QString kStatusOtherUserEn = QString::fromLatin1(vorna::core::kNameHeldByOtherUser);
 
 inline const QString kSavedAndAppliedRu = QStringLiteral("Сохранено и применено");
 inline const QString kSavedAndAppliedEn = QStringLiteral("Saved and applied");

@@ -57,7 +57,15 @@ void AppController::onReconnectTick()
 
 void AppController::onAgentConnected()
 {
-    m_startTried = true;
+    m_startTried = true; // something holds the name: an agent started now could not take it
+    if (!vorna::core::servedByOwnUser(m_agentSocket.socketDescriptor())) {
+        // Not a byte to another user's program. The abort runs the disconnected slot first, so
+        // this status is the one shown; the reconnect tick tries again.
+        m_agentSocket.abort();
+        m_status = englishText() ? app::kStatusOtherUserEn : app::kStatusOtherUserRu;
+        emit stateChanged();
+        return;
+    }
     m_status = app::kStatusConnected;
     emit stateChanged();
     sendCommand(command("state"));

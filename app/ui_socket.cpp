@@ -1,6 +1,7 @@
 #include "app/ui_socket.h"
 
 #include "core/agent_pipe_name.h"
+#include "core/pipe_server_user.h"
 
 #include <QCoreApplication>
 #include <QLocalServer>
@@ -20,7 +21,7 @@ bool handOverToRunningWindow(const QString& name)
 {
     QLocalSocket client;
     client.connectToServer(name, QIODevice::ReadWrite);
-    if (!client.waitForConnected(kUiConnectMs)) {
+    if (!client.waitForConnected(kUiConnectMs) || !vorna::core::servedByOwnUser(client.socketDescriptor())) {
         client.abort();
         return false;
     }

@@ -22,7 +22,8 @@ inline constexpr int kUiConnectMs = 100;
 QString uiSocketName();
 
 // Second start: connects to a running window within 100 ms and sends "show\n". True when a
-// window answered (the caller then ends with 0).
+// window of this user answered (the caller then ends with 0); another user's program on the
+// name is sent nothing.
 bool handOverToRunningWindow(const QString& name);
 
 // Listens on `name`, private to this user. Only called after nothing answered on the name: a

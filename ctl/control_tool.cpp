@@ -1,6 +1,7 @@
 #include "ctl/control_tool.h"
 
 #include "core/agent_pipe_name.h"
+#include "core/pipe_server_user.h"
 #include "ctl/control_command.h"
 
 #include <QDeadlineTimer>
@@ -16,13 +17,14 @@ constexpr int kAgentConnectMs = 1500;
 constexpr int kGreetingMs = 1500;
 constexpr int kReplyMs = 2000;
 
-// Asks the settings window to quit through its single-instance socket. Nothing here is checked:
-// a missing window only means there is nothing to close.
+// Asks the settings window to quit through its single-instance socket. Nothing here is
+// reported: a missing window only means there is nothing to close, and another user's program
+// on the window's name is not asked anything.
 void quitSettingsWindow(const QString& agentPipe)
 {
     QLocalSocket window;
     window.connectToServer(agentPipe + QStringLiteral("-ui"), QIODevice::ReadWrite);
-    if (!window.waitForConnected(kWindowConnectMs))
+    if (!window.waitForConnected(kWindowConnectMs) || !core::servedByOwnUser(window.socketDescriptor()))
         return;
     window.write("quit\n");
     window.waitForBytesWritten(kWindowWriteMs);
@@ -66,6 +68,11 @@ int runControlTool(const QStringList& arguments, std::FILE* out, std::FILE* err)
     if (!agent.waitForConnected(kAgentConnectMs)) {
         writeAll(err, kNotRunningText);
         return command->quitSettingsWindow ? 0 : 1;
+    }
+    if (!core::servedByOwnUser(agent.socketDescriptor())) {
+        agent.abort();
+        writeAll(err, QByteArray(core::kNameHeldByOtherUser) + '\n');
+        return 1;
     }
 
     dropGreeting(agent);

@@ -1,7 +1,9 @@
 // The --agent process for real: started on a simulated session of its own, reached through its
 // socket, stopped, refused, flooded and stalled by clients.
 #include "tests/support/agent_harness.h"
+#include "core/pipe_server_user.h"
 #include "platform/win32.h"
+#include "tests/support/foreign_server.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -104,6 +106,27 @@ std::set<pid_t> watchdogsOfSession(const std::string& brokerSocket)
     return found;
 }
 
+// How an agent started beside the harness's own ended: its exit code and standard error.
+struct AgentEnd {
+    int exitCode = -1;
+    std::string errors;
+};
+
+AgentEnd runAnotherAgent(const AgentHarness& harness)
+{
+    const std::string program = vorna::test::builtProgram("app", "vorna-input-trellan");
+    const std::string errors = harness.environment().at("TMPDIR") + "/second-errors.txt";
+    ChildProcess agent({"/bin/sh", "-c", "exec \"" + program + "\" --agent 2>\"" + errors + "\""});
+    const auto end = agent.wait(20s);
+    return AgentEnd{end ? end->exitCode : -1, readFile(errors)};
+}
+
+// The agent's name: its socket file's name.
+std::string nameOf(const AgentHarness& harness)
+{
+    return std::filesystem::path(harness.socketPath()).filename();
+}
+
 class AgentProcess : public testing::Test {
 protected:
     void SetUp() override { vorna::test::adoptOrphans(); }
@@ -186,20 +209,31 @@ TEST_F(AgentProcess, ANameHeldByALiveAgentIsNeverTakenOver)
     const std::set<pid_t> before = watchdogsOfSession(harness.environment().at("VORNA_SIM_SESSION"));
     ASSERT_EQ(before.size(), 1u);
 
-    const std::string program = vorna::test::builtProgram("app", "vorna-input-trellan");
-    const std::string errors = harness.environment().at("TMPDIR") + "/second-errors.txt";
-    ChildProcess second({"/bin/sh", "-c", "exec \"" + program + "\" --agent 2>\"" + errors + "\""});
-    const auto end = second.wait(20s);
-    ASSERT_TRUE(end);
-    EXPECT_EQ(end->exitCode, 2);
-    const std::string text = readFile(errors);
-    EXPECT_EQ(text.rfind("Agent: ", 0), 0u) << text;
+    const AgentEnd second = runAnotherAgent(harness);
+    EXPECT_EQ(second.exitCode, 2);
+    EXPECT_EQ(second.errors, "Agent: " + nameOf(harness) + ": another agent is already listening\n");
     EXPECT_EQ(watchdogsOfSession(harness.environment().at("VORNA_SIM_SESSION")), before);
 
     // The first agent still serves its name.
     auto client = harness.connectGreeted();
     ASSERT_TRUE(client);
     EXPECT_TRUE(client->ask(kState));
+}
+
+TEST_F(AgentProcess, ANameHeldByAnotherUsersProgramIsNamedAsSuchAndLeftAlone)
+{
+    // The socket folder is open to every user, as /tmp is, and another user took the name.
+    ASSERT_TRUE(vorna::test::openToEveryone(QString::fromStdString(harness.environment().at("TMPDIR"))));
+    vorna::test::ForeignServer impostor(harness.socketPath());
+    ASSERT_TRUE(impostor.listening());
+
+    const AgentEnd agent = runAnotherAgent(harness);
+    EXPECT_EQ(agent.exitCode, 2);
+    EXPECT_EQ(agent.errors, "Agent: " + nameOf(harness) + ": " + vorna::core::kNameHeldByOtherUser + "\n");
+    EXPECT_TRUE(std::filesystem::exists(harness.socketPath()));
+    const vorna::test::ForeignServer::Received received = impostor.finish();
+    EXPECT_EQ(received.connections, 1); // the probe, which asked nothing
+    EXPECT_EQ(received.bytes, 0);
 }
 
 TEST_F(AgentProcess, AStaleSocketFileDoesNotBlockStart)

@@ -3,6 +3,8 @@
 
 #include "tests/support/settings_fixture.h"
 
+#include "tests/support/foreign_server.h"
+
 #include "app/agent_link.h"
 #include "editor/library_state.h"
 
@@ -56,9 +58,10 @@ protected:
     }
 
     FakeAgent m_agent;
-    std::unique_ptr<AppController> m_controller;
     QStringList m_statuses;
     qsizetype m_stateSignals = 0;
+    // Last, so it goes first: its end can still signal a status to the lambda above.
+    std::unique_ptr<AppController> m_controller;
 };
 
 TEST_F(AgentLink, ConnectsAndAsksForTheState)
@@ -125,6 +128,31 @@ TEST_F(AgentLink, AgentIsStartedOnceWhenTheFirstConnectionFails)
     EXPECT_FALSE(m_controller->connected());
     EXPECT_EQ(m_starts.size(), 1);
     EXPECT_EQ(m_controller->status(), QStringLiteral("Нет связи с движком"));
+}
+
+TEST_F(AgentLink, AnotherUsersProgramOnTheNameIsSentNothingAndTheStatusSaysSo)
+{
+    // A socket folder every user can write to, as /tmp is, where another user took the name.
+    QTemporaryDir sockets;
+    ASSERT_TRUE(vorna::test::openToEveryone(sockets.path()));
+    const vorna::test::ScopedEnv folder("TMPDIR", sockets.path().toUtf8());
+    vorna::test::ForeignServer impostor(QDir(sockets.path()).filePath(vorna::core::agentPipeName()).toStdString());
+    ASSERT_TRUE(impostor.listening());
+
+    m_controller->connectAgent();
+    EXPECT_FALSE(m_controller->connected());
+    EXPECT_EQ(m_controller->status(), QStringLiteral("Имя движка занято программой другого пользователя"));
+    EXPECT_TRUE(m_starts.isEmpty()); // the name is taken: a started agent could not have it
+    // Nothing the user does reaches it, and the usual retry keeps saying why, in the language.
+    m_controller->setLanguage("en");
+    m_controller->applyMapping();
+    m_controller->pause();
+    tick();
+    EXPECT_FALSE(m_controller->connected());
+    EXPECT_EQ(m_controller->status(), QStringLiteral("another user's program holds the agent's name"));
+    const vorna::test::ForeignServer::Received received = impostor.finish();
+    EXPECT_EQ(received.connections, 2);
+    EXPECT_EQ(received.bytes, 0);
 }
 
 TEST_F(AgentLink, NoStartOnceAConnectionHasWorked)

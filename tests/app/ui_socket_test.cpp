@@ -4,9 +4,11 @@
 #include "app/branding.h"
 #include "app/ui_socket.h"
 #include "tests/support/built_programs.h"
+#include "tests/support/foreign_server.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/settings_shell.h"
 
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
@@ -115,6 +117,20 @@ TEST(UiSocket, AProbeThatAnswersLeavesTheLiveWindowServing)
     client.connectToServer(name);
     ASSERT_TRUE(client.waitForConnected(5000));
     EXPECT_TRUE(first.waitForNewConnection(5000));
+}
+
+TEST(UiSocket, AnotherUsersProgramOnTheNameIsNoWindowToHandOverTo)
+{
+    QTemporaryDir sockets;
+    ASSERT_TRUE(vorna::test::openToEveryone(sockets.path()));
+    const ScopedEnv folder("TMPDIR", sockets.path().toUtf8());
+    const QString name = uniqueName();
+    vorna::test::ForeignServer impostor(QDir(sockets.path()).filePath(name).toStdString());
+    ASSERT_TRUE(impostor.listening());
+    EXPECT_FALSE(app::handOverToRunningWindow(name));
+    const vorna::test::ForeignServer::Received received = impostor.finish();
+    EXPECT_EQ(received.connections, 1);
+    EXPECT_EQ(received.bytes, 0);
 }
 
 class SettingsProgram : public testing::Test {

@@ -1,13 +1,16 @@
 // The real vornactl as a child process against fake agents and a fake settings window, each on
 // the test instance's own pipe name in an isolated data folder.
 #include "core/agent_pipe_name.h"
+#include "core/pipe_server_user.h"
 #include "ctl/control_command.h"
 #include "tests/ctl/fake_peer.h"
+#include "tests/support/foreign_server.h"
 #include "tests/support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUuid>
@@ -152,6 +155,32 @@ TEST_F(ControlTool, ShutdownAllQuitsTheSettingsWindowBeforeStoppingTheAgent)
     EXPECT_EQ(m_log[0].line, "quit\n");
     EXPECT_EQ(m_log[1].peer, "agent");
     EXPECT_EQ(m_log[1].line, "{\"command\":\"shutdown\",\"version\":1}\n");
+}
+
+TEST_F(ControlTool, AnotherUsersProgramsOnTheNamesAreSentNothing)
+{
+    // A socket folder every user can write to, as /tmp is, where another user took both names.
+    QTemporaryDir sockets;
+    ASSERT_TRUE(openToEveryone(sockets.path()));
+    ScopedEnv folder{"TMPDIR", sockets.path().toUtf8()};
+    const QString agentPath = QDir(sockets.path()).filePath(vorna::core::agentPipeName());
+    ForeignServer agent(agentPath.toStdString());
+    ForeignServer window((agentPath + QStringLiteral("-ui")).toStdString());
+    ASSERT_TRUE(agent.listening() && window.listening());
+
+    for (const char* word : {"state", "panic", "shutdown-all"}) {
+        SCOPED_TRACE(word);
+        const ToolRun run = runControlTool({QString::fromLatin1(word)});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, QByteArray(vorna::core::kNameHeldByOtherUser) + "\n");
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    const ForeignServer::Received toAgent = agent.finish();
+    EXPECT_EQ(toAgent.connections, 3);
+    EXPECT_EQ(toAgent.bytes, 0);
+    const ForeignServer::Received toWindow = window.finish();
+    EXPECT_EQ(toWindow.connections, 1); // only shutdown-all asks the window to quit
+    EXPECT_EQ(toWindow.bytes, 0);
 }
 
 } // namespace

@@ -35,6 +35,37 @@ TEST(Security, TheUserSidEndsWithTheUid)
     EXPECT_EQ(std::count(sid.begin(), sid.end(), L'-'), 7);
 }
 
+TEST(Security, SidsAreEqualByRevisionAuthorityAndEverySubAuthority)
+{
+    // Revision 1, n sub-authorities, authority 5, then 21 and the numbers.
+    auto sid = [](std::vector<unsigned> sub, unsigned char revision = 1) {
+        std::vector<unsigned char> bytes = {revision, static_cast<unsigned char>(sub.size()), 0, 0, 0, 0, 0, 5};
+        for (unsigned value : sub) {
+            for (int b = 0; b < 4; ++b)
+                bytes.push_back(static_cast<unsigned char>(value >> (8 * b)));
+        }
+        return bytes;
+    };
+    const std::vector<unsigned char> user = sid({21, 7, 8, 9, 1000});
+    const struct Row {
+        const char* name;
+        std::vector<unsigned char> other;
+        bool equal;
+    } rows[] = {
+        {"the same SID", sid({21, 7, 8, 9, 1000}), true},
+        {"another user", sid({21, 7, 8, 9, 65534}), false},
+        {"another machine", sid({21, 7, 8, 10, 1000}), false},
+        {"one sub-authority fewer", sid({21, 7, 8, 9}), false},
+        {"not a SID", sid({21, 7, 8, 9, 1000}, 2), false},
+    };
+    for (const Row& row : rows) {
+        std::vector<unsigned char> first = user;
+        std::vector<unsigned char> second = row.other;
+        EXPECT_EQ(EqualSid(first.data(), second.data()) != FALSE, row.equal) << row.name;
+        EXPECT_EQ(EqualSid(second.data(), first.data()) != FALSE, row.equal) << row.name;
+    }
+}
+
 struct ModeCase {
     std::wstring sddl; // "{me}" stands for the current user's SID
     bool valid;

@@ -1,5 +1,5 @@
-// The client end of a local pipe: which process and session the peer of a connected socket
-// belongs to, as the agent asks of the clients of its request pipe.
+// The ends of a local pipe: which process and session the peer of a connected socket belongs
+// to, as the agent asks of the clients of its request pipe and a client of the server it reached.
 #include "platform/win32.h"
 
 #include <cstdint>
@@ -38,6 +38,12 @@ BOOL WINAPI GetNamedPipeClientProcessId(HANDLE Pipe, PULONG ClientProcessId)
         return FALSE;
     *ClientProcessId = pid;
     return TRUE;
+}
+
+BOOL WINAPI GetNamedPipeServerProcessId(HANDLE Pipe, PULONG ServerProcessId)
+{
+    // SO_PEERCRED names whichever process is at the other end, server or client.
+    return GetNamedPipeClientProcessId(Pipe, ServerProcessId);
 }
 
 BOOL WINAPI GetNamedPipeClientSessionId(HANDLE Pipe, PULONG ClientSessionId)

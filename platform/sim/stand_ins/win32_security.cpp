@@ -308,6 +308,19 @@ BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS Toke
     return TRUE;
 }
 
+BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2)
+{
+    const auto* first = static_cast<const std::uint8_t*>(pSid1);
+    const auto* second = static_cast<const std::uint8_t*>(pSid2);
+    if (!IsValidSid(pSid1) || !IsValidSid(pSid2)) {
+        SetLastError(ERROR_INVALID_SID);
+        return FALSE;
+    }
+    // The sub-authority count is the second byte: equal counts make the lengths equal.
+    const std::size_t length = 8 + 4 * std::size_t(first[1]);
+    return first[1] == second[1] && std::memcmp(first, second, length) == 0 ? TRUE : FALSE;
+}
+
 BOOL WINAPI ConvertSidToStringSidW(PSID Sid, LPWSTR* StringSid)
 {
     std::wstring text;

@@ -52,6 +52,8 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
 // TokenUser and TokenIntegrityLevel; a too small buffer fails with ERROR_INSUFFICIENT_BUFFER and the size needed.
 BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
                                 LPVOID TokenInformation, DWORD TokenInformationLength, PDWORD ReturnLength);
+// Same revision, authority and sub-authorities.
+BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2);
 // The string is freed with LocalFree.
 BOOL WINAPI ConvertSidToStringSidW(PSID Sid, LPWSTR* StringSid);
 // Understands DACLs of allow entries ("D:P(A;;GA;;;<sid>)..."); the descriptor is freed with
