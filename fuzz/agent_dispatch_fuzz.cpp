@@ -42,6 +42,7 @@ struct Fixture {
     QLocalSocket* client = nullptr;
     QByteArray window; // the foreground window's handle in decimal
     std::uint64_t markers = 0;
+    char* program = nullptr; // argv[0]
 };
 
 Fixture& fixture()
@@ -120,7 +121,9 @@ void stopAgent()
     f = Fixture{};
 }
 
-void startAgent(char*** argv)
+// Started with the first input, not at initialisation: a libFuzzer process that only runs
+// others (merging, forking) must not hold an agent whose watchdog it never answers.
+void startAgent()
 {
     // A session, pipe name and data folders of this run alone.
     static QTemporaryDir folder;
@@ -132,9 +135,9 @@ void startAgent(char*** argv)
     qputenv("VORNA_TEST_INSTANCE", "test-" + QUuid::createUuid().toString(QUuid::Id128).toLower().toLatin1());
 
     // Qt gets the program name alone: libFuzzer's arguments are not its business.
-    static int qtArgc = 1;
-    static char* qtArgv[] = {(*argv)[0], nullptr};
     Fixture& f = fixture();
+    static int qtArgc = 1;
+    static char* qtArgv[] = {f.program, nullptr};
     f.application = new QCoreApplication(qtArgc, qtArgv);
     app::loadBranding();
     f.agent = new vorna::ipc::AgentServer;
@@ -163,12 +166,14 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
         std::exit(vorna::windows::Watchdog::run(role.journalName, role.agentProcessId));
     if (role.role == app::ProcessRole::Exit)
         std::exit(role.exitCode);
-    startAgent(argv);
+    fixture().program = (*argv)[0];
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    if (fixture().agent == nullptr)
+        startAgent();
     exchange(R"({"command":"panic","version":1})");
     QList<QByteArray> lines =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)).split('\n');
