@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <algorithm>
+
 namespace vorna::ipc {
 
 inline constexpr int kMaxClients = 4;
@@ -45,7 +47,9 @@ ReadOutcome readRequestLines(Source& source, Dispatch&& dispatch)
     for (int handled = 0; handled < kLinesPerRead; ++handled) {
         if (!source.canReadLine())
             return {};
-        const QByteArray line = source.readLine(kMaxLineBytes);
+        // A socket's readLine(n) allocates n bytes before it reads: room for what is buffered
+        // (the line is complete in it), not for the longest line allowed.
+        const QByteArray line = source.readLine(std::min(source.bytesAvailable() + 1, kMaxLineBytes));
         QJsonObject request;
         QString error;
         if (!core::validateRequest(line, request, error))

@@ -1,7 +1,9 @@
 #include "app/controller_seams.h"
 
-// Most Win32 calls below are made on Windows only; the keyboard layout is asked of Win32
-// everywhere (the simulated session stands in off Windows).
+// The display settings and the keyboard are asked of Win32 everywhere (the simulated session
+// stands in off Windows). The colour scheme, DPI and client-area mapping are Windows-only:
+// the scheme has no Win32 call, and off Windows the settings window is a Qt window, not a
+// Win32 one.
 #include "platform/win32.h"
 
 #include <QElapsedTimer>
@@ -14,8 +16,7 @@
 #  include <QSettings>
 #endif
 
-#ifdef _WIN32
-
+// A failed query reads as high contrast off.
 bool PlatformProbe::highContrast() const
 {
     HIGHCONTRASTW contrast{};
@@ -24,18 +25,20 @@ bool PlatformProbe::highContrast() const
         && (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
+bool PlatformProbe::clientAreaAnimation() const
+{
+    BOOL enabled = FALSE;
+    return SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &enabled, 0) != FALSE && enabled != FALSE;
+}
+
+#ifdef _WIN32
+
 bool PlatformProbe::darkColourScheme() const
 {
     const QSettings personalize(
         QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize"),
         QSettings::NativeFormat);
     return personalize.value(QStringLiteral("AppsUseLightTheme"), 1).toInt() == 0;
-}
-
-bool PlatformProbe::clientAreaAnimation() const
-{
-    BOOL enabled = FALSE;
-    return SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &enabled, 0) != FALSE && enabled != FALSE;
 }
 
 double PlatformProbe::windowDpi(quintptr window) const
@@ -56,13 +59,7 @@ bool PlatformProbe::clientToScreen(quintptr window, QPoint& point) const
 
 #else
 
-// Off Windows there is no high-contrast mode, animation setting or per-window DPI to ask for;
-// the colour scheme follows the lightness of the desktop palette.
-bool PlatformProbe::highContrast() const
-{
-    return false;
-}
-
+// Off Windows the colour scheme follows the lightness of the desktop palette.
 bool PlatformProbe::darkColourScheme() const
 {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr)
@@ -71,12 +68,7 @@ bool PlatformProbe::darkColourScheme() const
     return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
 }
 
-// Without the setting the window animates, as Windows does by default.
-bool PlatformProbe::clientAreaAnimation() const
-{
-    return true;
-}
-
+// There is no per-window DPI to ask for.
 double PlatformProbe::windowDpi(quintptr) const
 {
     return 96.0;

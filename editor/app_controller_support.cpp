@@ -12,8 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QSysInfo>
 
@@ -37,15 +35,9 @@ bool processRunning(quint32 processId)
     return running;
 }
 
-// Puts the text on the system clipboard: Qt's clipboard on Windows, which is the system's; off
-// Windows the simulated session's clipboard stands in for it, as it does for the agent's paste.
-// False when the clipboard refused the text (another program holds it open).
-bool putOnClipboard(const QString& text)
+// A movable block holding the text as CF_UNICODETEXT wants it: UTF-16 with its terminating zero.
+HGLOBAL unicodeTextBlock(const QString& text)
 {
-#ifdef _WIN32
-    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
-    return true;
-#else
     const std::u16string units = text.toStdU16String() + u'\0';
     const SIZE_T bytes = units.size() * sizeof(char16_t);
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
@@ -53,20 +45,34 @@ bool putOnClipboard(const QString& text)
     if (target == nullptr) {
         if (block != nullptr)
             GlobalFree(block);
-        return false;
+        return nullptr;
     }
     std::memcpy(target, units.data(), bytes);
     GlobalUnlock(block);
-    if (!OpenClipboard(nullptr)) {
-        GlobalFree(block);
+    return block;
+}
+
+// Puts the text on the system clipboard through Win32 on every platform (the simulated
+// session's clipboard off Windows), so that a refusal is seen wherever the program runs. The
+// clipboard is opened for a message-only window of its own: opened for no window, Windows
+// gives it no owner and may refuse the data. False when the clipboard refused the text
+// (another program holds it open) or the block could not be made.
+bool putOnClipboard(const QString& text)
+{
+    HGLOBAL block = unicodeTextBlock(text);
+    if (block == nullptr)
         return false;
-    }
-    const bool written = EmptyClipboard() != FALSE && SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+    const HWND owner = CreateWindowExW(0, L"STATIC", L"Vorna Support Report", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+        GetModuleHandleW(nullptr), nullptr);
+    const bool opened = owner != nullptr && OpenClipboard(owner) != FALSE;
+    const bool written = opened && EmptyClipboard() != FALSE && SetClipboardData(CF_UNICODETEXT, block) != nullptr;
     if (!written)
         GlobalFree(block); // the clipboard takes a block only when it accepts it
-    CloseClipboard();
+    if (opened)
+        CloseClipboard();
+    if (owner != nullptr)
+        DestroyWindow(owner);
     return written;
-#endif
 }
 
 } // namespace
@@ -98,11 +104,8 @@ QString AppController::supportReport(const QString& resolved_theme, double displ
 
 void AppController::copySupportReport(const QString& resolved_theme, double display_scale)
 {
-    // A settings window always has a GUI application; without one there is no clipboard.
-    const bool haveClipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
-        && QGuiApplication::clipboard() != nullptr;
     // A clipboard another program holds open refuses the text: that is no copy either.
-    if (haveClipboard && putOnClipboard(supportReport(resolved_theme, display_scale)))
+    if (putOnClipboard(supportReport(resolved_theme, display_scale)))
         m_notice = text("Отчёт для поддержки скопирован", "Support report copied");
     else
         m_notice = text("Буфер обмена недоступен", "Clipboard is unavailable");

@@ -31,7 +31,12 @@ bool autostartEnabled(const QSettings& store)
 
 bool writeAutostart(QSettings& store, bool enabled, const QString& command)
 {
-    return writeSetting(store, QString::fromLatin1(kAutostartValue), enabled ? QVariant(command) : QVariant());
+    const QString key = QString::fromLatin1(kAutostartValue);
+    if (!writeSetting(store, key, enabled ? QVariant(command) : QVariant()))
+        return false;
+    // Qt's registry store reports a refused write but not a value it failed to delete; the
+    // registry is read afresh on every read there, so reading back tells what Windows holds.
+    return enabled ? store.value(key).toString() == command : !store.contains(key);
 }
 
 } // namespace editor

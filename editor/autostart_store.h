@@ -25,8 +25,9 @@ QString autostartCommand(const QString& executablePath);
 // The value exists and is not empty; what it runs is not examined.
 bool autostartEnabled(const QSettings& store);
 
-// Sets the value to `command` or removes it, flushes and checks; on failure the store keeps
-// what it held and false is returned.
+// Sets the value to `command` or removes it, flushes, checks the store's status and reads the
+// value back; false when the store does not hold what was asked (a refused write keeps what it
+// held before).
 bool writeAutostart(QSettings& store, bool enabled, const QString& command);
 
 } // namespace editor

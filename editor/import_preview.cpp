@@ -1,5 +1,7 @@
 #include "editor/import_preview.h"
 
+#include "editor/visible_text.h"
+
 #include <QJsonArray>
 #include <QStringList>
 
@@ -33,9 +35,10 @@ QString number(const QJsonObject& object, const char* key)
     return QString::number(object.value(QLatin1String(key)).toInteger(0));
 }
 
+// A text from the file, as the preview shows it: see visibleText().
 QString textOf(const QJsonObject& object, const char* key)
 {
-    return object.value(QLatin1String(key)).toString();
+    return visibleText(object.value(QLatin1String(key)).toString());
 }
 
 QString headline(const QJsonObject& pending, const QString& scope, bool english)
@@ -94,7 +97,7 @@ QString actionBlock(const QJsonObject& action, bool english)
 {
     QString block = QStringLiteral("\n\n%1 · %2\n%3").arg(textOf(action, "name"), textOf(action, "type"), textOf(action, "value"));
     for (const QJsonValue& argument : action.value(QLatin1String("arguments")).toArray())
-        block += QStringLiteral("\n  ") + argument.toString();
+        block += QStringLiteral("\n  ") + visibleText(argument.toString());
     if (action.value(QLatin1String("clipboard")).toBool(false))
         block += QLatin1Char('\n') + Texts{"Использует буфер обмена", "Uses clipboard"}.pick(english);
     return block;

@@ -3,7 +3,9 @@
 // The plain-text summary shown before an import is accepted: what the import does, then the
 // motion settings and the custom actions of the whole library it would commit, so that launch
 // paths, commands and texts from someone else's file are seen before they can run. Everything
-// in it is read from the file and shown as plain text, never as markup.
+// in it is read from the file and shown as plain text, never as markup, and every text from the
+// file with its layout characters escaped, so that none of it can break lines, reorder or hide
+// what the summary says.
 
 #include <QJsonObject>
 #include <QString>

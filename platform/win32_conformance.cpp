@@ -389,6 +389,12 @@ VORNA_VALUE(WT_EXECUTEONLYONCE, 8);
 VORNA_VALUE(FILE_ATTRIBUTE_DIRECTORY, 0x10);
 VORNA_VALUE(INVALID_FILE_ATTRIBUTES, 0xFFFFFFFF);
 static_assert(sizeof(SHELLEXECUTEINFOW) == 112);
+// The user's display settings.
+VORNA_SIGNATURE(SystemParametersInfoW, BOOL, UINT, UINT, PVOID, UINT);
+VORNA_VALUE(SPI_GETHIGHCONTRAST, 0x0042);
+VORNA_VALUE(SPI_GETCLIENTAREAANIMATION, 0x1042);
+VORNA_VALUE(HCF_HIGHCONTRASTON, 1);
+static_assert(sizeof(HIGHCONTRASTW) == 16 && offsetof(HIGHCONTRASTW, lpszDefaultScheme) == 8);
 static_assert(sizeof(BITMAPINFOHEADER) == 40 && sizeof(BITMAP) == 32 && sizeof(ICONINFO) == 32);
 #ifdef _WIN32
 // Windows' notification data, as the tray fills it in; WCHAR is twice as wide in the stand-in.

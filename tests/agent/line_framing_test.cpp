@@ -12,13 +12,15 @@ using namespace vorna::ipc;
 
 namespace {
 
-// Bytes as a socket would buffer them.
+// Bytes as a socket would buffer them; each read's limit is kept with what was buffered then.
 struct BufferedLines {
     QByteArray bytes;
+    std::vector<std::pair<qint64, qint64>> reads; // buffered, limit
     qint64 bytesAvailable() const { return bytes.size(); }
     bool canReadLine() const { return bytes.contains('\n'); }
     QByteArray readLine(qint64 max)
     {
+        reads.emplace_back(bytes.size(), max);
         const qint64 end = std::min<qint64>(bytes.indexOf('\n') + 1, max);
         const QByteArray line = bytes.left(end);
         bytes.remove(0, end);
@@ -104,4 +106,16 @@ TEST(LineFraming, AClientGoneDuringACommandIsReadNoFurther)
     const ReadRun run = read(lines(3), false);
     EXPECT_EQ(run.outcome.kind, ReadOutcome::Keep);
     EXPECT_EQ(run.commands.size(), 1u);
+}
+
+// A socket's readLine(n) allocates all n bytes before it reads: a line is asked for with room
+// for what is buffered (one more for the terminating NUL), not for the longest line allowed,
+// which made every short request cost a quarter megabyte.
+TEST(LineFraming, EachLineIsReadWithRoomForWhatIsBufferedOnly)
+{
+    BufferedLines source{lines(3) + R"({"command":"st)"};
+    readRequestLines(source, [](const QJsonObject&) { return true; });
+    ASSERT_EQ(source.reads.size(), 3u);
+    for (const auto& [buffered, limit] : source.reads)
+        EXPECT_EQ(limit, buffered + 1);
 }

@@ -4,6 +4,8 @@
 #include "app/app_controller.h"
 #include "app/check_run.h"
 #include "core/library_files.h"
+#include "platform/sim/session/desktop_client.h"
+#include "platform/win32.h"
 #include "tests/support/settings_shell.h"
 
 #include <QSignalSpy>
@@ -212,6 +214,34 @@ TEST_F(Controller, OnlyAnInteractiveControllerAsksThePlatformForHighContrast)
     interactive.pollHighContrast();
     EXPECT_EQ(preferences.count(), 1);
     EXPECT_FALSE(interactive.windowsHighContrast());
+}
+
+// The probe the program ships asks Win32 for the display settings on every platform; off
+// Windows the session's settings answer, and a refused query reads as "no".
+TEST(PlatformProbeDisplay, ReadsTheSessionsDisplaySettings)
+{
+    vorna::sim::SessionApi& session = vorna::sim::processSession();
+    session.reset();
+    vorna::sim::DesktopClient desktop(session);
+    const PlatformProbe probe;
+    const struct {
+        const char* name;
+        vorna::sim::DisplaySettings settings;
+        bool refused;
+        bool highContrast;
+        bool animation;
+    } cases[] = {
+        {"a fresh session", {}, false, false, true},
+        {"high contrast on, animation off", {true, false}, false, true, false},
+        {"high contrast on, queries refused", {true, true}, true, false, false},
+    };
+    for (const auto& c : cases) {
+        desktop.setDisplaySettings(c.settings);
+        desktop.setFailure(vorna::sim::DesktopFail::SystemParameters, c.refused ? ERROR_ACCESS_DENIED : 0, -1);
+        EXPECT_EQ(probe.highContrast(), c.highContrast) << c.name;
+        EXPECT_EQ(probe.clientAreaAnimation(), c.animation) << c.name;
+    }
+    session.reset();
 }
 
 TEST_F(Controller, LanguageAndThemeKeepTheirValueSets)

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 
+#include <functional>
+
 namespace {
 
 using namespace vorna::test;
@@ -322,6 +324,62 @@ TEST_F(ControllerPackages, NamesWithMarkupArriveAsPlainText)
     EXPECT_TRUE(m_controller->importPreview().contains("\n\n<a href=\"https://evil\">click</a> · application\n"));
     m_controller->acceptImport();
     EXPECT_EQ(m_controller->library()["profiles"][2]["name"], "<b>Bold</b> &amp; <img src=x>");
+}
+
+// Crafted packages: whatever a name, path or argument holds, the preview has exactly the lines
+// the summary itself makes, and the file's layout characters show as escapes.
+TEST_F(ControllerPackages, CraftedTextsCannotReshapeThePreview)
+{
+    commit(destinationLibrary());
+    const QString hidden = "Notes · application\nnotepad.exe" + QString(24, QLatin1Char('\n')) + "Cleanup";
+    using Craft = std::function<QJsonObject(const QJsonObject&)>;
+    const struct {
+        const char* name;
+        Craft craft;
+        QString shown;
+    } cases[] = {
+        {"24 blank lines in an action's name hide the command it runs",
+         [&](const QJsonObject& s) {
+             const QJsonObject named = edited(s, {"actions", 1, "name"}, hidden);
+             return edited(edited(named, {"actions", 1, "value"}, "C:\\Windows\\System32\\cmd.exe"),
+                           {"actions", 1, "arguments"}, QJsonArray{"/c", "del /s /q %USERPROFILE%\\Documents"});
+         },
+         "\n\nNotes · application⟨U+000A⟩notepad.exe" + QString("⟨U+000A⟩").repeated(24)
+             + "Cleanup · application\nC:\\Windows\\System32\\cmd.exe\n  /c\n  del /s /q %USERPROFILE%\\Documents\n"},
+        {"BEL and ESC in an action's name",
+         [](const QJsonObject& s) { return edited(s, {"actions", 1, "name"}, "Term\x07\x1b]0;ok\x07"); },
+         "\n\nTerm⟨U+0007⟩⟨U+001B⟩]0;ok⟨U+0007⟩ · application\nC:\\Tools\\term.exe\n"},
+        {"a right-to-left override in a profile's name",
+         [](const QJsonObject& s) { return edited(s, {"profiles", 1, "name"}, "Editor \u202Egpj.exe"); },
+         "\n\nEditor ⟨U+202E⟩gpj.exe / 1 · Основной\n"},
+        {"a right-to-left override in a launch path",
+         [](const QJsonObject& s) { return edited(s, {"actions", 1, "value"}, "C:\\Tools\\term\u202Efdp.exe"); },
+         "\n\nTerminal · application\nC:\\Tools\\term⟨U+202E⟩fdp.exe\n  --new-tab\n"},
+    };
+    write(path("plain.json"), package(richLibrary(), "profile"));
+    m_controller->previewImport(url(path("plain.json")));
+    const qsizetype summaryLines = m_controller->importPreview().count(QLatin1Char('\n'));
+    ASSERT_GT(summaryLines, 10);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QJsonObject source = c.craft(richLibrary());
+        write(path("crafted.json"), package(source, "profile"));
+        m_controller->previewImport(url(path("crafted.json")));
+        const QString preview = m_controller->importPreview();
+        EXPECT_TRUE(preview.contains(c.shown)) << preview.toStdString();
+        EXPECT_EQ(preview.count(QLatin1Char('\n')), summaryLines);
+        for (const QChar unit : preview) {
+            EXPECT_TRUE(unit == QLatin1Char('\n') || (unit.category() != QChar::Other_Control
+                                                     && unit.category() != QChar::Other_Format))
+                << "U+" << QString::number(unit.unicode(), 16).toStdString();
+        }
+        // What is accepted is the file's text itself: the escapes are for showing only.
+        m_controller->acceptImport();
+        const QJsonObject imported = m_controller->library();
+        EXPECT_EQ(imported["profiles"].toArray().last()["name"], source["profiles"][1]["name"]);
+        EXPECT_TRUE(imported["actions"].toArray().contains(source["actions"][1])) << c.name;
+        commit(destinationLibrary());
+    }
 }
 
 class ControllerRestore : public ControllerPackages {

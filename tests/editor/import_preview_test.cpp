@@ -1,6 +1,6 @@
 // The summary shown before an import: its headline by scope, the motion lines of every layer
 // that has its own motion, the custom actions with their arguments, in both languages, and
-// names from the file kept literally.
+// names from the file kept literally, except for what would act as layout.
 
 #include "editor/import_preview.h"
 
@@ -16,6 +16,13 @@ QJsonObject withMotion(const QJsonObject& motion)
 {
     return edited(edited(libraryWithProfiles(1), {"profiles", 0, "name"}, "Work"),
                   {"profiles", 0, "layers", 1, "motion"}, motion);
+}
+
+QJsonObject withActions(const QJsonArray& actions)
+{
+    QJsonObject library = libraryWithProfiles(1);
+    library["actions"] = actions;
+    return library;
 }
 
 TEST(ImportPreview, ReadsAsTheUserShouldSeeIt)
@@ -34,7 +41,7 @@ TEST(ImportPreview, ReadsAsTheUserShouldSeeIt)
         QJsonObject pending;
         const char* scope;
         bool english;
-        const char* preview;
+        QString preview;
     } cases[] = {
         {"collection", twoProfilesThreeRules, "collection", true,
          "Profiles: 2. Rules: 3. Import replaces this collection and pauses all mappings. Undo is available."},
@@ -63,13 +70,37 @@ TEST(ImportPreview, ReadsAsTheUserShouldSeeIt)
          "Import replaces the selected layer. Other layers remain. Mappings will be paused; Undo is available.\n\n"
          "%2 <b>%1</b> / 2 · Слой 2\nWheel V/H: 100% / 100%. Cursor X/Y: 100% / 100%.\n"
          "While held: speed 25%; 40 pixels per scroll notch."},
+        {"a name's line breaks cannot fake a block or push the command out of sight",
+         withActions({QJsonObject{{"type", "application"},
+                                  {"name", "Notes · application\nnotepad.exe" + QString(24, QLatin1Char('\n')) + "Cleanup"},
+                                  {"value", "C:\\Windows\\System32\\cmd.exe"},
+                                  {"arguments", QJsonArray{"/c del /s /q C:\\Users\\me\\Documents"}}}}),
+         "profile", true,
+         "Import adds one profile. Existing profiles remain. Mappings will be paused; Undo is available.\n\n"
+         "Notes · application⟨U+000A⟩notepad.exe" + QString("⟨U+000A⟩").repeated(24)
+             + "Cleanup · application\nC:\\Windows\\System32\\cmd.exe\n  /c del /s /q C:\\Users\\me\\Documents"},
+        {"BEL, ESC and a right-to-left override in names, values and arguments",
+         withActions({QJsonObject{{"type", "application"},
+                                  {"name", "Beep\x07\x1b[8m"},
+                                  {"value", "C:\\Tools\\\u202Etxt.exe"},
+                                  {"arguments", QJsonArray{"\u202E-x \u2066y\u2069"}}}}),
+         "profile", true,
+         "Import adds one profile. Existing profiles remain. Mappings will be paused; Undo is available.\n\n"
+         "Beep⟨U+0007⟩⟨U+001B⟩[8m · application\nC:\\Tools\\⟨U+202E⟩txt.exe\n  ⟨U+202E⟩-x ⟨U+2066⟩y⟨U+2069⟩"},
+        {"profile and layer names of a motion block",
+         edited(edited(withMotion(motionSettings()), {"profiles", 0, "name"}, "W\u202Eork\r"),
+                {"profiles", 0, "layers", 1, "name"}, "L\u2029x"),
+         "layer", true,
+         "Import replaces the selected layer. Other layers remain. Mappings will be paused; Undo is available.\n\n"
+         "W⟨U+202E⟩ork⟨U+000D⟩ / 2 · L⟨U+2029⟩x\nWheel V/H: 100% / 100%. Cursor X/Y: 100% / 100%.\n"
+         "While held: speed 25%; 40 pixels per scroll notch."},
         {"actions", actions, "profile", true,
          "Import adds one profile. Existing profiles remain. Mappings will be paused; Undo is available.\n\n"
          "Terminal · application\nC:\\Tools\\term.exe\n  --new-tab\n  -d C:\\Work\n\n"
          "Sign · text\nBest\nUses clipboard"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(editor::importPreviewText(c.pending, QLatin1String(c.scope), c.english), QString::fromUtf8(c.preview))
+        EXPECT_EQ(editor::importPreviewText(c.pending, QLatin1String(c.scope), c.english), c.preview)
             << c.name;
     }
 }

@@ -1,10 +1,14 @@
 // The profiles page in the real settings window: its cards and handles, starter profiles,
 // duplicating, the delete confirmation that remembers its profile, layer names edited in place,
-// and screenshots in both languages.
+// an import preview of a crafted package, and screenshots in both languages.
 
 #include "tests/editor/editor_view.h"
 
+#include "editor/packages.h"
 #include "tests/core/library_fixture.h"
+#include "tests/editor/package_fixture.h"
+
+#include <QTemporaryDir>
 
 namespace {
 
@@ -104,6 +108,60 @@ TEST_F(ProfilesPage, ALayerNameIsWrittenOnlyToTheLayerItWasTypedFor)
     m_shell.settle();
     EXPECT_EQ(controller().layers().at(4).toMap().value("name").toString(), QStringLiteral("Слой 5"));
     EXPECT_EQ(item("layerName_4")->property("text").toString(), QStringLiteral("Слой 5"));
+}
+
+// A package whose action name holds line breaks and 24 blank lines, to fake a harmless block and
+// push the command it runs out of sight: in the window the crafted name takes the few lines its
+// escapes wrap onto, not 26, and the command shows under it.
+TEST_F(ProfilesPage, ACraftedImportShowsWhatItRunsInSight)
+{
+    controller().setLanguage("en");
+    QTemporaryDir folder;
+    auto* preview = item("importPreviewText");
+    ASSERT_NE(preview, nullptr);
+    const auto showImport = [&](const QString& actionName) {
+        QJsonObject source = vorna::test::richLibrary();
+        source = vorna::test::edited(source, {"actions", 1, "name"}, actionName);
+        source = vorna::test::edited(source, {"actions", 1, "value"}, "C:\\Windows\\System32\\cmd.exe");
+        source = vorna::test::edited(source, {"actions", 1, "arguments"},
+                                     QJsonArray{"/c", "del /s /q %USERPROFILE%\\Documents"});
+        source = vorna::test::edited(source, {"profiles", 1, "name"}, "Editor \u202Egpj.exe");
+        const QString file = folder.filePath(QStringLiteral("package.json"));
+        QString error;
+        EXPECT_TRUE(library::exportPackage(file, source, QStringLiteral("profile"), error)) << error.toStdString();
+        controller().previewImport(QUrl::fromLocalFile(file));
+        QMetaObject::invokeMethod(m_shell.window(), "scrollBodyEnd");
+        m_shell.settle();
+        return preview->property("lineCount").toInt();
+    };
+    const int plainLines = showImport(QStringLiteral("Notes"));
+    const int craftedLines =
+        showImport("Notes · application\nnotepad.exe" + QString(24, QLatin1Char('\n')) + "Cleanup\x07\x1b[8m");
+
+    ASSERT_TRUE(preview->isVisible());
+    const QString shown = preview->property("text").toString();
+    EXPECT_EQ(shown, controller().importPreview());
+    EXPECT_TRUE(shown.contains("Cleanup⟨U+0007⟩⟨U+001B⟩[8m · application\nC:\\Windows\\System32\\cmd.exe\n"));
+    EXPECT_TRUE(shown.contains("Editor ⟨U+202E⟩gpj.exe / 1"));
+    ASSERT_GT(plainLines, 10);
+    EXPECT_GT(craftedLines, plainLines); // the escapes wrap
+    EXPECT_LE(craftedLines, plainLines + 4);
+
+    const QImage window = m_shell.grab();
+    ASSERT_FALSE(window.isNull());
+    const QRect area = preview->mapRectToScene(QRectF(0, 0, preview->width(), preview->height())).toAlignedRect();
+    EXPECT_TRUE(QRect(QPoint(0, 0), window.size()).contains(area)); // the whole summary is in sight
+    const QImage text = window.copy(area);
+    const QRgb background = text.pixel(0, 0);
+    int inked = 0;
+    for (int y = 0; y < text.height(); ++y) {
+        for (int x = 0; x < text.width(); ++x)
+            inked += text.pixel(x, y) != background ? 1 : 0;
+    }
+    EXPECT_GT(inked, text.width() * text.height() / 50); // text was drawn, not a blank area
+    const QString shots = vorna::test::screenshotFolder();
+    ASSERT_FALSE(shots.isEmpty());
+    EXPECT_TRUE(window.save(shots + QStringLiteral("/profiles-crafted-import-en.png")));
 }
 
 } // namespace

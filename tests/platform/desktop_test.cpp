@@ -1,6 +1,7 @@
 // The desktop half of the simulated session: the clipboard with its contention between
-// processes, registered names, drive letters, the shell's log, timer queues on the session
-// clock, GDI icons with real pixels, and the vorna-sim commands that drive them.
+// processes, registered names, drive letters, the display settings, the shell's log, timer
+// queues on the session clock, GDI icons with real pixels, and the vorna-sim commands that
+// drive them.
 #include "platform/host_path.h"
 #include "platform/sim/broker/broker.h"
 #include "platform/sim/session/desktop_client.h"
@@ -222,6 +223,64 @@ TEST_F(DesktopTest, IconsKeepTheirPixelsThroughDrawingAndIconParts)
 }
 
 // vorna-sim is another program on a shared session.
+// The two display settings programs read: a fresh session's values, a driver's change, a
+// refused query, and the calls Windows refuses.
+TEST_F(DesktopTest, DisplaySettingsAnswerSystemParametersInfo)
+{
+    const auto read = [](bool& contrast, BOOL& animation) {
+        HIGHCONTRASTW answer{};
+        answer.cbSize = sizeof(answer);
+        answer.dwFlags = 0xF0;
+        animation = 2;
+        const bool ok = SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(answer), &answer, 0)
+            && SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &animation, 0);
+        contrast = (answer.dwFlags & HCF_HIGHCONTRASTON) != 0;
+        return ok;
+    };
+    bool contrast = true;
+    BOOL animation = FALSE;
+    ASSERT_TRUE(read(contrast, animation));
+    EXPECT_FALSE(contrast);
+    EXPECT_EQ(animation, TRUE);
+
+    desktop.setDisplaySettings({true, false});
+    ASSERT_TRUE(read(contrast, animation));
+    EXPECT_TRUE(contrast);
+    EXPECT_EQ(animation, FALSE);
+
+    desktop.setFailure(DesktopFail::SystemParameters, ERROR_ACCESS_DENIED);
+    HIGHCONTRASTW answer{};
+    answer.cbSize = sizeof(answer);
+    EXPECT_FALSE(SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(answer), &answer, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(answer.dwFlags, 0u);
+
+    const struct {
+        const char* name;
+        UINT action;
+        UINT size;
+        UINT cbSize;
+        bool buffer;
+    } refused[] = {
+        {"a structure of the wrong size", SPI_GETHIGHCONTRAST, sizeof(HIGHCONTRASTW), 8, true},
+        {"uiParam not the structure's size", SPI_GETHIGHCONTRAST, 0, sizeof(HIGHCONTRASTW), true},
+        {"no buffer", SPI_GETCLIENTAREAANIMATION, 0, 0, false},
+        {"an action the session does not keep", 0x0070, 0, 0, true},
+    };
+    for (const auto& r : refused) {
+        HIGHCONTRASTW buffer{};
+        buffer.cbSize = r.cbSize;
+        SetLastError(0);
+        EXPECT_FALSE(SystemParametersInfoW(r.action, r.size, r.buffer ? &buffer : nullptr, 0)) << r.name;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << r.name;
+    }
+
+    vorna::sim::processSession().reset();
+    ASSERT_TRUE(read(contrast, animation));
+    EXPECT_FALSE(contrast);
+    EXPECT_EQ(animation, TRUE);
+}
+
 vorna::test::ToolRun tool(const std::string& socket, const std::string& arguments)
 {
     return vorna::test::runVornaSim("--socket " + socket + " " + arguments);
@@ -253,6 +312,15 @@ TEST(DesktopBroker, ClipboardOpenInOneProcessKeepsTheOthersOut)
     EXPECT_EQ(tool(socket, "desktop-fail clipboard-open 5 1").status, 0);
     EXPECT_EQ(here.openClipboard(nullptr), 5u);
     EXPECT_EQ(tool(socket, "desktop-fail nowhere 5").status, 2);
+    EXPECT_EQ(tool(socket, "display").output, "high-contrast off\nanimation on\n");
+    EXPECT_EQ(tool(socket, "display high-contrast on animation off").output, "high-contrast on\nanimation off\n");
+    vorna::sim::DisplaySettings display;
+    ASSERT_EQ(here.readDisplaySettings(display), 0u);
+    EXPECT_TRUE(display.highContrast);
+    EXPECT_FALSE(display.clientAreaAnimation);
+    EXPECT_EQ(tool(socket, "display animation maybe").status, 2);
+    EXPECT_EQ(tool(socket, "desktop-fail system-parameters 5").status, 0);
+    EXPECT_EQ(here.readDisplaySettings(display), 5u);
     EXPECT_EQ(tool(socket, "drive q /tmp").status, 0);
     EXPECT_EQ(tool(socket, "drives").output, "Q: /tmp\n");
     ShellRecord call;

@@ -395,6 +395,30 @@ std::vector<DriveMapping> DesktopClient::drives()
     return list;
 }
 
+DWORD DesktopClient::readDisplaySettings(DisplaySettings& settings)
+{
+    auto w = request(DesktopOp::ReadDisplaySettings);
+    std::vector<std::uint8_t> reply;
+    if (!call(w, reply))
+        return kNoSession;
+    wire::Reader in(reply.data(), reply.size());
+    const auto error = in.get<DWORD>();
+    DisplaySettings read;
+    read.highContrast = in.get<bool>();
+    read.clientAreaAnimation = in.get<bool>();
+    if (error == 0)
+        settings = read;
+    return error;
+}
+
+void DesktopClient::setDisplaySettings(const DisplaySettings& settings)
+{
+    auto w = request(DesktopOp::SetDisplaySettings);
+    w.put(settings.highContrast).put(settings.clientAreaAnimation);
+    std::vector<std::uint8_t> reply;
+    call(w, reply);
+}
+
 void DesktopClient::setFailure(DesktopFail point, DWORD error, std::int32_t count)
 {
     auto w = request(DesktopOp::SetFailure);

@@ -31,6 +31,7 @@ public:
     DWORD showWindow(HWND window, int command);
     DWORD postMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     std::string driveFolder(wchar_t letter); // empty when the drive is not mapped
+    DWORD readDisplaySettings(DisplaySettings& settings);
 
     // --- as a driver sees and changes the desktop
     ClipboardState clipboard();
@@ -56,6 +57,8 @@ public:
     // An empty folder removes the mapping.
     void setDrive(wchar_t letter, const std::string& hostFolder);
     std::vector<DriveMapping> drives();
+    // The user changes the display settings.
+    void setDisplaySettings(const DisplaySettings& settings);
     // The next count calls fail with error (count -1: until cleared with error 0).
     void setFailure(DesktopFail point, DWORD error, std::int32_t count = 1);
 

@@ -492,6 +492,16 @@ void DesktopState::handle(const std::vector<std::uint8_t>& request, std::vector<
             wire::putText(out, it == m_drives.end() ? std::string() : it->second);
             break;
         }
+        case DesktopOp::ReadDisplaySettings: {
+            DWORD error = 0;
+            failLocked(DesktopFail::SystemParameters, error);
+            out.put(error).put(m_display.highContrast).put(m_display.clientAreaAnimation);
+            break;
+        }
+        case DesktopOp::SetDisplaySettings:
+            m_display.highContrast = in.get<bool>();
+            m_display.clientAreaAnimation = in.get<bool>();
+            break;
         case DesktopOp::SetFailure: {
             const auto point = in.get<DesktopFail>();
             Failure f;
@@ -645,6 +655,7 @@ void DesktopState::reset()
     m_choiceQueued = false;
     m_shellLog.clear();
     m_drives.clear();
+    m_display = DisplaySettings{};
     m_failures = {};
     // Registered names stay, as atoms do on Windows until the session ends.
 }

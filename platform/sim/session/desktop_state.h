@@ -48,6 +48,9 @@ enum class DesktopOp : std::uint8_t {
     Drives,
     DriveFolder,
     SetFailure,
+    // Display settings, as a member process reads them and as a driver sets them.
+    ReadDisplaySettings,
+    SetDisplaySettings,
 };
 
 class DesktopState {
@@ -97,6 +100,7 @@ private:
     std::wstring m_queuedText;
     std::vector<ShellRecord> m_shellLog;
     std::map<wchar_t, std::string> m_drives;
+    DisplaySettings m_display;
     std::array<Failure, static_cast<std::size_t>(DesktopFail::Count)> m_failures{};
 };
 

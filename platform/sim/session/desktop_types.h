@@ -1,6 +1,7 @@
 // The desktop half of the simulated session: clipboard, notification area with its popup
-// menus, the shell's log of what programs asked of it, and the drive letters that map Windows
-// paths to host folders. These are the records it keeps and hands to drivers.
+// menus, the shell's log of what programs asked of it, the drive letters that map Windows
+// paths to host folders, and the user's display settings. These are the records it keeps and
+// hands to drivers.
 #pragma once
 
 #include "platform/sim/broker/wire.h"
@@ -83,6 +84,13 @@ struct ShellRecord {
     DWORD error = 0; // 0: the call succeeded
 };
 
+// The display settings programs read through SystemParametersInfoW, as a fresh Windows
+// session has them.
+struct DisplaySettings {
+    bool highContrast = false;        // SPI_GETHIGHCONTRAST: HCF_HIGHCONTRASTON
+    bool clientAreaAnimation = true;  // SPI_GETCLIENTAREAANIMATION
+};
+
 struct DriveMapping {
     wchar_t letter = L'C'; // upper case
     std::string hostFolder;
@@ -97,6 +105,7 @@ enum class DesktopFail : std::uint8_t {
     ShellExecute,
     NotifyIcon,
     LockWorkStation,
+    SystemParameters, // SystemParametersInfoW
     Count
 };
 

@@ -24,3 +24,4 @@
 #include "platform/sim/win32/win32_clipboard.h"
 #include "platform/sim/win32/win32_gdi.h"
 #include "platform/sim/win32/win32_shell.h"
+#include "platform/sim/win32/win32_system_parameters.h"

@@ -24,10 +24,12 @@ The desktop (clipboard, notification area, shell):
   shell-log [--keep]                files and sites opened, workstation locks, window commands
   drive LETTER FOLDER|none          map a drive letter to a host folder (or remove it)
   drives                            the mapped drive letters
+  display [high-contrast on|off] [animation on|off]
+                                    print the display settings, or change them first
   desktop-fail POINT ERROR [COUNT]  make the next COUNT calls fail with ERROR (COUNT -1: until
                                     "desktop-fail POINT 0"). POINT: clipboard-open,
                                     clipboard-read, clipboard-write, clipboard-empty,
-                                    shell-execute, notify-icon, lock
+                                    shell-execute, notify-icon, lock, system-parameters
 )";
 
 namespace {
@@ -174,13 +176,31 @@ bool driveDesktop(Driver& driver, const std::string& command, const std::vector<
     } else if (command == "drives") {
         for (const DriveMapping& d : desktop.drives())
             std::cout << static_cast<char>(d.letter) << ": " << d.hostFolder << '\n';
+    } else if (command == "display") {
+        DisplaySettings settings;
+        if (desktop.readDisplaySettings(settings) != 0)
+            throw std::runtime_error("the display settings cannot be read");
+        if (args.size() % 2 != 0)
+            throw DesktopUsageError("display [high-contrast on|off] [animation on|off]");
+        for (std::size_t i = 0; i < args.size(); i += 2) {
+            bool* setting = args[i] == "high-contrast" ? &settings.highContrast
+                : args[i] == "animation"                ? &settings.clientAreaAnimation
+                                                        : nullptr;
+            if (setting == nullptr || (args[i + 1] != "on" && args[i + 1] != "off"))
+                throw DesktopUsageError("display [high-contrast on|off] [animation on|off]");
+            *setting = args[i + 1] == "on";
+        }
+        if (!args.empty())
+            desktop.setDisplaySettings(settings);
+        std::cout << "high-contrast " << (settings.highContrast ? "on" : "off") << "\nanimation "
+                  << (settings.clientAreaAnimation ? "on" : "off") << '\n';
     } else if (command == "desktop-fail") {
         need(command, args, 2);
         static const std::map<std::string, DesktopFail> points = {
             {"clipboard-open", DesktopFail::ClipboardOpen},   {"clipboard-read", DesktopFail::ClipboardRead},
             {"clipboard-write", DesktopFail::ClipboardWrite}, {"clipboard-empty", DesktopFail::ClipboardEmpty},
             {"shell-execute", DesktopFail::ShellExecute},     {"notify-icon", DesktopFail::NotifyIcon},
-            {"lock", DesktopFail::LockWorkStation}};
+            {"lock", DesktopFail::LockWorkStation},           {"system-parameters", DesktopFail::SystemParameters}};
         const auto point = points.find(args[0]);
         if (point == points.end())
             throw DesktopUsageError("unknown failure point: " + args[0]);

@@ -1,5 +1,5 @@
 // vorna-sim's commands for the desktop half of the session: clipboard, notification area and
-// menus, the shell's log, drive letters and desktop failures.
+// menus, the shell's log, drive letters, display settings and desktop failures.
 #pragma once
 
 #include "platform/sim/driver/driver.h"
