@@ -1,16 +1,17 @@
 #include "core/library_files.h"
 
+#include "core/atomic_write.h"
 #include "core/legacy_profile.h"
 #include "core/library_document.h"
 #include "core/test_instance.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <optional>
@@ -21,6 +22,9 @@ namespace {
 
 const QString kBackupSuffix = QStringLiteral(".bak");
 const QString kBeforeRestoreSuffix = QStringLiteral(".before-restore");
+
+// Names tried for one damaged file moved aside within the same second, before giving up.
+constexpr int kMaxSetAsideNames = 100;
 
 bool fail(QString& error, const QString& text)
 {
@@ -53,20 +57,6 @@ std::optional<QByteArray> readBounded(QFile& file)
     return bytes;
 }
 
-// Byte-for-byte copy of a file of at most the read limit, written atomically. `readFailure` is
-// the text for a source that cannot be opened or is too large.
-bool copyFile(const QString& from, const QString& to, const QString& readFailure, QString& error)
-{
-    QFile file(from);
-    if (!openBounded(file))
-        return fail(error, readFailure);
-    const std::optional<QByteArray> bytes = readBounded(file);
-    file.close();
-    if (!bytes)
-        return fail(error, readFailure);
-    return writeFileAtomically(to, *bytes, error);
-}
-
 // A document of the single-mapping era becomes the default library whose global base layer
 // holds that one mapping.
 QJsonObject convertLegacyProfile(const QJsonObject& legacy)
@@ -97,6 +87,54 @@ void raiseSchema2(QJsonObject& library)
     library[QStringLiteral("actions")] = QJsonArray();
     if (!library.contains(QStringLiteral("macros")))
         library[QStringLiteral("macros")] = QJsonArray();
+}
+
+// A library file's exact bytes and the document they hold, converted to schema 3 and checked.
+// The outputs are assigned only on success.
+bool readLibraryFile(const QString& path, QByteArray& bytes, QJsonObject& library, QString& error)
+{
+    QFile file(path);
+    if (!openBounded(file))
+        return fail(error, QStringLiteral("Cannot read library or file too large"));
+    const std::optional<QByteArray> read = readBounded(file);
+    if (!read)
+        return fail(error, QStringLiteral("Library too large"));
+
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(*read, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return fail(error, QStringLiteral("Invalid library JSON"));
+    QJsonObject loaded = document.object();
+
+    if (loaded.value(QStringLiteral("schemaVersion")).toInt(0) == 1) {
+        if (!validateLegacyProfile(loaded, error))
+            return false;
+        loaded = convertLegacyProfile(loaded);
+    }
+    if (!validateLibrary(loaded, error))
+        return false;
+    if (loaded.value(QStringLiteral("schemaVersion")).toInt(0) == 2)
+        raiseSchema2(loaded);
+    bytes = *read;
+    library = loaded;
+    return true;
+}
+
+// Renames the file (or whatever stands) at `path` to the first free setAsideName; nothing is
+// copied, so it works for a file of any size, one that cannot be read, or a folder.
+bool moveAside(const QString& path, const QDateTime& now, QString& setAside, QString& error)
+{
+    for (int attempt = 1; attempt <= kMaxSetAsideNames; ++attempt) {
+        const QString name = setAsideName(path, now, attempt);
+        if (QFileInfo::exists(name) || QFileInfo(name).isSymLink())
+            continue;
+        QFile damaged(path);
+        if (!damaged.rename(name))
+            return fail(error, QStringLiteral("Cannot move the damaged library aside: ") + damaged.errorString());
+        setAside = name;
+        return true;
+    }
+    return fail(error, QStringLiteral("Cannot move the damaged library aside: too many damaged copies"));
 }
 
 } // namespace
@@ -143,43 +181,8 @@ QJsonObject defaultLibrary()
 
 bool loadLibrary(const QString& path, QJsonObject& library, QString& error)
 {
-    QFile file(path);
-    if (!openBounded(file))
-        return fail(error, QStringLiteral("Cannot read library or file too large"));
-    const std::optional<QByteArray> bytes = readBounded(file);
-    if (!bytes)
-        return fail(error, QStringLiteral("Library too large"));
-
-    QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return fail(error, QStringLiteral("Invalid library JSON"));
-    QJsonObject loaded = document.object();
-
-    if (loaded.value(QStringLiteral("schemaVersion")).toInt(0) == 1) {
-        if (!validateLegacyProfile(loaded, error))
-            return false;
-        loaded = convertLegacyProfile(loaded);
-    }
-    if (!validateLibrary(loaded, error))
-        return false;
-    if (loaded.value(QStringLiteral("schemaVersion")).toInt(0) == 2)
-        raiseSchema2(loaded);
-    library = loaded;
-    return true;
-}
-
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& error)
-{
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (written)
-        return true;
-    error = file.errorString();
-    if (error.isEmpty())
-        error = QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path));
-    file.cancelWriting();
-    return false;
+    QByteArray bytes;
+    return readLibraryFile(path, bytes, library, error);
 }
 
 bool saveLibrary(const QString& path, const QJsonObject& library, QString& error)
@@ -189,37 +192,69 @@ bool saveLibrary(const QString& path, const QJsonObject& library, QString& error
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return fail(error, QStringLiteral("Cannot create settings folder"));
 
+    // Only a file that still loads as a library is worth keeping; anything else may be the user's
+    // data in a state we do not understand, so it is left alone.
+    std::optional<QByteArray> previous;
     if (QFileInfo::exists(path)) {
-        // Only a file that still loads as a library is worth keeping; anything else may be the
-        // user's data in a state we do not understand, so it is left alone.
+        QByteArray bytes;
         QJsonObject current;
-        if (!loadLibrary(path, current, error))
+        if (!readLibraryFile(path, bytes, current, error))
             return false;
-        if (!copyFile(path, path + kBackupSuffix, QStringLiteral("Cannot read previous library"), error))
-            return false;
+        previous = bytes;
     }
-    return writeFileAtomically(path, compactJson(library), error);
+    // Both files are written out in full before either replaces anything, so a disk that fills
+    // up leaves the library and its ".bak" as they were.
+    AtomicWrite next(path);
+    if (!next.write(compactJson(library), error))
+        return false;
+    if (previous && !writeFileAtomically(path + kBackupSuffix, *previous, error))
+        return false;
+    return next.commit(error);
 }
 
-bool restoreLibraryBackup(const QString& path, QJsonObject& library, QString& error)
+QString setAsideName(const QString& path, const QDateTime& when, int attempt)
 {
+    QString name = path + QLatin1String(kDamagedSuffix) + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (attempt > 1)
+        name += QLatin1Char('-') + QString::number(attempt);
+    return name;
+}
+
+bool restoreLibraryBackup(
+    const QString& path, QJsonObject& library, QString& setAside, QString& error, const QDateTime& now)
+{
+    setAside.clear();
     QJsonObject backup;
     if (!loadLibrary(path + kBackupSuffix, backup, error))
         return false;
 
-    if (QFileInfo::exists(path)) {
-        // Restoring the document already in force would only overwrite ".before-restore" with
-        // it and lose the version kept there.
-        QJsonObject current;
-        QString ignored;
-        if (loadLibrary(path, current, ignored) && current == backup) {
-            library = backup;
-            return true;
-        }
-        if (!copyFile(path, path + kBeforeRestoreSuffix, QStringLiteral("Cannot preserve current library"), error))
-            return false;
+    const bool present = QFileInfo::exists(path);
+    QByteArray currentBytes;
+    QJsonObject current;
+    QString ignored;
+    const bool intact = present && readLibraryFile(path, currentBytes, current, ignored);
+    // Restoring the document already in force would only overwrite ".before-restore" with it and
+    // lose the version kept there.
+    if (intact && current == backup) {
+        library = backup;
+        return true;
     }
-    if (!writeFileAtomically(path, compactJson(backup), error))
+    // A file that does not load cannot always be copied (it may be unreadable, too large or a
+    // folder), and nothing may be written in its place while it stands there: it is moved aside
+    // whole, and put back if the restore fails after all.
+    if (present && !intact && !moveAside(path, now, setAside, error))
+        return false;
+    AtomicWrite restored(path);
+    const bool done = restored.write(compactJson(backup), error)
+        && (!intact || writeFileAtomically(path + kBeforeRestoreSuffix, currentBytes, error))
+        && restored.commit(error);
+    if (!done && !setAside.isEmpty()) {
+        if (QFile::rename(setAside, path))
+            setAside.clear();
+        else
+            error += QStringLiteral("; the damaged library is now %1").arg(QDir::toNativeSeparators(setAside));
+    }
+    if (!done)
         return false;
     library = backup;
     return true;

@@ -12,7 +12,7 @@ void AppController::loadLibrary()
 {
     m_library = vorna::core::defaultLibrary();
     const editor::StartupLibrary loaded =
-        editor::loadStartupLibrary(editor::libraryPaths(), !qEnvironmentVariable("VORNA_TEST_DATA").isEmpty());
+        editor::loadStartupLibrary(editor::libraryPaths(), !qEnvironmentVariable("VORNA_TEST_DATA").isEmpty(), englishText());
     m_library = loaded.library;
     m_loadProblem = loaded.loadProblem;
     if (!loaded.notice.isEmpty())

@@ -9,6 +9,8 @@
 #include "editor/import_preview.h"
 #include "editor/packages.h"
 
+#include <QDir>
+
 namespace {
 
 // The rule editor after the library under it was replaced: nothing loaded from the old one.
@@ -88,8 +90,9 @@ void AppController::restoreBackup()
 {
     pause();
     QJsonObject restored;
+    QString setAside;
     QString error;
-    if (!vorna::core::restoreLibraryBackup(vorna::core::libraryPath(), restored, error)) {
+    if (!vorna::core::restoreLibraryBackup(vorna::core::libraryPath(), restored, setAside, error)) {
         m_notice = error;
         emit libraryChanged();
         return;
@@ -110,6 +113,10 @@ void AppController::restoreBackup()
         m_loadProblem.clear();
         emit mappingChanged();
     }
-    m_notice = text("Восстановлено. Назначения на паузе.", "Restored. Mappings remain paused.");
+    m_notice = setAside.isEmpty()
+        ? text("Восстановлено. Назначения на паузе.", "Restored. Mappings remain paused.")
+        : text("Восстановлено. Повреждённый файл перенесён в «%1». Назначения на паузе.",
+              "Restored. The damaged file was moved to \"%1\". Mappings remain paused.")
+              .arg(QDir::toNativeSeparators(setAside));
     emit libraryChanged();
 }

@@ -27,7 +27,35 @@ QJsonArray withoutNames(const QJsonArray& rules)
     return result;
 }
 
+// The ".bak" a restore would bring back loads as a library.
+bool hasUsableBackup(const LibraryPaths& paths)
+{
+    QJsonObject backup;
+    QString ignored;
+    return vorna::core::loadLibrary(paths.current + QStringLiteral(".bak"), backup, ignored);
+}
+
 } // namespace
+
+QString damagedLibraryNotice(const QString& file, const QString& problem, bool backupUsable, bool english)
+{
+    const QString shown = QDir::toNativeSeparators(file);
+    if (english) {
+        const QString what = QStringLiteral("Settings not loaded: the file \"%1\" cannot be used as a library (%2). ")
+                                 .arg(shown, problem);
+        return what
+            + (backupUsable ? QStringLiteral("Restore the backup on the Profiles page, or move this file to another folder.")
+                            : QStringLiteral("There is no backup to restore: move this file to another folder to start "
+                                             "from an empty library."));
+    }
+    const QString what =
+        QStringLiteral("Настройки не загружены: файл «%1» не удаётся использовать как набор (%2). ").arg(shown, problem);
+    return what
+        + (backupUsable ? QStringLiteral("Восстановите резервную копию в разделе профилей или перенесите этот файл в "
+                                         "другую папку.")
+                        : QStringLiteral("Резервной копии нет: перенесите этот файл в другую папку, чтобы начать с "
+                                         "пустого набора."));
+}
 
 QString documentHash(const QJsonObject& library)
 {
@@ -83,7 +111,7 @@ QString chooseLibrarySource(const LibraryPaths& paths, bool currentExists, bool 
     return testData ? paths.current : paths.legacy;
 }
 
-StartupLibrary loadStartupLibrary(const LibraryPaths& paths, bool testData)
+StartupLibrary loadStartupLibrary(const LibraryPaths& paths, bool testData, bool english)
 {
     StartupLibrary result{vorna::core::defaultLibrary(), {}, {}};
     const QString source =
@@ -95,14 +123,16 @@ StartupLibrary loadStartupLibrary(const LibraryPaths& paths, bool testData)
     QJsonObject loaded;
     if (!vorna::core::loadLibrary(source, loaded, error)) {
         result.loadProblem = error;
-        result.notice = QStringLiteral("Настройки не загружены. Восстановите резервную копию в разделе профилей: ") + error;
+        result.notice = damagedLibraryNotice(source, error, hasUsableBackup(paths), english);
         return result;
     }
     result.library = loaded;
     // The older file is only read: the converted library goes to the current file beside it.
     if (source != paths.current && !vorna::core::saveLibrary(paths.current, loaded, error)) {
         result.loadProblem = error;
-        result.notice = QStringLiteral("Старый файл сохранён, но новая копия настроек не записана: ") + error;
+        result.notice = (english ? QStringLiteral("The old file is kept, but the new copy of the settings was not written: ")
+                                 : QStringLiteral("Старый файл сохранён, но новая копия настроек не записана: "))
+            + error;
     }
     return result;
 }

@@ -41,13 +41,19 @@ QString chooseLibrarySource(const LibraryPaths& paths, bool currentExists, bool 
 struct StartupLibrary {
     QJsonObject library;  // the document to edit (the default library when nothing loads)
     QString loadProblem;  // non-empty when the file could not be loaded or the new copy written
-    QString notice;       // what the user is told about it (Russian only)
+    QString notice;       // what the user is told about it
 };
+
+// The notice for a library file that does not load: names the file and the problem, and says
+// what the user can do about it: restore the backup (when there is one that loads) or move the
+// file away; edits are refused while it stands there.
+QString damagedLibraryNotice(const QString& file, const QString& problem, bool backupUsable, bool english);
 
 // Loads the library for the settings window: reads the chosen source, converting older schemas,
 // and writes the result to the current file when it came from an older one (which stays as it
-// is). A missing source gives the default library and writes nothing.
-StartupLibrary loadStartupLibrary(const LibraryPaths& paths, bool testData);
+// is). A missing source gives the default library and writes nothing. The notice is in English
+// when `english` holds, in Russian otherwise.
+StartupLibrary loadStartupLibrary(const LibraryPaths& paths, bool testData, bool english);
 
 // ---- Commit ----
 

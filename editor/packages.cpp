@@ -1,5 +1,6 @@
 #include "editor/packages.h"
 
+#include "core/atomic_write.h"
 #include "core/library_document.h"
 #include "core/library_files.h"
 #include "core/rule_inheritance.h"
@@ -271,7 +272,8 @@ bool isLibraryStoreFile(const QString& path, const QString& libraryFile)
         if (target.compare(resolvedPath(libraryFile + QLatin1String(suffix)), kPathCase) == 0)
             return true;
     }
-    return false;
+    // A damaged library a restore moved aside is the user's only copy of it.
+    return target.startsWith(resolvedPath(libraryFile + QLatin1String(vorna::core::kDamagedSuffix)), kPathCase);
 }
 
 } // namespace library

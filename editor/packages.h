@@ -60,7 +60,8 @@ bool importPackage(const QString& path, const QJsonObject& current, QJsonObject&
 // ---- The library's own files ----
 
 // Whether `path` names the live library file `libraryFile` or one of the copies the library
-// store keeps beside it (".bak", ".before-restore"): an export must never replace them.
+// store keeps beside it (".bak", ".before-restore", a damaged file moved aside): an export must
+// never replace them.
 bool isLibraryStoreFile(const QString& path, const QString& libraryFile);
 
 } // namespace library

@@ -1,14 +1,15 @@
 #include "qa/observation_benchmark.h"
 
 #include "app/app_controller.h"
+#include "core/atomic_write.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QQuickWindow>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace qa {
 
@@ -244,15 +245,11 @@ int Benchmark::writeReport(const QString& path, const QJsonObject& report)
 {
     constexpr int kWritten = 0;
     constexpr int kNotWritten = 7;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return kNotWritten;
-    const QByteArray bytes = QJsonDocument(report).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return kNotWritten;
-    }
-    return file.commit() ? kWritten : kNotWritten;
+    QString error;
+    if (vorna::core::writeFileAtomically(path, QJsonDocument(report).toJson(QJsonDocument::Indented), error))
+        return kWritten;
+    std::fprintf(stderr, "Observation benchmark: %s\n", qPrintable(error));
+    return kNotWritten;
 }
 
 } // namespace qa

@@ -1,10 +1,13 @@
 #include "qa/verify_context.h"
 
+#include "core/atomic_write.h"
+
 #include <QCoreApplication>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace qa {
 
@@ -22,13 +25,11 @@ void restartSettleTime(QTimer* timer)
 
 bool writeJsonReport(const QString& path, const QJsonObject& report)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const QByteArray document = QJsonDocument(report).toJson(QJsonDocument::Indented);
-    const bool complete = file.write(document) == document.size();
-    file.close();
-    return complete && file.error() == QFileDevice::NoError;
+    QString error;
+    if (vorna::core::writeFileAtomically(path, QJsonDocument(report).toJson(QJsonDocument::Indented), error))
+        return true;
+    std::fprintf(stderr, "%s\n", qPrintable(error));
+    return false;
 }
 
 } // namespace qa

@@ -38,7 +38,8 @@ void endRun(QTimer* timer, int code);
 // of the set-up (the live view's 0 ms coalescing, the page's 80 ms scroll) has run.
 void restartSettleTime(QTimer* timer);
 
-// Writes an indented JSON report in place; false when it cannot be opened or is written short.
+// Writes an indented JSON report atomically; false, with the reason on standard error, when it
+// cannot be written whole (an older report then stays as it was).
 bool writeJsonReport(const QString& path, const class QJsonObject& report);
 
 } // namespace qa

@@ -42,6 +42,22 @@ inline QJsonArray numberedRules(int first, int count, const char* target)
     return rules;
 }
 
+// The default library with `count` numbered rules in the global base layer.
+inline QJsonObject libraryWithNumberedRules(int count)
+{
+    QJsonObject library = core::defaultLibrary();
+    QJsonArray profiles = library["profiles"].toArray();
+    QJsonObject global = profiles[0].toObject();
+    QJsonArray layers = global["layers"].toArray();
+    QJsonObject base = layers[0].toObject();
+    base["rules"] = numberedRules(0, count, "blocked");
+    layers[0] = base;
+    global["layers"] = layers;
+    profiles[0] = global;
+    library["profiles"] = profiles;
+    return library;
+}
+
 // The library with application actions appended whose arguments bring its compact JSON to
 // exactly `bytes` (which must leave room for at least one more action).
 inline QJsonObject padded(QJsonObject library, qsizetype bytes)

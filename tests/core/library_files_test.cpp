@@ -1,6 +1,10 @@
+#include "core/atomic_write.h"
 #include "core/library_document.h"
 #include "core/library_files.h"
+#include "tests/core/large_library.h"
 #include "tests/core/library_fixture.h"
+#include "tests/support/file_faults.h"
+#include "tests/support/qt_printers.h"
 #include "tests/support/scoped_env.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +21,13 @@ namespace {
 using namespace vorna::core;
 using vorna::test::compact;
 using vorna::test::edited;
+using vorna::test::FileSizeLimit;
+using vorna::test::libraryWithNumberedRules;
 using vorna::test::rule;
 using vorna::test::ScopedEnv;
+using vorna::test::SmallDisk;
 using vorna::test::withRules;
+using vorna::test::WithoutFileAccessOverride;
 
 const QByteArray kInstance = "test-0123456789abcdef0123456789abcdef";
 
@@ -54,6 +62,11 @@ protected:
         QFile f(name);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+    // Everything in a folder, so that a temporary file left behind shows.
+    static QStringList entries(const QString& folder)
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
     }
 
     QTemporaryDir root_;
@@ -150,8 +163,10 @@ TEST_F(LibraryFiles, RestorePutsTheBackupBackAndPreservesTheCurrentFile)
     const QByteArray before = read(file());
 
     QJsonObject restored;
-    ASSERT_TRUE(restoreLibraryBackup(file(), restored, error)) << error.toStdString();
+    QString setAside = "stale";
+    ASSERT_TRUE(restoreLibraryBackup(file(), restored, setAside, error)) << error.toStdString();
     EXPECT_EQ(restored, first_);
+    EXPECT_TRUE(setAside.isEmpty());
     EXPECT_EQ(read(file()), compact(first_));
     EXPECT_EQ(read(file() + ".before-restore"), before);
     EXPECT_EQ(read(file() + ".bak"), compact(first_));
@@ -159,7 +174,7 @@ TEST_F(LibraryFiles, RestorePutsTheBackupBackAndPreservesTheCurrentFile)
     // The ".bak" now holds what is in force: a second restore changes nothing, so the version
     // kept in ".before-restore" survives.
     QJsonObject again;
-    ASSERT_TRUE(restoreLibraryBackup(file(), again, error)) << error.toStdString();
+    ASSERT_TRUE(restoreLibraryBackup(file(), again, setAside, error)) << error.toStdString();
     EXPECT_EQ(again, first_);
     EXPECT_EQ(read(file()), compact(first_));
     EXPECT_EQ(read(file() + ".before-restore"), before);
@@ -170,7 +185,8 @@ TEST_F(LibraryFiles, RestoreWithoutBackupChangesNothing)
     QString error;
     ASSERT_TRUE(saveLibrary(file(), first_, error));
     QJsonObject restored{{"untouched", true}};
-    EXPECT_FALSE(restoreLibraryBackup(file(), restored, error));
+    QString setAside;
+    EXPECT_FALSE(restoreLibraryBackup(file(), restored, setAside, error));
     EXPECT_EQ(error.toStdString(), "Cannot read library or file too large");
     EXPECT_EQ(restored, QJsonObject({{"untouched", true}}));
     EXPECT_EQ(read(file()), compact(first_));
@@ -181,22 +197,86 @@ TEST_F(LibraryFiles, RestoreWithoutCurrentFileWritesNoPreservedCopy)
 {
     write(file() + ".bak", compact(second_));
     QJsonObject restored;
+    QString setAside;
     QString error;
-    ASSERT_TRUE(restoreLibraryBackup(file(), restored, error)) << error.toStdString();
+    ASSERT_TRUE(restoreLibraryBackup(file(), restored, setAside, error)) << error.toStdString();
     EXPECT_EQ(restored, second_);
     EXPECT_EQ(read(file()), compact(second_));
     EXPECT_FALSE(QFileInfo::exists(file() + ".before-restore"));
+    EXPECT_TRUE(setAside.isEmpty());
 }
 
-TEST_F(LibraryFiles, RestorePreservesACurrentFileThatDoesNotLoad)
+// A current file that does not load may not even be readable: it is moved aside whole, under a
+// name no other file has, and the backup takes its place.
+TEST_F(LibraryFiles, RestoreMovesADamagedLibraryAsideAndBringsTheBackupBack)
 {
-    write(file(), "{broken");
+    const QDateTime now(QDate(2024, 1, 5), QTime(9, 30, 0));
+    QByteArray oversized = compact(first_);
+    oversized.append(QByteArray(kMaxLibraryFileBytes + 1 - oversized.size(), ' '));
+    enum class Damage { Bytes, Folder, Unreadable };
+    struct Case {
+        const char* what;
+        Damage damage;
+        QByteArray bytes;
+    } const cases[] = {
+        {"invalid JSON", Damage::Bytes, "{broken"},
+        {"one byte over the limit", Damage::Bytes, oversized},
+        {"a library that fails the check", Damage::Bytes, compact(edited(first_, {"modelId"}, "other"))},
+        {"a folder", Damage::Folder, ""},
+        {"a file this user may not read", Damage::Unreadable, compact(first_)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString folder = path(QString::fromLatin1(c.what));
+        const QString library = folder + "/profiles-v3.json";
+        write(library + ".bak", compact(second_));
+        if (c.damage == Damage::Folder)
+            write(library + "/inside.txt", "kept");
+        else
+            write(library, c.bytes);
+        if (c.damage == Damage::Unreadable)
+            ASSERT_TRUE(QFile::setPermissions(library, QFileDevice::Permissions()));
+
+        QJsonObject restored;
+        QString setAside;
+        QString error;
+        {
+            WithoutFileAccessOverride asAnyUser;
+            ASSERT_TRUE(asAnyUser.dropped());
+            if (c.damage == Damage::Unreadable)
+                ASSERT_FALSE(QFile(library).open(QIODevice::ReadOnly));
+            ASSERT_TRUE(restoreLibraryBackup(library, restored, setAside, error, now)) << error.toStdString();
+        }
+        EXPECT_EQ(restored, second_);
+        EXPECT_EQ(setAside, library + ".damaged-20240105-093000");
+        EXPECT_EQ(read(library), compact(second_));
+        EXPECT_EQ(read(library + ".bak"), compact(second_));
+        EXPECT_FALSE(QFileInfo::exists(library + ".before-restore"));
+        if (c.damage == Damage::Folder)
+            EXPECT_EQ(read(setAside + "/inside.txt"), "kept");
+        else
+            EXPECT_EQ(read(setAside), c.bytes);
+        EXPECT_EQ(entries(folder).size(), 3);
+    }
+}
+
+TEST_F(LibraryFiles, ADamagedLibraryIsNeverMovedOntoAnEarlierOne)
+{
+    const QDateTime now(QDate(2024, 1, 5), QTime(9, 30, 0));
+    EXPECT_EQ(setAsideName(file(), now, 1), file() + ".damaged-20240105-093000");
+    EXPECT_EQ(setAsideName(file(), now, 2), file() + ".damaged-20240105-093000-2");
+    write(setAsideName(file(), now, 1), "first");
+    write(setAsideName(file(), now, 2), "second");
+    write(file(), "third");
     write(file() + ".bak", compact(second_));
     QJsonObject restored;
+    QString setAside;
     QString error;
-    ASSERT_TRUE(restoreLibraryBackup(file(), restored, error)) << error.toStdString();
-    EXPECT_EQ(read(file() + ".before-restore"), "{broken");
-    EXPECT_EQ(read(file()), compact(second_));
+    ASSERT_TRUE(restoreLibraryBackup(file(), restored, setAside, error, now)) << error.toStdString();
+    EXPECT_EQ(setAside, file() + ".damaged-20240105-093000-3");
+    EXPECT_EQ(read(setAsideName(file(), now, 1)), "first");
+    EXPECT_EQ(read(setAsideName(file(), now, 2)), "second");
+    EXPECT_EQ(read(setAside), "third");
 }
 
 // A current file that does not load may be the user's data in a form we cannot read: a save
@@ -264,6 +344,135 @@ TEST_F(LibraryFiles, AtomicWriteFailureKeepsTheOldFile)
     ASSERT_TRUE(writeFileAtomically(path("target"), "new", error));
     EXPECT_EQ(read(path("target")), "new");
     EXPECT_EQ(QDir(root_.path()).entryList(QDir::Files), QStringList({"plain", "target"})); // no temporary left
+}
+
+// A write refused part way, whatever the cause: the old file stays, nothing is left beside it,
+// and the error names the file and the system's reason.
+void expectWriteRefused(const QString& target, const QByteArray& bytes, const QString& reason)
+{
+    const QStringList before = QDir(QFileInfo(target).absolutePath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray old = file.readAll();
+    file.close();
+    QString error;
+    EXPECT_FALSE(writeFileAtomically(target, bytes, error));
+    EXPECT_EQ(error, QStringLiteral("Cannot write %1: %2").arg(target, reason));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    EXPECT_EQ(QDir(QFileInfo(target).absolutePath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+}
+
+TEST_F(LibraryFiles, AtomicWriteOnAFullDiskKeepsTheOldFile)
+{
+    SmallDisk disk(path("disk"));
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.problem().toStdString();
+    const QString target = path("disk/target.json");
+    write(target, "old");
+    const QByteArray next(3 * SmallDisk::kPage - 100, 'n');
+    // Nothing free, and room that runs out after the first and after the second page.
+    for (const qint64 free : {qint64(0), SmallDisk::kPage, 2 * SmallDisk::kPage}) {
+        SCOPED_TRACE(free);
+        ASSERT_TRUE(disk.leaveFree(free));
+        expectWriteRefused(target, next, "No space left on device");
+    }
+    ASSERT_TRUE(disk.leaveFree(3 * SmallDisk::kPage));
+    QString error;
+    ASSERT_TRUE(writeFileAtomically(target, next, error)) << error.toStdString();
+    EXPECT_EQ(read(target), next);
+}
+
+TEST_F(LibraryFiles, AtomicWriteCutShortKeepsTheOldFile)
+{
+    const QString target = path("target.json");
+    write(target, "old");
+    const QByteArray next(10000, 'n');
+    for (const qint64 limit : {0, 4096, 9999}) {
+        SCOPED_TRACE(limit);
+        FileSizeLimit fileSize(limit);
+        ASSERT_TRUE(fileSize.set());
+        expectWriteRefused(target, next, "File too large");
+    }
+}
+
+// A save writes two files, the new library and the ".bak" of the old one; whichever is refused,
+// neither file changes.
+TEST_F(LibraryFiles, ASaveCutShortLeavesTheLibraryAndItsBackupAsTheyWere)
+{
+    const QJsonObject forty = libraryWithNumberedRules(40);
+    const QJsonObject two = libraryWithNumberedRules(2);
+    ASSERT_GT(compact(forty).size(), 4096);
+    ASSERT_LT(compact(two).size(), 4096);
+    struct Case {
+        const char* what;
+        QJsonObject next;
+        const char* refused; // the file named in the error
+    } const cases[] = {
+        {"the new library does not fit", libraryWithNumberedRules(50), ""},
+        {"the copy of the old one for the backup does not fit", libraryWithNumberedRules(1), ".bak"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        write(file(), compact(forty));
+        write(file() + ".bak", compact(two));
+        const QStringList before = entries(path("data"));
+        QString error;
+        {
+            FileSizeLimit fileSize(4096);
+            ASSERT_TRUE(fileSize.set());
+            EXPECT_FALSE(saveLibrary(file(), c.next, error));
+        }
+        EXPECT_EQ(error, QStringLiteral("Cannot write %1%2: File too large").arg(file(), QLatin1String(c.refused)));
+        EXPECT_EQ(read(file()), compact(forty));
+        EXPECT_EQ(read(file() + ".bak"), compact(two));
+        EXPECT_EQ(entries(path("data")), before);
+    }
+}
+
+// A restore writes the backup in place and keeps the current file; on a disk that refuses
+// either, every file is as it was, a damaged library moved aside included.
+TEST_F(LibraryFiles, ARestoreCutShortLeavesEveryFileAsItWas)
+{
+    const QByteArray forty = compact(libraryWithNumberedRules(40));
+    const QByteArray fifty = compact(libraryWithNumberedRules(50));
+    const QByteArray two = compact(libraryWithNumberedRules(2));
+    struct Case {
+        const char* what;
+        QByteArray current; // empty: a folder
+        QByteArray backup;
+        const char* refused;
+    } const cases[] = {
+        {"the backup does not fit in place", forty, fifty, ""},
+        {"the current library does not fit in its keeping copy", forty, two, ".before-restore"},
+        {"a damaged library goes back when the backup does not fit", "", fifty, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(path("data")).removeRecursively();
+        if (c.current.isEmpty())
+            write(file() + "/inside.txt", "kept");
+        else
+            write(file(), c.current);
+        write(file() + ".bak", c.backup);
+        write(file() + ".before-restore", "kept before");
+        const QStringList before = entries(path("data"));
+        QJsonObject restored{{"untouched", true}};
+        QString setAside;
+        QString error;
+        {
+            FileSizeLimit fileSize(4096);
+            ASSERT_TRUE(fileSize.set());
+            EXPECT_FALSE(restoreLibraryBackup(file(), restored, setAside, error));
+        }
+        EXPECT_EQ(error, QStringLiteral("Cannot write %1%2: File too large").arg(file(), QLatin1String(c.refused)));
+        EXPECT_EQ(restored, QJsonObject({{"untouched", true}}));
+        EXPECT_TRUE(setAside.isEmpty());
+        EXPECT_EQ(entries(path("data")), before);
+        EXPECT_EQ(c.current.isEmpty() ? read(file() + "/inside.txt") : read(file()), c.current.isEmpty() ? "kept" : c.current);
+        EXPECT_EQ(read(file() + ".bak"), c.backup);
+        EXPECT_EQ(read(file() + ".before-restore"), "kept before");
+    }
 }
 
 TEST_F(LibraryFiles, ReadLimitIsExactlyTheFileLimit)

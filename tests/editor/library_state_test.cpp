@@ -101,7 +101,7 @@ struct LoadCase {
     bool testData;
     QByteArray expected; // the library loaded; empty: the default library
     const char* problem;
-    const char* noticeStart;
+    int damaged;         // the file the notice names: 0 current, 1 older, 2 legacy; -1 no notice
     bool currentWritten; // a converted copy was written to the current file
 };
 
@@ -116,7 +116,6 @@ const QByteArray kSchema2 = [] {
 const QByteArray kLegacyMapped = compact(
     withRules(defaultLibrary(), 0, 0, {QJsonObject{{"source", "mouse_back"}, {"target", "key_27"}, {"keepOriginal", false}}}));
 const QByteArray kLegacy = R"({"schemaVersion":1,"modelId":"vorna-b1","source":"mouse_back","target":"key_27"})";
-const char* const kNotLoaded = "Настройки не загружены. Восстановите резервную копию в разделе профилей: ";
 
 class StartupLoad : public testing::TestWithParam<LoadCase> {
 protected:
@@ -135,12 +134,12 @@ TEST_P(StartupLoad, ChoosesConvertsAndReports)
             writeFile(path, *bytes);
     }
 
-    const editor::StartupLibrary loaded = editor::loadStartupLibrary(paths_, c.testData);
+    const editor::StartupLibrary loaded = editor::loadStartupLibrary(paths_, c.testData, false);
 
     EXPECT_EQ(compact(loaded.library), c.expected.isEmpty() ? compact(defaultLibrary()) : c.expected);
     EXPECT_EQ(loaded.loadProblem, QString::fromUtf8(c.problem));
-    if (*c.noticeStart)
-        EXPECT_EQ(loaded.notice, QString::fromUtf8(c.noticeStart) + loaded.loadProblem);
+    if (c.damaged >= 0)
+        EXPECT_EQ(loaded.notice, editor::damagedLibraryNotice(files[c.damaged].second, loaded.loadProblem, false, false));
     else
         EXPECT_TRUE(loaded.notice.isEmpty());
     // The files read are never changed; the current one only receives a converted copy.
@@ -153,19 +152,57 @@ TEST_P(StartupLoad, ChoosesConvertsAndReports)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, StartupLoad, testing::Values(
-    LoadCase{"NothingInATestInstance", "", "", kLegacy, true, "", "", "", false},
-    LoadCase{"Current", kMapped, kSchema2, kLegacy, false, kMapped, "", "", false},
-    LoadCase{"OlderMigrated", "", kSchema2, kLegacy, false, kMapped, "", "", true},
-    LoadCase{"LegacyConverted", "", "", kLegacy, false, kLegacyMapped, "", "", true},
-    LoadCase{"CurrentNotJson", "{\"schemaVersion\":", kSchema2, "", false, "", "Invalid library JSON", kNotLoaded, false},
-    LoadCase{"CurrentNotAnObject", "[]", "", "", false, "", "Invalid library JSON", kNotLoaded, false},
-    LoadCase{"CurrentTooLarge", QByteArray(262145, ' '), "", "", false, "", "Cannot read library or file too large",
-             kNotLoaded, false},
+    LoadCase{"NothingInATestInstance", "", "", kLegacy, true, "", "", -1, false},
+    LoadCase{"Current", kMapped, kSchema2, kLegacy, false, kMapped, "", -1, false},
+    LoadCase{"OlderMigrated", "", kSchema2, kLegacy, false, kMapped, "", -1, true},
+    LoadCase{"LegacyConverted", "", "", kLegacy, false, kLegacyMapped, "", -1, true},
+    LoadCase{"CurrentNotJson", "{\"schemaVersion\":", kSchema2, "", false, "", "Invalid library JSON", 0, false},
+    LoadCase{"CurrentNotAnObject", "[]", "", "", false, "", "Invalid library JSON", 0, false},
+    LoadCase{"CurrentTooLarge", QByteArray(262145, ' '), "", "", false, "", "Cannot read library or file too large", 0,
+             false},
     LoadCase{"CurrentFailsTheCheck", compact(edited(defaultLibrary(), {"profiles"}, QJsonArray())), "", "", false, "",
-             "Profile count must be 1..16", kNotLoaded, false},
-    LoadCase{"OlderBroken", "", "{}", kLegacy, false, "", "Unsupported library schema", kNotLoaded, false},
-    LoadCase{"LegacyBroken", "", "", R"({"schemaVersion":1})", false, "", "Unexpected profile fields", kNotLoaded, false}),
+             "Profile count must be 1..16", 0, false},
+    LoadCase{"OlderBroken", "", "{}", kLegacy, false, "", "Unsupported library schema", 1, false},
+    LoadCase{"LegacyBroken", "", "", R"({"schemaVersion":1})", false, "", "Unexpected profile fields", 2, false}),
     [](const testing::TestParamInfo<LoadCase>& info) { return std::string(info.param.name); });
+
+// The notice for a library that does not load names the file and the problem, and offers the
+// way out there is: the backup when it loads, otherwise moving the file away.
+TEST(StartupLoadNotice, NamesTheFileAndTheWayOut)
+{
+    QTemporaryDir root;
+    const editor::LibraryPaths paths{root.filePath("profiles-v3.json"), root.filePath("profiles-v2.json"), ""};
+    writeFile(paths.current, "{broken");
+    const QString file = QDir::toNativeSeparators(paths.current);
+    struct Case {
+        const char* what;
+        QByteArray backup; // empty: none
+        bool english;
+        QString notice;
+    } const cases[] = {
+        {"a backup that loads", kMapped, false,
+         "Настройки не загружены: файл «" + file + "» не удаётся использовать как набор (Invalid library JSON). "
+         "Восстановите резервную копию в разделе профилей или перенесите этот файл в другую папку."},
+        {"a backup that loads", kMapped, true,
+         "Settings not loaded: the file \"" + file + "\" cannot be used as a library (Invalid library JSON). "
+         "Restore the backup on the Profiles page, or move this file to another folder."},
+        {"a backup that does not load", "{}", false,
+         "Настройки не загружены: файл «" + file + "» не удаётся использовать как набор (Invalid library JSON). "
+         "Резервной копии нет: перенесите этот файл в другую папку, чтобы начать с пустого набора."},
+        {"no backup", "", true,
+         "Settings not loaded: the file \"" + file + "\" cannot be used as a library (Invalid library JSON). "
+         "There is no backup to restore: move this file to another folder to start from an empty library."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + (c.english ? " (English)" : " (Russian)"));
+        QFile::remove(paths.current + ".bak");
+        if (!c.backup.isEmpty())
+            writeFile(paths.current + ".bak", c.backup);
+        const editor::StartupLibrary loaded = editor::loadStartupLibrary(paths, true, c.english);
+        EXPECT_EQ(loaded.notice.toStdString(), c.notice.toStdString());
+        EXPECT_EQ(loaded.loadProblem, QStringLiteral("Invalid library JSON"));
+    }
+}
 
 TEST(StartupLoadWriteFailure, OlderFileStaysAndTheUserIsTold)
 {
@@ -174,11 +211,14 @@ TEST(StartupLoadWriteFailure, OlderFileStaysAndTheUserIsTold)
     writeFile(root.filePath("blocked"), "x");
     const editor::LibraryPaths paths{root.filePath("blocked/profiles-v3.json"), root.filePath("profiles-v2.json"), ""};
     writeFile(paths.older, kSchema2);
-    const editor::StartupLibrary loaded = editor::loadStartupLibrary(paths, true);
+    const editor::StartupLibrary loaded = editor::loadStartupLibrary(paths, true, false);
     EXPECT_EQ(loaded.library, QJsonDocument::fromJson(kMapped).object());
     EXPECT_EQ(loaded.loadProblem, QStringLiteral("Cannot create settings folder"));
     EXPECT_EQ(loaded.notice,
               QStringLiteral("Старый файл сохранён, но новая копия настроек не записана: Cannot create settings folder"));
+    EXPECT_EQ(editor::loadStartupLibrary(paths, true, true).notice,
+              QStringLiteral("The old file is kept, but the new copy of the settings was not written: "
+                             "Cannot create settings folder"));
     EXPECT_EQ(readFile(paths.older), kSchema2);
 }
 

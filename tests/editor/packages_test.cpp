@@ -264,6 +264,9 @@ TEST_F(Packages, TheLibraryStoreFilesAreRecognisedHoweverTheyAreSpelled)
         {live + ".bak", true},
         {live + ".before-restore", true},
         {path("linked-data/profiles-v3.json.bak"), true},
+        {live + ".damaged-20240105-093000", true},
+        {path("linked-data/profiles-v3.json.damaged-20240105-093000-2"), true},
+        {path("data/profiles-v3.json.damaged"), false},
         {path("data/profiles-v3.json.old"), false},
         {path("data/sub/profiles-v3.json"), false},
     };

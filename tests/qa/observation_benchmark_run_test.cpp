@@ -1,8 +1,9 @@
 // The program's --observation-benchmark run end to end, with stages shortened by the test-only
 // VORNA_TEST_STAGE_MS: four stages through the real controller and window, one report, exit 0;
-// and exit 7 when the report's folder cannot exist.
+// and exit 7 when the report's folder cannot exist or its disk is full.
 
 #include "tests/support/built_programs.h"
+#include "tests/support/file_faults.h"
 
 #include <QDir>
 #include <QFile>
@@ -113,6 +114,26 @@ TEST(ObservationBenchmarkRun, AReportUnderARegularFileEndsWithSeven)
     const ProgramRun run = runBenchmark(folder, {"--observation-benchmark", folder.filePath("plain-file/report.json")});
     EXPECT_EQ(run.exitCode, 7) << run.output.constData();
     EXPECT_FALSE(QFile::exists(folder.filePath("plain-file/report.json")));
+}
+
+TEST(ObservationBenchmarkRun, AReportOnAFullDiskEndsWithSevenAndKeepsTheOldOne)
+{
+    QTemporaryDir folder;
+    vorna::test::SmallDisk disk(folder.filePath("disk"));
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.problem().toStdString();
+    QFile old(folder.filePath("disk/report.json"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    ASSERT_EQ(old.write("{\"earlier\":true}"), 16);
+    old.close();
+    ASSERT_TRUE(disk.leaveFree(0));
+
+    const ProgramRun run = runBenchmark(folder, {"--observation-benchmark", folder.filePath("disk/report.json")});
+    EXPECT_EQ(run.exitCode, 7) << run.output.constData();
+    EXPECT_TRUE(run.output.contains(": No space left on device")) << run.output.constData();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "{\"earlier\":true}");
+    EXPECT_EQ(QDir(folder.filePath("disk")).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "report.json"}));
 }
 
 } // namespace

@@ -136,11 +136,11 @@ ApplicationWindow {
     }
 
     readonly property var successNotices: ["Сохранено и применено", "Saved and applied", "Отчёт для поддержки скопирован",
-        "Support report copied", "Кнопка на схеме привязана.", "Button marker bound.", "Восстановлено. Назначения на паузе.",
-        "Restored. Mappings remain paused."]
+        "Support report copied", "Кнопка на схеме привязана.", "Button marker bound."]
     readonly property var successPrefixes: ["Действие сохранено.", "Action saved.", "Макрос сохранён.", "Macro saved.",
         "Настройки колеса / курсора сохранены.", "Wheel / cursor settings saved.", "Экспорт сохранён.",
-        "Экспорт сохранён вместе", "Scoped export saved", "Exported.", "Боковые метки поменяны", "Side markers swapped."]
+        "Экспорт сохранён вместе", "Scoped export saved", "Exported.", "Боковые метки поменяны", "Side markers swapped.",
+        "Восстановлено. ", "Restored. "]
 
     function noticeIsSuccess(message) {
         if (successNotices.indexOf(message) >= 0)
