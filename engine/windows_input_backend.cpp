@@ -242,8 +242,13 @@ HeldStateSnapshot WindowsInputBackend::safeStateSnapshot() const
 void WindowsInputBackend::setObservation(bool on)
 {
     InputThread& s = *m_state;
+    // The hook thread takes the request on its next hook call: the ring is open before it can
+    // see "on", and closed only after it can see "off".
+    if (on)
+        s.m_state.observations.setOpen(true);
     s.m_observationRequested.store(on, std::memory_order_release);
-    s.m_state.observations.setOpen(on);
+    if (!on)
+        s.m_state.observations.setOpen(false);
     post(&s, kObservationMessage);
     if (!on)
         s.m_state.observations.discard();

@@ -11,9 +11,9 @@ struct ContextChange {
     bool changed = false;      // any change of either description
 };
 
-// The same foreground window means both descriptions carry a "window" value and the values are
-// equal. An empty stored foreground always counts as a change, so while there is no foreground
-// window every refresh fires both signals.
+// The foreground is the same when both descriptions name the same window, or when neither names
+// one: "no foreground window" is a state like any other, so a desktop without an active window
+// does not report a focus change (which resets the engine's held outputs) on every refresh.
 ContextChange decideContextChange(const QJsonObject& storedForeground, const QJsonObject& storedUnderCursor,
                                   const QJsonObject& newForeground, const QJsonObject& newUnderCursor);
 

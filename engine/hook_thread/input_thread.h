@@ -214,6 +214,11 @@ public:
     uint32_t slotInEvents(uint32_t code) const;
     void beginCapture(HWND forWindow);
     void updateCapture();
+    // Takes the latest observation request. Done by every hook call before it looks at the
+    // event, not only when the posted message arrives: the session runs a pending hook call
+    // before posted messages, and an event injected right after the agent said it observes
+    // must be recorded.
+    void takeObservationRequest();
 
     // ---- a macro's layer step, from the output side
     bool stepLayer(uint8_t layer) override;

@@ -73,6 +73,7 @@ LRESULT CALLBACK InputThread::keyboardHookProc(int code, WPARAM wParam, LPARAM l
     if (code != HC_ACTION || !self)
         return CallNextHookEx(nullptr, code, wParam, lParam);
     self->m_keyboardHookTick.store(GetTickCount64(), std::memory_order_release);
+    self->takeObservationRequest();
     const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (isOwnInjection(uint64_t(key.dwExtraInfo), (key.flags & LLKHF_INJECTED) != 0))
         return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -147,6 +148,11 @@ bool InputThread::keyboardEvent(const KBDLLHOOKSTRUCT& key, WPARAM message)
     return processEvent(event, true, nullptr);
 }
 
+void InputThread::takeObservationRequest()
+{
+    m_state.observing = m_observationRequested.load(std::memory_order_acquire);
+}
+
 bool InputThread::takenByCapture(const InputEvent& event)
 {
     const bool numpadEnter = core::inputKind(event.input) == core::kKindExtendedScanCode;
@@ -202,6 +208,7 @@ LRESULT CALLBACK InputThread::mouseHookProc(int code, WPARAM wParam, LPARAM lPar
     if (code != HC_ACTION || !self)
         return CallNextHookEx(nullptr, code, wParam, lParam);
     self->m_mouseHookTick.store(GetTickCount64(), std::memory_order_release);
+    self->takeObservationRequest();
     const auto& mouse = *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
     if (isOwnInjection(uint64_t(mouse.dwExtraInfo), (mouse.flags & LLMHF_INJECTED) != 0)) {
         if (wParam == WM_MOUSEMOVE) {

@@ -137,7 +137,7 @@ void InputThread::handleMessage(const MSG& message)
             flushOutput();
         break;
     case kObservationMessage:
-        m_state.observing = m_observationRequested.load(std::memory_order_acquire);
+        takeObservationRequest();
         break;
     case kActionResultMessage:
         queue(core::MacroPlayer::onOperationResult(m_state.player, uint64_t(message.wParam), message.lParam != 0,

@@ -44,12 +44,11 @@ protected:
         QJsonObject library = edited(core::defaultLibrary(), {"profiles", 0, "layers", 0, "rules"},
                                      QJsonArray{rule("key_65", "action:1")});
         library["actions"] = QJsonArray{action};
-        const std::optional<QJsonObject> state = client->ask(configure(library));
-        ASSERT_TRUE(state);
-        ASSERT_EQ((*state)["error"].toString(), QString());
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < deadline && !(*client->ask({{"command", "state"}, {"version", 1}}))["active"].toBool())
-            std::this_thread::sleep_for(20ms);
+        const QJsonObject state = client->askUntil(configure(library), [](const QJsonObject& s) {
+            return s["active"].toBool() || !s["error"].toString().isEmpty();
+        });
+        ASSERT_EQ(state["error"].toString(), QString());
+        ASSERT_TRUE(state["active"].toBool());
         harness.driver().takeSink();
     }
 
@@ -65,7 +64,7 @@ TEST_F(AgentActions, ATextActionTypesItsTextWhenItsSourceIsPressed)
     // What reached the system: the text's units as Unicode key events, and not the A itself.
     std::string typed;
     std::vector<DWORD> otherKeys;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    const auto deadline = std::chrono::steady_clock::now() + kConditionLimit;
     const std::string expected = "+h-h+i-i+\r-\r+y-y+o-o";
     while (typed.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
         for (const sim::SinkEvent& e : harness.driver().takeSink()) {
@@ -92,11 +91,7 @@ TEST_F(AgentActions, AWebsiteActionIsOpenedByAWorkerProcess)
     desktop.shellLog(true);
     harness.driver().tap('A');
     std::vector<sim::ShellRecord> log;
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (log.empty() && std::chrono::steady_clock::now() < deadline) {
-        log = desktop.shellLog(true);
-        std::this_thread::sleep_for(20ms);
-    }
+    waitFor([&] { return !(log = desktop.shellLog(true)).empty(); });
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].file, L"https://example.com/docs");
     EXPECT_EQ(log[0].verb, L"open");

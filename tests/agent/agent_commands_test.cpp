@@ -60,7 +60,7 @@ QString sha256(const QJsonObject& library)
 
 // Asks for the state until `condition` holds; the last state read.
 QJsonObject stateWhen(RawClient& client, const std::function<bool(const QJsonObject&)>& condition,
-                      std::chrono::milliseconds limit = 5s)
+                      std::chrono::milliseconds limit = vorna::test::kConditionLimit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     QJsonObject state;
@@ -88,19 +88,7 @@ protected:
         ASSERT_TRUE(client);
     }
 
-    // A top-level window of process `pid`, made the foreground window.
-    HWND foregroundWindowOf(DWORD pid, const wchar_t* title = L"Window")
-    {
-        WindowRecord window;
-        window.processId = pid;
-        window.visible = true;
-        window.simulated = true;
-        window.title = title;
-        window.className = L"TestWindow";
-        const HWND hwnd = harness.session().addWindow(window);
-        harness.session().setForeground(hwnd);
-        return hwnd;
-    }
+    HWND foregroundWindowOf(DWORD pid, const wchar_t* title = L"Window") { return harness.showForegroundWindow(pid, title); }
 
     AgentHarness harness;
     std::unique_ptr<RawClient> client;
@@ -180,7 +168,8 @@ TEST_F(AgentCommands, AConfirmedTrialStaysAndAnUnconfirmedOneIsStoppedWithTheTri
     QJsonObject state = stateWhen(*client, [](const QJsonObject& s) { return s["trialSeconds"].toInt(-1) == 0; });
     EXPECT_EQ(state["trialSeconds"].toInt(-1), 0);
     harness.advanceClockTo(start + 20000);
-    state = stateWhen(*client, [](const QJsonObject&) { return false; }, 300ms);
+    // A tick after the step has judged the trial on the new time.
+    state = client->stateAfterNextTick().value_or(QJsonObject());
     EXPECT_TRUE(state["active"].toBool());
     EXPECT_EQ(state["error"].toString(), "");
 
@@ -269,8 +258,11 @@ TEST_F(AgentCommands, ObserveRefusals)
     ::kill(pid_t(state["watchdogPid"].toInt()), SIGKILL);
     state = stateWhen(*client, [&](const QJsonObject& s) { return s["error"].toString() == gone; });
     ASSERT_EQ(state["error"].toString(), gone);
-    // Refused: it never observes, whatever the tick pushes meanwhile.
-    state = client->askUntil(observe(true), [](const QJsonObject& s) { return s["observing"].toBool(); }, 1s);
+    // Refused: it never observes, in its answer or the tick after it.
+    state = client->ask(observe(true)).value_or(QJsonObject());
+    EXPECT_EQ(state["error"].toString(), gone);
+    EXPECT_FALSE(state["observing"].toBool(true));
+    state = client->stateAfterNextTick().value_or(QJsonObject());
     EXPECT_EQ(state["error"].toString(), gone);
     EXPECT_FALSE(state["observing"].toBool(true));
 }
@@ -408,4 +400,59 @@ TEST(AgentWithoutForegroundTracking, AutomaticProfilesAreRefused)
     const QJsonObject state = client->askUntil(configure(library), [](const QJsonObject& s) { return !s["error"].toString().isEmpty(); });
     EXPECT_EQ(state["error"].toString(), "Недоступно определение активного приложения");
     EXPECT_FALSE(state["configured"].toBool(true));
+}
+
+// A desktop without an active window is a state like any other: the context's refreshes every
+// 100 ms do not count as focus changes, which would reset the engine and let go of what it holds.
+TEST_F(AgentCommands, WithNoWindowInFrontAToggledOutputAndAHoldMacroStayDown)
+{
+    QJsonObject library = vorna::core::defaultLibrary();
+    library["macros"] = QJsonArray{QJsonObject{{"name", "Hold F"}, {"mode", "hold"}, {"repeat", 1},
+        {"steps", QJsonArray{QJsonObject{{"type", "down"}, {"input", "key_70"}, {"ms", 20}},
+                             QJsonObject{{"type", "wait"}, {"input", ""}, {"ms", 60000}},
+                             QJsonObject{{"type", "up"}, {"input", "key_70"}, {"ms", 20}}}}}};
+    library = withRules(library, 0, 0, {rule("key_84", "toggle:key_75"), rule("key_68", "macro:1")});
+    harness.session().setForeground(nullptr);
+    ASSERT_EQ(stateWhen(*client, [](const QJsonObject& s) { return s["foregroundExecutable"].toString().isEmpty(); })
+                  ["foregroundExecutable"].toString(), "");
+    const QJsonObject configured = client->askUntil(configure(library), [](const QJsonObject& s) { return s["active"].toBool(); });
+    ASSERT_TRUE(configured["active"].toBool()) << configured["error"].toString().toStdString();
+
+    harness.driver().tap('T');
+    harness.driver().keyDown('D');
+    ASSERT_TRUE(vorna::test::waitFor([&] { return harness.driver().isDown('K') && harness.driver().isDown('F'); }))
+        << "K " << harness.driver().isDown('K') << ", F " << harness.driver().isDown('F');
+    // Several context refreshes later (a state is pushed every tenth tick of 20 ms, a refresh
+    // runs every fifth) both are still down.
+    for (int push = 0; push < 3; ++push)
+        ASSERT_TRUE(client->stateAfterNextTick());
+    harness.session().waitIdle();
+    EXPECT_TRUE(harness.driver().isDown('K')) << "the toggled output was let go";
+    EXPECT_TRUE(harness.driver().isDown('F')) << "the hold macro's output was let go";
+
+    harness.driver().keyUp('D');
+    harness.driver().tap('T');
+    EXPECT_TRUE(vorna::test::waitFor([&] { return !harness.driver().isDown('K') && !harness.driver().isDown('F'); }));
+}
+
+// The agent says it observes only when an input event is recorded from then on: a key typed at
+// once after that is in the trace, every time.
+TEST_F(AgentCommands, AKeyTypedRightAfterObservingIsSaidIsRecorded)
+{
+    foregroundWindowOf(4200001, L"Editor");
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const QJsonObject on = client->askUntil(observe(true), [](const QJsonObject& s) { return s["observing"].toBool(); });
+        ASSERT_TRUE(on["observing"].toBool());
+        harness.driver().tap('Q');
+        bool traced = false;
+        while (!traced) {
+            const std::optional<QJsonObject> trace = client->readMessageOfType("trace", vorna::test::kConditionLimit);
+            ASSERT_TRUE(trace) << "the key was not recorded";
+            for (const QJsonValue& event : (*trace)["events"].toArray())
+                traced = traced || event.toObject()["id"].toString() == "key_81";
+        }
+        const QJsonObject off = client->askUntil(observe(false), [](const QJsonObject& s) { return !s["observing"].toBool(true); });
+        ASSERT_FALSE(off["observing"].toBool(true));
+    }
 }

@@ -75,7 +75,7 @@ pid_t parentOf(pid_t pid)
     return parent;
 }
 
-bool processGone(pid_t pid, std::chrono::milliseconds limit = 5s)
+bool processGone(pid_t pid, std::chrono::milliseconds limit = vorna::test::kConditionLimit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -355,12 +355,7 @@ TEST_F(AgentProcess, AFifthClientIsRefusedUntilOneOfFourLeaves)
     four.pop_back();
     // The agent notices the departure on its own time.
     std::unique_ptr<RawClient> again;
-    for (int attempt = 0; attempt < 100 && !again; ++attempt) {
-        again = harness.connectGreeted();
-        if (!again)
-            std::this_thread::sleep_for(20ms);
-    }
-    ASSERT_TRUE(again);
+    ASSERT_TRUE(vorna::test::waitFor([&] { return (again = harness.connectGreeted()) != nullptr; }, vorna::test::kConditionLimit, 20ms));
     EXPECT_TRUE(again->ask(kState));
 }
 

@@ -1,6 +1,7 @@
 #include "live_session.h"
 
 #include "core/input_id.h"
+#include "tests/support/condition_wait.h"
 #include "tests/support/output_notation.h"
 
 #include <thread>
@@ -56,6 +57,9 @@ std::string describe(const sim::SinkEvent& e)
 void LiveSession::SetUp()
 {
     session.reset();
+    // A hook removed for a slow answer makes the engine release its outputs: only the tests of
+    // that time-out want it, and they shorten it themselves.
+    session.setHookTimeout(60000);
     backend.setJournal(journal.get());
 }
 
@@ -103,7 +107,7 @@ std::vector<std::string> LiveSession::sink(size_t atLeast)
         for (const sim::SinkEvent& e : session.readSink(true))
             seen.push_back(describe(e));
     };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + test::kConditionLimit;
     for (;;) {
         session.waitIdle();
         collect();
@@ -123,13 +127,7 @@ std::vector<std::string> LiveSession::sink(size_t atLeast)
 
 bool LiveSession::eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return test::waitFor(condition, limit, std::chrono::milliseconds(2));
 }
 
 HWND LiveSession::addForegroundWindow(const wchar_t* title)

@@ -47,9 +47,9 @@ protected:
     // What reached the system since the last call, once the backend's output has settled:
     // waits for at least `atLeast` events, then until nothing more arrives for a moment.
     std::vector<std::string> sink(size_t atLeast = 0);
-    // Polls `condition` until it holds or two seconds pass.
+    // Polls `condition` until it holds (or the generous limit of a condition wait passes).
     static bool eventually(const std::function<bool()>& condition,
-                           std::chrono::milliseconds limit = std::chrono::milliseconds(2000));
+                           std::chrono::milliseconds limit = std::chrono::milliseconds(30000));
 
     HWND addForegroundWindow(const wchar_t* title = L"Editor");
 

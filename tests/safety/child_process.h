@@ -60,7 +60,13 @@ inline void adoptOrphans()
 
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::vector<std::string>& arguments)
+    // With `ownSession` the child starts a session (and process group) of its own, as a detached
+    // program does. A child the test stops with SIGSTOP needs that: when a process group that
+    // has a stopped member becomes orphaned (another process of the test's group or its parent
+    // ending), the kernel sends the whole group SIGHUP and SIGCONT, and the stopped child dies
+    // of the hang-up instead of whatever the test waits for. A group that starts in a session
+    // of its own never becomes orphaned that way.
+    explicit ChildProcess(const std::vector<std::string>& arguments, bool ownSession = false)
     {
         std::signal(SIGPIPE, SIG_IGN); // a child that died must not take the test with it
         int toChild[2];
@@ -75,8 +81,13 @@ public:
         for (const std::string& a : arguments)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        if (ownSession)
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        if (posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ) != 0)
             pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         ::close(toChild[0]);
         ::close(fromChild[1]);
@@ -109,7 +120,7 @@ public:
                 buffer_.erase(0, end + 1);
                 return line;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 return std::nullopt;
             pollfd fd{output_, POLLIN, 0};

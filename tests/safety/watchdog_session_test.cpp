@@ -105,7 +105,7 @@ bool journalGoes(const std::string& journalName)
 // The stand-in agent: it creates the journal, its watchdog starts and it holds what it is told.
 class StubAgent {
 public:
-    explicit StubAgent(const std::vector<std::string>& holds) : process_(arguments(holds))
+    explicit StubAgent(const std::vector<std::string>& holds) : process_(arguments(holds), true)
     {
         const std::optional<std::string> ready = process_.readLine();
         if (!ready) {
@@ -373,6 +373,9 @@ TEST_F(WatchdogSession, AHungAgentIsEndedOnTheRealClock)
     auto* journal = static_cast<SafetyJournalView*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, kSafetyJournalSize));
     ASSERT_NE(journal, nullptr);
     driver().takeSink();
+    // Its own session: no other process ending can orphan its group while it is stopped, which
+    // would end it by SIGHUP long before the watchdog acts.
+    ASSERT_EQ(::getsid(agent.process().pid()), agent.process().pid());
 
     agent.process().signal(SIGSTOP);
     std::this_thread::sleep_for(50ms); // a beat in flight lands

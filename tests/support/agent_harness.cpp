@@ -72,7 +72,8 @@ std::optional<std::string> RawClient::readLine(std::chrono::milliseconds timeout
             m_buffer.erase(0, end + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        // Rounded up: time left below a millisecond still waits, rather than returning unread.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (m_closed || m_fd < 0 || left.count() <= 0)
             return std::nullopt;
         pollfd fd{m_fd, POLLIN, 0};
@@ -103,7 +104,7 @@ std::optional<QJsonObject> RawClient::readMessageOfType(const QString& type, std
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         const std::optional<QJsonObject> message = readMessage(left);
         if (!message)
             return std::nullopt;
@@ -119,39 +120,69 @@ void RawClient::drain()
     }
 }
 
+bool RawClient::fence(std::optional<QJsonObject>& lastState)
+{
+    // A key capture for window 0 is refused before anything changes, with a line that carries
+    // the request number back.
+    const QString number = QString::number(++m_fences + 1'000'000'000'000ULL);
+    if (!request({{"command", "captureKeys"}, {"version", 1}, {"window", "0"}, {"request", number}}))
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + kConditionLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::optional<QJsonObject> message = readMessage(std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()));
+        if (!message)
+            return false;
+        const QString type = message->value(QStringLiteral("type")).toString();
+        if (type == QLatin1String("state"))
+            lastState = *message;
+        else if (type == QLatin1String("keyCapture") && message->value(QStringLiteral("request")).toString() == number)
+            return true;
+    }
+    return false;
+}
+
 std::optional<QJsonObject> RawClient::ask(const QJsonObject& request)
 {
-    drain(); // states the agent pushed before are not the answer
     if (!this->request(request))
         return std::nullopt;
-    return readMessageOfType(QStringLiteral("state"));
+    std::optional<QJsonObject> state;
+    if (!fence(state))
+        return std::nullopt;
+    return state;
 }
 
 QJsonObject RawClient::askUntil(const QJsonObject& request, const std::function<bool(const QJsonObject&)>& answered,
                                 std::chrono::milliseconds limit)
 {
-    QJsonObject last;
-    drain();
-    if (!this->request(request))
-        return last;
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        const std::optional<QJsonObject> state = readMessageOfType(QStringLiteral("state"), left);
+    std::optional<QJsonObject> state = ask(request);
+    if (!state)
+        return {};
+    QJsonObject last = *state;
+    while (!answered(last) && std::chrono::steady_clock::now() < deadline) {
+        state = readMessageOfType(QStringLiteral("state"), std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()));
         if (!state)
             break;
         last = *state;
-        if (answered(last))
-            break;
     }
     return last;
+}
+
+std::optional<QJsonObject> RawClient::stateAfterNextTick()
+{
+    std::optional<QJsonObject> ignored;
+    if (!fence(ignored))
+        return std::nullopt;
+    // Ticks and requests run on the agent's one main thread: a state after the marker's answer
+    // was pushed at the end of a tick that began after the marker was handled.
+    return readMessageOfType(QStringLiteral("state"), kConditionLimit);
 }
 
 bool RawClient::readUntilClosed(std::vector<std::string>& lines, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (std::optional<std::string> line = readLine(left))
             lines.push_back(std::move(*line));
         else if (m_closed)
@@ -182,6 +213,10 @@ AgentHarness::AgentHarness()
     m_broker = std::make_unique<sim::Broker>(m_brokerPath);
     m_broker->start();
     m_driver = std::make_unique<sim::Driver>(m_brokerPath);
+    m_driver->session().setHookTimeout(kPatientHookMs);
+    // A user's desktop has a window in front; tests of a desktop without one take it away.
+    session().addProcess({kDesktopWindowProcess, L"C:\\Windows\\explorer.exe"});
+    showForegroundWindow(kDesktopWindowProcess, L"Desktop window");
     const QString instance = QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::Id128);
     m_env = {
         {"VORNA_SIM_SESSION", m_brokerPath},
@@ -227,6 +262,19 @@ std::string AgentHarness::dataDir() const
     return m_env.at("XDG_DATA_HOME");
 }
 
+HWND AgentHarness::showForegroundWindow(DWORD processId, const wchar_t* title)
+{
+    sim::WindowRecord window;
+    window.processId = processId;
+    window.visible = true;
+    window.simulated = true;
+    window.title = title;
+    window.className = L"TestWindow";
+    const HWND hwnd = session().addWindow(window);
+    session().setForeground(hwnd);
+    return hwnd;
+}
+
 std::string AgentHarness::socketPath() const
 {
     return m_env.at("TMPDIR") + "/" + m_pipeName;
@@ -238,9 +286,10 @@ bool AgentHarness::startAgent(const std::map<std::string, std::string>& env)
         ::setenv(name.c_str(), value.c_str(), 1);
     const std::string program = builtProgram("app", "vorna-input-trellan");
     const std::string errors = m_env.at("TMPDIR") + "/agent-errors.txt";
-    // The shell only redirects standard error and becomes the agent.
+    // The shell only redirects standard error and becomes the agent; in a session of its own,
+    // as tests stop it with SIGSTOP.
     m_agent = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"/bin/sh", "-c", "exec \"" + program + "\" --agent 2>\"" + errors + "\""});
+        std::vector<std::string>{"/bin/sh", "-c", "exec \"" + program + "\" --agent 2>\"" + errors + "\""}, true);
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (std::chrono::steady_clock::now() < deadline) {
         if (::access(socketPath().c_str(), F_OK) == 0) {
@@ -282,7 +331,7 @@ std::string AgentHarness::agentErrors() const
 std::vector<std::string> keysReached(sim::Driver& driver, std::size_t atLeast)
 {
     std::vector<std::string> keys;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    const auto deadline = std::chrono::steady_clock::now() + kConditionLimit;
     while (keys.size() < atLeast && std::chrono::steady_clock::now() < deadline) {
         for (const sim::SinkEvent& e : driver.takeSink()) {
             if (e.kind != sim::HookKind::Keyboard)

@@ -6,6 +6,7 @@
 #include "platform/sim/broker/broker.h"
 #include "platform/sim/driver/driver.h"
 #include "tests/safety/child_process.h"
+#include "tests/support/condition_wait.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -42,13 +43,18 @@ public:
                                                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Drops every line already received.
     void drain();
-    // Sends the request and returns the state line that answers it (or, rarely, a state the
-    // agent pushed just before it: assert on conditions with a poll where that matters).
+    // Sends the request and returns the state that answers it: the last state line the agent
+    // wrote before it answered a marker request sent right behind it. The agent answers one
+    // connection's requests in order, so that state is the reply or a state it pushed after the
+    // reply, never one that predates the request. Nothing if the agent did not answer.
     std::optional<QJsonObject> ask(const QJsonObject& request);
-    // Sends the request and reads states until one shows `answered` (the tick pushes states
-    // too, so the first one read may predate the request); that state, or the last one read.
+    // Sends the request and reads its answer (as ask), then the states the agent pushes after
+    // it, until one shows `answered`; that state, or the last one read.
     QJsonObject askUntil(const QJsonObject& request, const std::function<bool(const QJsonObject&)>& answered,
-                         std::chrono::milliseconds limit = std::chrono::seconds(5));
+                         std::chrono::milliseconds limit = kConditionLimit);
+    // A state the agent pushed from a tick that began after this call: the tick has run every
+    // periodic check (trial, watchdog, hooks) on what the agent knew when the call was made.
+    std::optional<QJsonObject> stateAfterNextTick();
     // Reads until the agent closes the connection; true when it did within the time. The lines
     // read meanwhile are returned in `lines`.
     bool readUntilClosed(std::vector<std::string>& lines, std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -56,14 +62,25 @@ public:
     int unreadByAgent() const;
 
 private:
+    // Sends a request that the agent refuses at once with a line naming it, and reads up to that
+    // line; the last state line read before it is returned in `lastState`.
+    bool fence(std::optional<QJsonObject>& lastState);
+
     int m_fd = -1;
     std::string m_buffer;
     bool m_closed = false;
+    std::uint64_t m_fences = 0;
 };
+
+inline constexpr DWORD kPatientHookMs = 60000;
+inline constexpr DWORD kDesktopWindowProcess = 3999999;
 
 class AgentHarness {
 public:
-    // Starts a broker; `extraEnv` is set for the agent (and the test) on top of the isolation.
+    // Starts a broker with a hook time-out no load reaches (kPatientHookMs): a hook removed for
+    // a slow answer makes the engine release every output, which only the tests of that
+    // time-out want; they set a short one themselves. A window of another program
+    // (kDesktopWindowProcess) is in front, as on a user's desktop.
     AgentHarness();
     ~AgentHarness();
 
@@ -88,6 +105,9 @@ public:
     // limits are 4 and 5 seconds).
     void advanceClockTo(std::uint64_t targetMs);
     std::string dataDir() const;
+    // A visible top-level window of process `processId`, made the foreground window, as a
+    // user's desktop has one.
+    HWND showForegroundWindow(DWORD processId, const wchar_t* title = L"Window");
 
     // The environment the agent runs with, for a helper process started by the test.
     const std::map<std::string, std::string>& environment() const { return m_env; }
@@ -103,8 +123,7 @@ private:
 };
 
 // Keys that reached the system as "+key_66/i" (down, injected) or "-key_65" (up, physical), read from the
-// sink until at least `atLeast` have come or ten seconds have passed (a loaded machine under
-// ThreadSanitizer can take seconds).
+// sink until at least `atLeast` have come (or the limit of a condition wait passed).
 std::vector<std::string> keysReached(sim::Driver& driver, std::size_t atLeast);
 
 // The agent's pipe name as a process with `env` computes it.

@@ -28,7 +28,7 @@ inline int runQtTests(int argc, char** argv)
 
 // Runs the event loop until the condition holds or the time is up; returns the condition.
 inline bool processEventsUntil(const std::function<bool()>& condition,
-                               std::chrono::milliseconds limit = std::chrono::milliseconds(5000))
+                               std::chrono::milliseconds limit = std::chrono::milliseconds(30000))
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {

@@ -38,7 +38,7 @@ namespace vorna::test {
 
 // Runs the event loop until `done` holds; false if it never does (a guard against hangs, not a
 // measure of time).
-inline bool spinUntil(const std::function<bool()>& done, int guardMs = 10000)
+inline bool spinUntil(const std::function<bool()>& done, int guardMs = 30000)
 {
     const QDeadlineTimer deadline(guardMs);
     while (!done()) {
