@@ -73,23 +73,26 @@ private:
     std::thread m_thread;
 };
 
-// The peer's first line has reached the client's socket.
-bool pushedLineArrived(const RawClient& client)
-{
-    return vorna::test::waitFor([&] {
-        int queued = 0;
-        return ::ioctl(client.descriptor(), FIONREAD, &queued) == 0 && queued > 0;
-    });
-}
+// A client connected to a scripted peer, with the peer's pushed state already in its socket.
+class RawClientTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(client.connected());
+        ASSERT_TRUE(vorna::test::waitFor([&] {
+            int queued = 0;
+            return ::ioctl(client.descriptor(), FIONREAD, &queued) == 0 && queued > 0;
+        }));
+    }
 
-TEST(RawClient, AStatePushedBeforeTheRequestIsNotItsAnswer)
-{
     QTemporaryDir folder;
     const std::string path = folder.filePath("agent.sock").toStdString();
-    ScriptedAgent agent(path);
-    RawClient client(path);
-    ASSERT_TRUE(client.connected());
-    ASSERT_TRUE(pushedLineArrived(client)); // before the client asks
+    ScriptedAgent agent{path};
+    RawClient client{path};
+};
+
+TEST_F(RawClientTest, AStatePushedBeforeTheRequestIsNotItsAnswer)
+{
     const std::optional<QJsonObject> answer = client.ask({{"command", "state"}, {"version", 1}});
     ASSERT_TRUE(answer);
     EXPECT_EQ((*answer)["n"].toInt(), 1);
@@ -97,14 +100,8 @@ TEST(RawClient, AStatePushedBeforeTheRequestIsNotItsAnswer)
     EXPECT_EQ(until["n"].toInt(), 2);
 }
 
-TEST(RawClient, AWaitShorterThanAMillisecondStillReadsWhatArrived)
+TEST_F(RawClientTest, AWaitShorterThanAMillisecondStillReadsWhatArrived)
 {
-    QTemporaryDir folder;
-    const std::string path = folder.filePath("agent.sock").toStdString();
-    ScriptedAgent agent(path);
-    RawClient client(path);
-    ASSERT_TRUE(client.connected());
-    ASSERT_TRUE(pushedLineArrived(client));
     // The line is there: a wait of one millisecond, which has less than that left once it
     // begins, reads it.
     EXPECT_EQ(client.readLine(std::chrono::milliseconds(1)), std::optional<std::string>(R"({"n":0,"type":"state"})"));

@@ -1,6 +1,7 @@
 // The agent's side of the journal, with watchdogs that behave and watchdogs that do not.
 #include "engine/safety/safety_journal.h"
 #include "tests/safety/child_process.h"
+#include "tests/support/condition_wait.h"
 #include "tests/support/scoped_env.h"
 
 #include <gtest/gtest.h>
@@ -219,10 +220,5 @@ TEST(SafetyJournal, TheWatchdogLivesWhileItsHeartbeatIsUnder4000Ms)
     // A watchdog that has ended is not alive, however fresh its last beat.
     journal.view()->setWatchdogHeartbeat(now);
     ::kill(static_cast<pid_t>(journal.watchdogProcessId()), SIGKILL);
-    bool alive = true;
-    for (int i = 0; i < 500 && alive; ++i) {
-        alive = journal.isWatchdogAlive(now);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_FALSE(alive);
+    EXPECT_TRUE(vorna::test::waitFor([&] { return !journal.isWatchdogAlive(now); }));
 }

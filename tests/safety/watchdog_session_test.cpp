@@ -6,6 +6,7 @@
 #include "platform/sim/driver/driver.h"
 #include "platform/sim/session/keyboard_hardware.h"
 #include "tests/safety/child_process.h"
+#include "tests/support/condition_wait.h"
 #include "tests/support/scoped_env.h"
 
 #include <gtest/gtest.h>
@@ -92,14 +93,13 @@ std::vector<Seen> markedUps(const std::vector<SinkEvent>& sink)
 bool journalGoes(const std::string& journalName)
 {
     const std::wstring name(journalName.begin(), journalName.end());
-    for (int i = 0; i < 500; ++i) {
+    return vorna::test::waitFor([&] {
         const HANDLE left = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());
         if (left == nullptr)
             return true;
         CloseHandle(left);
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
+        return false;
+    });
 }
 
 // The stand-in agent: it creates the journal, its watchdog starts and it holds what it is told.
@@ -178,7 +178,7 @@ protected:
     }
 
     // The exit code the stub watchdog wrote, once it has written it.
-    std::optional<int> writtenResult(std::chrono::milliseconds timeout = 10s)
+    std::optional<int> writtenResult(std::chrono::milliseconds timeout = vorna::test::kConditionLimit)
     {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < deadline) {
@@ -277,8 +277,7 @@ TEST_F(WatchdogSession, ASecondWatchdogNeverTakesTheAgentsKeyForTheUsers)
     ASSERT_TRUE(agent.started()) << agent.failure();
     ChildProcess second({stubPath(), "--watchdog", agent.journalName(), std::to_string(agent.process().pid())});
     const auto hooksOfWatchdogs = [&] { return driver().session().hooks().size(); };
-    for (int i = 0; i < 500 && hooksOfWatchdogs() < 4; ++i)
-        std::this_thread::sleep_for(10ms);
+    vorna::test::waitFor([&] { return hooksOfWatchdogs() >= 4; });
     ASSERT_EQ(hooksOfWatchdogs(), 4u) << "the second watchdog's hooks are in";
     driver().takeSink();
 
@@ -353,7 +352,7 @@ TEST_F(WatchdogSession, AHungAgentIsEndedOnlyAfter5000MsOfSilence)
     EXPECT_FALSE(vorna::test::waitForProcess(agent.process().pid(), 0ms).has_value()) << "ended too early";
 
     driver().session().stepClock(2100);
-    const std::optional<ProcessEnd> end = agent.process().wait(5s);
+    const std::optional<ProcessEnd> end = agent.process().wait(vorna::test::kConditionLimit);
     ASSERT_TRUE(end.has_value());
     // Ended by TerminateProcess: on Linux that is SIGKILL, so the signal shows, not code 91.
     EXPECT_EQ(end->signal, SIGKILL);
@@ -380,7 +379,7 @@ TEST_F(WatchdogSession, AHungAgentIsEndedOnTheRealClock)
     agent.process().signal(SIGSTOP);
     std::this_thread::sleep_for(50ms); // a beat in flight lands
     const std::uint64_t lastBeat = journal->agentHeartbeat();
-    const std::optional<ProcessEnd> end = agent.process().wait(15s);
+    const std::optional<ProcessEnd> end = agent.process().wait(vorna::test::kConditionLimit);
     const std::uint64_t endedAt = sessionTickMs();
     ASSERT_TRUE(end.has_value());
     EXPECT_GT(endedAt - lastBeat, 5000u);
