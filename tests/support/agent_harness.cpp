@@ -8,8 +8,11 @@
 #include <QJsonDocument>
 #include <QUuid>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <cstdlib>
 #include <fstream>
@@ -231,6 +234,15 @@ AgentHarness::AgentHarness()
 
 AgentHarness::~AgentHarness()
 {
+    // A failed test says how its agent fared: a failure that follows from the agent's end is
+    // traced to it, not to a wait.
+    if (m_agent && testing::Test::HasFailure()) {
+        const std::optional<ProcessEnd> end = m_agent->wait(std::chrono::milliseconds(0));
+        std::string fate = "still running";
+        if (end)
+            fate = end->signal != 0 ? "ended by signal " + std::to_string(end->signal) : "exited with " + std::to_string(end->exitCode);
+        std::fprintf(stderr, "agent: %s\n%s", fate.c_str(), agentErrors().c_str());
+    }
     m_agent.reset();
     m_driver.reset();
     m_broker.reset();
