@@ -20,6 +20,7 @@
 #include "engine/mapping/rule_evaluation.h"
 #include "engine/mapping/timed_slots.h"
 #include "engine/mapping/wheel_math.h"
+#include "engine/published/owned_counter.h"
 #include "engine/windows_input_backend.h"
 #include "platform/win32.h"
 

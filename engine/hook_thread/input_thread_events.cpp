@@ -101,11 +101,9 @@ void InputThread::countLatency(uint64_t eventTime)
 {
     const uint64_t now = nowNs();
     const uint64_t latency = now > eventTime ? now - eventTime : 0;
-    m_latencyBuckets[latencyBucket(latency)].fetch_add(1, std::memory_order_acq_rel);
-    m_latencySamples.fetch_add(1, std::memory_order_acq_rel);
-    uint64_t max = m_latencyMaxNs.load(std::memory_order_acquire);
-    while (latency > max && !m_latencyMaxNs.compare_exchange_weak(max, latency, std::memory_order_acq_rel)) {
-    }
+    addOwned(m_latencyBuckets[latencyBucket(latency)]);
+    addOwned(m_latencySamples);
+    raiseOwned(m_latencyMaxNs, latency);
 }
 
 bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRule* rule)
@@ -149,8 +147,8 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
             if (update.started)
                 observeResult(kResultPending);
             replayEngineResults(update);
-            m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
-            m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+            addOwned(m_inputEvents);
+            addOwned(m_suppressed);
             m_state.heldState.setObservationCounts(m_state.observations.sequence(), m_state.observations.drops());
             return true;
         }
@@ -220,9 +218,9 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
     }
 
     if (useSlots) {
-        m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
+        addOwned(m_inputEvents);
         if (result.suppress)
-            m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+            addOwned(m_suppressed);
     }
     m_state.heldState.setObservationCounts(m_state.observations.sequence(), m_state.observations.drops());
     return result.suppress != 0;

@@ -158,8 +158,8 @@ bool InputThread::takenByCapture(const InputEvent& event)
 
     HeldStateWrite write(m_state.heldState);
     m_state.heldState.setPhysical(inputIndex(event.input), event.phase == core::kPhaseUp ? 0 : 1);
-    m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
-    m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+    addOwned(m_inputEvents);
+    addOwned(m_suppressed);
     if (m_state.observing) {
         beginContext(event, 0);
         recordInput(event, true);

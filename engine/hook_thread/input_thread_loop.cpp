@@ -136,9 +136,15 @@ void InputThread::handleMessage(const MSG& message)
         if (!m_stopRequested.load(std::memory_order_acquire))
             flushOutput();
         break;
-    case kObservationMessage:
-        m_state.observing = m_observationRequested.load(std::memory_order_acquire);
+    case kObservationMessage: {
+        const bool requested = m_observationRequested.load(std::memory_order_acquire);
+        // Batches queued while nobody observed kept no contexts to record under: they go out
+        // before recording starts, as if the request had come a moment later.
+        if (requested && !m_state.observing && !m_stopRequested.load(std::memory_order_acquire))
+            flushOutput();
+        m_state.observing = requested;
         break;
+    }
     case kActionResultMessage:
         queue(core::MacroPlayer::onOperationResult(m_state.player, uint64_t(message.wParam), message.lParam != 0,
                                                    nowNs()));

@@ -64,7 +64,8 @@ protected:
 
 struct QueuedBatch {
     core::OutputBatch batch;
-    SavedContexts contexts; // observation contexts when it was queued
+    SavedContexts contexts; // observation contexts when it was queued, if it kept them
+    bool hasContexts = false;
     std::uint32_t step = 0;
     std::uint16_t captureFlags = 0;
 };
@@ -151,6 +152,9 @@ private:
     bool moveCursorBy(const core::OutputBatch& batch);
     bool dropForeignWindowRun(const core::OutputBatch& batch, OutputResult& result);
     std::uint32_t setJournalMark(core::InputId input, std::uint32_t value);
+    // Whether sending `batch` may write a record: always while observing; otherwise only an
+    // operation or a macro run's batch writes one (to the always-open engine-event ring).
+    bool mayRecord(const core::OutputBatch& batch) const;
     void observe(const ObservationRecord& record);
     OutputResult continueMacro(std::uint64_t token, bool ok);
 

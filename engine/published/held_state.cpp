@@ -1,17 +1,19 @@
 #include "engine/published/held_state.h"
 
+#include "engine/published/owned_counter.h"
+
 namespace vorna::windows {
 
 void HeldStateBlock::beginWrite()
 {
     if (m_nesting++ == 0)
-        m_sequence.fetch_add(1, std::memory_order_acq_rel);
+        addOwned(m_sequence);
 }
 
 void HeldStateBlock::endWrite()
 {
     if (m_nesting > 0 && --m_nesting == 0)
-        m_sequence.fetch_add(1, std::memory_order_release);
+        addOwned(m_sequence);
 }
 
 void HeldStateBlock::setObservationCounts(std::uint64_t offered, std::uint64_t drops)
