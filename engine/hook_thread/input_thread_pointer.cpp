@@ -208,7 +208,7 @@ bool InputThread::processMouseMove(POINT position, DWORD flags)
             record.timestampMs = now;
             observe(record);
             m_pointer.physicalDx = m_pointer.physicalDy = 0;
-            m_pointer.context = ObservationRecord{};
+            m_pointer.context = kEmptyRecord;
             m_pointer.context.execution = m_state.contexts.nextExecution();
             m_pointer.context.revision = m_state.contexts.revision;
             m_pointer.context.profileIndex = m_state.layers.profileIndex;
@@ -363,7 +363,7 @@ void InputThread::resetPointer()
     m_pointer.programMoves = 0;
     for (uint64_t& sum : m_pointer.wheelOutput)
         sum = 0;
-    m_pointer.context = ObservationRecord{};
+    m_pointer.context = kEmptyRecord;
     m_pointer.context.execution = m_state.contexts.nextExecution();
     m_pointer.context.revision = m_state.contexts.revision;
     m_pointer.context.device = kMouseHookDevice;

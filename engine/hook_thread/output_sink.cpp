@@ -257,7 +257,6 @@ OutputResult OutputSink::onFlushMessage()
     const std::uint32_t step = currentStep;
     const std::uint16_t captureFlags = currentCaptureFlags;
     // Saved only before the first batch that brings contexts of its own.
-    SavedContexts outer;
     bool swapped = false;
     OutputResult result;
     OutputBatch batch;
@@ -267,7 +266,7 @@ OutputResult OutputSink::onFlushMessage()
         batch.assign(entry.batch);
         if (entry.hasContexts) {
             if (!swapped)
-                outer = m_state.contexts.save();
+                m_flushOuter = m_state.contexts.save();
             swapped = true;
             m_state.contexts.restore(entry.contexts);
         }
@@ -283,7 +282,7 @@ OutputResult OutputSink::onFlushMessage()
     if (!result.ok())
         return result; // the reset empties the queue: no second message
     if (swapped)
-        m_state.contexts.restore(outer);
+        m_state.contexts.restore(m_flushOuter);
     const DWORD thread = m_state.threadId.load(std::memory_order_acquire);
     if (m_count > 0 && !PostThreadMessageW(thread, kFlushMessage, 0, 0)) {
         m_state.win32Error.store(GetLastError(), std::memory_order_release);

@@ -172,6 +172,7 @@ private:
     std::uint64_t m_resets = 0; // advanced by every clear: see resetMark()
     std::uint64_t m_purges = 0;
     std::uint8_t m_flushing = 0;
+    SavedContexts m_flushOuter{}; // the caller's contexts while a flush runs batches under theirs
     std::array<HeldOutput, kInputIndexCount> m_heldOutputs{};
     InFlight m_inFlight;
     ObservationRecord m_heldBackStop{};

@@ -298,7 +298,7 @@ void MappingEngine::press(std::uint64_t owner, InputId input, OutputBatch& batch
         return;
     }
     const bool sendDown = outputIsFree(input);
-    *entry = ActiveMapping{};
+    *entry = kFreeMapping;
     entry->occupied = 1;
     entry->owner = owner;
     entry->source = input;

@@ -42,6 +42,10 @@ struct ActiveMapping {
     std::uint8_t pointerMode = 0;
 };
 
+// Entries are cleared by copying this one: a temporary built in place and copied over is read
+// back across the stores that built it, which stalls the hook path.
+inline constexpr ActiveMapping kFreeMapping{};
+
 // A physical press remembered for chord matching; free while device is 0.
 struct HeldInput {
     std::uint64_t device = 0;
@@ -157,7 +161,7 @@ struct MappingEngine {
     void refresh(const ActiveMapping& entry);
     void clearEntry(ActiveMapping& entry)
     {
-        entry = ActiveMapping{};
+        entry = kFreeMapping;
         refresh(entry);
     }
     // Whether the compact copies and indexes agree with the tables and the rules in force.

@@ -21,18 +21,10 @@ void copyEventFields(ObservationRecord& record, const InputEvent& event)
     record.y = event.y;
 }
 
-namespace {
-
-// Copied from rather than built in place: clearing a record in place compiles to a string store
-// whose start-up costs more than the copy.
-constexpr ObservationRecord kClearRecord{};
-
-} // namespace
-
 void ObservationContexts::begin(const InputEvent& event, std::uint32_t ruleId, std::uint8_t profileIndex,
                                 std::uint8_t layerIndex)
 {
-    current = kClearRecord;
+    current = kEmptyRecord;
     copyEventFields(current, event);
     current.execution = nextExecution();
     current.revision = revision;
@@ -69,7 +61,7 @@ void ObservationContexts::resumeSlot(std::size_t slot, const InputEvent& event)
 
 void ObservationContexts::beginIdle()
 {
-    current = kClearRecord;
+    current = kEmptyRecord;
     current.execution = nextExecution();
     current.revision = revision;
 }
