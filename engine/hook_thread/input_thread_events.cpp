@@ -116,7 +116,7 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
             recordPhysical(event);
     }
     if (m_state.journal)
-        m_state.journal->setHookHeartbeat(GetTickCount64());
+        m_state.journal->setHookHeartbeat(tickMs());
     const uint64_t resets = m_state.output.resetMark();
 
     const CompiledRule* found = rule;

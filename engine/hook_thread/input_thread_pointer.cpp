@@ -59,7 +59,7 @@ bool InputThread::processWheel(InputEvent event, int32_t delta)
     event.delta = delta;
     event.modifiers = modifierMask();
     if (m_state.journal)
-        m_state.journal->setHookHeartbeat(GetTickCount64());
+        m_state.journal->setHookHeartbeat(tickMs());
     const bool physical = event.origin == kOriginPhysical;
     if (physical) {
         expireLayers(event.time);

@@ -167,7 +167,7 @@ void OutputSink::markHeld(InputId input)
 
 bool OutputSink::mayRecord(const OutputBatch& batch) const
 {
-    return m_state.observing || batch.mode != core::kBatchModeNone || batch.owner != 0;
+    return m_state.observing || !isMappingBatch(batch);
 }
 
 void OutputSink::observe(const ObservationRecord& record)
@@ -261,9 +261,12 @@ OutputResult OutputSink::onFlushMessage()
     OutputResult result;
     OutputBatch batch;
     for (std::size_t n = 0; n < kOutputQueueSize && m_count > 0 && result.ok(); ++n) {
-        // Copied out: while it is sent, new batches may be queued into its slot.
+        // A mapping's batch queues nothing while it is sent and goes out from its slot; any other
+        // is copied out first, since what it sends may queue new batches into that slot.
         const QueuedBatch& entry = m_queue[m_head];
-        batch.assign(entry.batch);
+        const bool inPlace = isMappingBatch(entry.batch);
+        if (!inPlace)
+            batch.assign(entry.batch);
         if (entry.hasContexts) {
             if (!swapped)
                 m_flushOuter = m_state.contexts.save();
@@ -274,7 +277,7 @@ OutputResult OutputSink::onFlushMessage()
         currentCaptureFlags = entry.captureFlags;
         m_head = (m_head + 1) % kOutputQueueSize;
         --m_count;
-        result = flush(batch);
+        result = flush(inPlace ? entry.batch : batch);
     }
     currentStep = step;
     currentCaptureFlags = captureFlags;
@@ -557,7 +560,7 @@ bool OutputSink::takeSoftResetKeep(OutputBatch& kept)
     bool fits = true;
     for (std::uint32_t n = 0; n < m_count; ++n) {
         const OutputBatch& queuedBatch = m_queue[(m_head + n) % kOutputQueueSize].batch;
-        const bool mapping = queuedBatch.owner == 0 && queuedBatch.mode == core::kBatchModeNone;
+        const bool mapping = isMappingBatch(queuedBatch);
         for (std::uint64_t i = 0; i < queuedBatch.count; ++i) {
             const core::OutputEvent& event = queuedBatch.events[i];
             if (mapping || (event.phase == core::kPhaseUp && held(event.input)))

@@ -62,6 +62,13 @@ protected:
     ~LayerStepper() = default;
 };
 
+// A batch of a mapping: events only, no macro run or operation behind it. Sending one writes no
+// record but while observing, and queues nothing.
+inline bool isMappingBatch(const core::OutputBatch& batch)
+{
+    return batch.mode == core::kBatchModeNone && batch.owner == 0;
+}
+
 struct QueuedBatch {
     core::OutputBatch batch;
     SavedContexts contexts; // observation contexts when it was queued, if it kept them
@@ -152,8 +159,8 @@ private:
     bool moveCursorBy(const core::OutputBatch& batch);
     bool dropForeignWindowRun(const core::OutputBatch& batch, OutputResult& result);
     std::uint32_t setJournalMark(core::InputId input, std::uint32_t value);
-    // Whether sending `batch` may write a record: always while observing; otherwise only an
-    // operation or a macro run's batch writes one (to the always-open engine-event ring).
+    // Whether sending `batch` may write a record: always while observing; otherwise only what is
+    // not a mapping's batch writes one (to the always-open engine-event ring).
     bool mayRecord(const core::OutputBatch& batch) const;
     void observe(const ObservationRecord& record);
     OutputResult continueMacro(std::uint64_t token, bool ok);
