@@ -156,7 +156,11 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
 
     // A fresh event was remembered as held above, with its physical state.
     engine::EvaluationResult result = engine::evaluateTracked(m_state.engine, event, found, lookedUp);
-    if (useSlots) {
+    if (useSlots && !m_state.observing && result.actionSlot == 0 && result.macroSlot == 0) {
+        // Nobody observes, and only an action request or a macro run would record under this
+        // event's context (its outputs are a mapping's batch): the context is not built.
+        m_state.contexts.skip(event, result.ruleId, m_state.layers.profileIndex, m_layerStacks.current);
+    } else if (useSlots) {
         beginContext(event, result.ruleId);
         m_state.contexts.current.macro = result.macroSlot;
         recordInput(event, result.suppress != 0);
