@@ -1,26 +1,6 @@
 #include "engine/published/held_state.h"
 
-#include "engine/published/owned_counter.h"
-
 namespace vorna::windows {
-
-void HeldStateBlock::beginWrite()
-{
-    if (m_nesting++ == 0)
-        addOwned(m_sequence);
-}
-
-void HeldStateBlock::endWrite()
-{
-    if (m_nesting > 0 && --m_nesting == 0)
-        addOwned(m_sequence);
-}
-
-void HeldStateBlock::setObservationCounts(std::uint64_t offered, std::uint64_t drops)
-{
-    m_offered.store(offered, std::memory_order_release);
-    m_drops.store(drops, std::memory_order_release);
-}
 
 bool HeldStateBlock::tryRead(HeldStateSnapshot& copy) const
 {
