@@ -174,6 +174,7 @@ core::RulesSnapshot compiledRules(const QJsonArray& rules)
 struct MixedWorkload {
     std::unique_ptr<windows::InputThread> thread = std::make_unique<windows::InputThread>();
     std::uint64_t outputsPerRound = 0;
+    std::uint64_t lastTime = 0;
 
     explicit MixedWorkload(int baseRules)
     {
@@ -216,7 +217,10 @@ struct MixedWorkload {
         e.phase = phase;
         e.provider = 1;
         e.channel = 1;
-        e.time = thread->nowNs();
+        // The counter ticks every 100 ns, and a round can now take less than that between two
+        // events; a chord needs its keys pressed one after the other, as a person would.
+        e.time = std::max(thread->nowNs(), lastTime + 1);
+        lastTime = e.time;
         windows::BackendState& s = thread->m_state;
         s.output.inHook = 1;
         const bool swallowed = thread->processEvent(e, true, nullptr);

@@ -20,6 +20,7 @@
 #include "engine/mapping/rule_evaluation.h"
 #include "engine/mapping/timed_slots.h"
 #include "engine/mapping/wheel_math.h"
+#include "engine/published/owned_counter.h"
 #include "engine/windows_input_backend.h"
 #include "platform/win32.h"
 
@@ -157,6 +158,7 @@ public:
     PointerHold m_pointerHolds[kPointerHoldCapacity];
     uint8_t m_pointerHoldCount = 0;
     PointerState m_pointer;
+    uint64_t m_hookTickMs = 0; // GetTickCount64 as the running hook procedure read it; 0 outside one
 
     // The state of the hook thread that runs now (the hook procedures find it through this).
     static thread_local InputThread* current;
@@ -167,6 +169,8 @@ public:
     // Start-up, loop and teardown; `snapshot` is the thread's own copy.
     void run(const core::RulesSnapshot& snapshot);
     uint64_t nowNs() { return m_state.clock.nowNs(); }
+    // GetTickCount64, read once per hook call: inside a hook procedure the reading it took.
+    uint64_t tickMs() const { return m_hookTickMs != 0 ? m_hookTickMs : GetTickCount64(); }
 
     // ---- event processing
     bool processEvent(InputEvent event, bool useSlots, const core::CompiledRule* rule);

@@ -101,11 +101,9 @@ void InputThread::countLatency(uint64_t eventTime)
 {
     const uint64_t now = nowNs();
     const uint64_t latency = now > eventTime ? now - eventTime : 0;
-    m_latencyBuckets[latencyBucket(latency)].fetch_add(1, std::memory_order_acq_rel);
-    m_latencySamples.fetch_add(1, std::memory_order_acq_rel);
-    uint64_t max = m_latencyMaxNs.load(std::memory_order_acquire);
-    while (latency > max && !m_latencyMaxNs.compare_exchange_weak(max, latency, std::memory_order_acq_rel)) {
-    }
+    addOwned(m_latencyBuckets[latencyBucket(latency)]);
+    addOwned(m_latencySamples);
+    raiseOwned(m_latencyMaxNs, latency);
 }
 
 bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRule* rule)
@@ -118,7 +116,7 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
             recordPhysical(event);
     }
     if (m_state.journal)
-        m_state.journal->setHookHeartbeat(GetTickCount64());
+        m_state.journal->setHookHeartbeat(tickMs());
     const uint64_t resets = m_state.output.resetMark();
 
     const CompiledRule* found = rule;
@@ -149,8 +147,8 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
             if (update.started)
                 observeResult(kResultPending);
             replayEngineResults(update);
-            m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
-            m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+            addOwned(m_inputEvents);
+            addOwned(m_suppressed);
             m_state.heldState.setObservationCounts(m_state.observations.sequence(), m_state.observations.drops());
             return true;
         }
@@ -158,7 +156,11 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
 
     // A fresh event was remembered as held above, with its physical state.
     engine::EvaluationResult result = engine::evaluateTracked(m_state.engine, event, found, lookedUp);
-    if (useSlots) {
+    if (useSlots && !m_state.observing && result.actionSlot == 0 && result.macroSlot == 0) {
+        // Nobody observes, and only an action request or a macro run would record under this
+        // event's context (its outputs are a mapping's batch): the context is not built.
+        m_state.contexts.skip(event, result.ruleId, m_state.layers.profileIndex, m_layerStacks.current);
+    } else if (useSlots) {
         beginContext(event, result.ruleId);
         m_state.contexts.current.macro = result.macroSlot;
         recordInput(event, result.suppress != 0);
@@ -220,9 +222,9 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
     }
 
     if (useSlots) {
-        m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
+        addOwned(m_inputEvents);
         if (result.suppress)
-            m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+            addOwned(m_suppressed);
     }
     m_state.heldState.setObservationCounts(m_state.observations.sequence(), m_state.observations.drops());
     return result.suppress != 0;

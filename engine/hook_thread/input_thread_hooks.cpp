@@ -13,14 +13,21 @@ namespace {
 
 // A hook procedure runs inside a step of the loop: it queues instead of sending, and puts back
 // the observation contexts that the interrupted step was building.
+// The tick the procedure read on entry serves everything the call does.
 class HookScope {
 public:
-    explicit HookScope(BackendState& state)
-        : m_output(state.output), m_inHook(state.output.inHook), m_contexts(state.contexts)
+    HookScope(InputThread& thread, uint64_t tickMs)
+        : m_output(thread.m_state.output), m_inHook(thread.m_state.output.inHook), m_contexts(thread.m_state.contexts),
+          m_tick(thread.m_hookTickMs), m_outerTick(thread.m_hookTickMs)
     {
         m_output.inHook = 1;
+        m_tick = tickMs;
     }
-    ~HookScope() { m_output.inHook = m_inHook; }
+    ~HookScope()
+    {
+        m_output.inHook = m_inHook;
+        m_tick = m_outerTick;
+    }
     HookScope(const HookScope&) = delete;
     HookScope& operator=(const HookScope&) = delete;
 
@@ -28,6 +35,8 @@ private:
     OutputSink& m_output;
     uint8_t m_inHook;
     ObservationContextScope m_contexts;
+    uint64_t& m_tick;
+    uint64_t m_outerTick;
 };
 
 // Button messages of the mouse hook; button 0: an X button, told apart by the high word.
@@ -72,14 +81,15 @@ LRESULT CALLBACK InputThread::keyboardHookProc(int code, WPARAM wParam, LPARAM l
     InputThread* self = current;
     if (code != HC_ACTION || !self)
         return CallNextHookEx(nullptr, code, wParam, lParam);
-    self->m_keyboardHookTick.store(GetTickCount64(), std::memory_order_release);
+    const uint64_t tick = GetTickCount64();
+    self->m_keyboardHookTick.store(tick, std::memory_order_release);
     self->takeObservationRequest();
     const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (isOwnInjection(uint64_t(key.dwExtraInfo), (key.flags & LLKHF_INJECTED) != 0))
         return CallNextHookEx(nullptr, code, wParam, lParam);
     bool swallow;
     {
-        HookScope scope(self->m_state);
+        HookScope scope(*self, tick);
         swallow = self->keyboardEvent(key, wParam);
     }
     return swallow ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
@@ -164,8 +174,8 @@ bool InputThread::takenByCapture(const InputEvent& event)
 
     HeldStateWrite write(m_state.heldState);
     m_state.heldState.setPhysical(inputIndex(event.input), event.phase == core::kPhaseUp ? 0 : 1);
-    m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
-    m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+    addOwned(m_inputEvents);
+    addOwned(m_suppressed);
     if (m_state.observing) {
         beginContext(event, 0);
         recordInput(event, true);
@@ -178,7 +188,7 @@ void InputThread::updateCapture()
 {
     if (!m_capture.running())
         return;
-    m_capture.checkTimeAndFocus(GetForegroundWindow() == static_cast<HWND>(m_capture.window), GetTickCount64());
+    m_capture.checkTimeAndFocus(GetForegroundWindow() == static_cast<HWND>(m_capture.window), tickMs());
 }
 
 void InputThread::onCaptureMessage(HWND forWindow)
@@ -207,7 +217,8 @@ LRESULT CALLBACK InputThread::mouseHookProc(int code, WPARAM wParam, LPARAM lPar
     InputThread* self = current;
     if (code != HC_ACTION || !self)
         return CallNextHookEx(nullptr, code, wParam, lParam);
-    self->m_mouseHookTick.store(GetTickCount64(), std::memory_order_release);
+    const uint64_t tick = GetTickCount64();
+    self->m_mouseHookTick.store(tick, std::memory_order_release);
     self->takeObservationRequest();
     const auto& mouse = *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
     if (isOwnInjection(uint64_t(mouse.dwExtraInfo), (mouse.flags & LLMHF_INJECTED) != 0)) {
@@ -219,7 +230,7 @@ LRESULT CALLBACK InputThread::mouseHookProc(int code, WPARAM wParam, LPARAM lPar
     }
     bool swallow;
     {
-        HookScope scope(self->m_state);
+        HookScope scope(*self, tick);
         swallow = self->mouseEvent(mouse, wParam);
     }
     return swallow ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);

@@ -59,17 +59,17 @@ bool InputThread::processWheel(InputEvent event, int32_t delta)
     event.delta = delta;
     event.modifiers = modifierMask();
     if (m_state.journal)
-        m_state.journal->setHookHeartbeat(GetTickCount64());
+        m_state.journal->setHookHeartbeat(tickMs());
     const bool physical = event.origin == kOriginPhysical;
     if (physical) {
         expireLayers(event.time);
         pumpScheduler(event.time);
     }
-    m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
+    addOwned(m_inputEvents);
     const CompiledRule* rule = physical && !m_state.engine.released ? engine::lookUpRule(m_state.engine, event) : nullptr;
     const bool swallow = rule ? wheelRule(event, *rule, delta) : wheelMotion(event, delta);
     if (swallow)
-        m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+        addOwned(m_suppressed);
     return swallow;
 }
 
@@ -208,7 +208,7 @@ bool InputThread::processMouseMove(POINT position, DWORD flags)
             record.timestampMs = now;
             observe(record);
             m_pointer.physicalDx = m_pointer.physicalDy = 0;
-            m_pointer.context = ObservationRecord{};
+            m_pointer.context = kEmptyRecord;
             m_pointer.context.execution = m_state.contexts.nextExecution();
             m_pointer.context.revision = m_state.contexts.revision;
             m_pointer.context.profileIndex = m_state.layers.profileIndex;
@@ -221,8 +221,8 @@ bool InputThread::processMouseMove(POINT position, DWORD flags)
         m_pointer.last = position;
         return false;
     }
-    m_inputEvents.fetch_add(1, std::memory_order_acq_rel);
-    m_suppressed.fetch_add(1, std::memory_order_acq_rel);
+    addOwned(m_inputEvents);
+    addOwned(m_suppressed);
     if (modes & ScrollBit)
         scrollByMotion(dx, dy);
     else
@@ -289,7 +289,7 @@ bool InputThread::movePointer(int32_t dx, int32_t dy, uint8_t modes)
                 m_pointer.programDy += int64_t(actual.y) - m_pointer.last.y;
                 m_pointer.last = actual;
                 ++m_pointer.programMoves;
-                m_state.outputEvents.fetch_add(1, std::memory_order_acq_rel);
+                addOwned(m_state.outputEvents);
             }
         }
     }
@@ -301,7 +301,7 @@ bool InputThread::movePointer(int32_t dx, int32_t dy, uint8_t modes)
     record.dy = clampRecordAmount(m_pointer.programDy);
     record.pointer = 1;
     observe(record);
-    m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
+    addOwned(m_state.outputFailures);
     m_state.win32Error.store(error, std::memory_order_release);
     resetAll(ResetOutputFailed);
     return false;
@@ -363,7 +363,7 @@ void InputThread::resetPointer()
     m_pointer.programMoves = 0;
     for (uint64_t& sum : m_pointer.wheelOutput)
         sum = 0;
-    m_pointer.context = ObservationRecord{};
+    m_pointer.context = kEmptyRecord;
     m_pointer.context.execution = m_state.contexts.nextExecution();
     m_pointer.context.revision = m_state.contexts.revision;
     m_pointer.context.device = kMouseHookDevice;

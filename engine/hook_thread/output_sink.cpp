@@ -7,6 +7,7 @@
 #include "engine/mapping/injection_marker.h"
 #include "engine/mapping/supported_input.h"
 #include "engine/mapping/wheel_math.h"
+#include "engine/published/owned_counter.h"
 #include "engine/windows_input_backend.h"
 
 #include <algorithm>
@@ -164,15 +165,25 @@ void OutputSink::markHeld(InputId input)
     setJournalMark(input, 1);
 }
 
+bool OutputSink::mayRecord(const OutputBatch& batch) const
+{
+    return m_state.observing || !isMappingBatch(batch);
+}
+
+bool OutputSink::recording() const
+{
+    return m_state.observing && !m_sendingUnobserved;
+}
+
 void OutputSink::observe(const ObservationRecord& record)
 {
-    if (m_state.observing)
+    if (recording())
         m_state.observations.push(record);
 }
 
 void OutputSink::recordOutput(const OutputEvent& event, bool sent)
 {
-    if (!m_state.observing) // the record is built only for a ring that takes it
+    if (!recording()) // the record is built only for a ring that takes it
         return;
     ObservationRecord record = m_state.contexts.record(kRecordOutput, sent ? kResultSent : kResultFailed);
     record.id = event.input;
@@ -185,7 +196,7 @@ void OutputSink::recordOutput(const OutputEvent& event, bool sent)
 
 void OutputSink::recordFailure(const OutputEvent& event, std::uint32_t error)
 {
-    if (!m_state.observing)
+    if (!recording())
         return;
     ObservationRecord record = m_state.contexts.record(kRecordOutput, kResultFailed);
     record.id = event.input;
@@ -220,19 +231,23 @@ OutputResult OutputSink::enqueue(const OutputBatch& batch)
     }
     if (m_count == kOutputQueueSize) {
         m_state.win32Error.store(kQueueFullError, std::memory_order_release);
-        m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
+        addOwned(m_state.outputFailures);
         return kFailed;
     }
     QueuedBatch& entry = m_queue[(m_head + m_count) % kOutputQueueSize];
     entry.batch.assign(batch);
-    entry.contexts = m_state.contexts.save();
+    // The contexts are two whole records; a mapping's batch sent while nobody observes never
+    // reads them, and copying them in and out was a good part of the queue's cost.
+    entry.hasContexts = mayRecord(batch);
+    if (entry.hasContexts)
+        entry.contexts = m_state.contexts.save();
     entry.step = m_state.player.stepIndex;
     entry.captureFlags = currentCaptureFlags;
     ++m_count;
     const DWORD thread = m_state.threadId.load(std::memory_order_acquire);
     if (m_count == 1 && thread != 0 && !PostThreadMessageW(thread, kFlushMessage, 0, 0)) {
         m_state.win32Error.store(GetLastError(), std::memory_order_release);
-        m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
+        addOwned(m_state.outputFailures);
         --m_count; // refused means not queued: nothing would ever send it
         return kFailed;
     }
@@ -246,26 +261,40 @@ OutputResult OutputSink::onFlushMessage()
     m_flushing = 1;
     const std::uint32_t step = currentStep;
     const std::uint16_t captureFlags = currentCaptureFlags;
-    const SavedContexts outer = m_state.contexts.save();
+    // Saved only before the first batch that brings contexts of its own.
+    bool swapped = false;
     OutputResult result;
     OutputBatch batch;
     for (std::size_t n = 0; n < kOutputQueueSize && m_count > 0 && result.ok(); ++n) {
-        // Copied out: while it is sent, new batches may be queued into its slot.
+        // A mapping's batch queues nothing while it is sent and goes out from its slot; any other
+        // is copied out first, since what it sends may queue new batches into that slot.
         const QueuedBatch& entry = m_queue[m_head];
-        batch.assign(entry.batch);
-        m_state.contexts.restore(entry.contexts);
+        const bool inPlace = isMappingBatch(entry.batch);
+        if (!inPlace)
+            batch.assign(entry.batch);
+        if (entry.hasContexts) {
+            if (!swapped)
+                m_flushOuter = m_state.contexts.save();
+            swapped = true;
+            m_state.contexts.restore(entry.contexts);
+        }
+        // Queued while nobody observed, it has no contexts to record under: it goes out unrecorded,
+        // as if sent before observation began (the hook thread may take the request meanwhile).
+        m_sendingUnobserved = !entry.hasContexts;
         currentStep = entry.step;
         currentCaptureFlags = entry.captureFlags;
         m_head = (m_head + 1) % kOutputQueueSize;
         --m_count;
-        result = flush(batch);
+        result = flush(inPlace ? entry.batch : batch);
     }
+    m_sendingUnobserved = false;
     currentStep = step;
     currentCaptureFlags = captureFlags;
     m_flushing = 0;
     if (!result.ok())
         return result; // the reset empties the queue: no second message
-    m_state.contexts.restore(outer);
+    if (swapped)
+        m_state.contexts.restore(m_flushOuter);
     const DWORD thread = m_state.threadId.load(std::memory_order_acquire);
     if (m_count > 0 && !PostThreadMessageW(thread, kFlushMessage, 0, 0)) {
         m_state.win32Error.store(GetLastError(), std::memory_order_release);
@@ -299,7 +328,7 @@ bool OutputSink::sendEvent(const OutputEvent& event)
     INPUT input;
     if (!buildKeyInput(event, input)) {
         m_state.win32Error.store(kUnsupportedOutputError, std::memory_order_release);
-        m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
+        addOwned(m_state.outputFailures);
         recordFailure(event, kUnsupportedOutputError);
         return false;
     }
@@ -312,7 +341,7 @@ bool OutputSink::sendEvent(const OutputEvent& event)
     if (!sent) {
         const DWORD error = GetLastError();
         m_state.win32Error.store(error, std::memory_order_release);
-        m_state.outputFailures.fetch_add(1, std::memory_order_acq_rel);
+        addOwned(m_state.outputFailures);
         recordFailure(event, error);
         if (up) {
             // A lost release leaves a key stuck for the user: one more try.
@@ -331,7 +360,7 @@ bool OutputSink::sendEvent(const OutputEvent& event)
         if (up)
             setJournalMark(event.input, 0);
     }
-    m_state.outputEvents.fetch_add(1, std::memory_order_acq_rel);
+    addOwned(m_state.outputEvents);
     recordOutput(event, true);
     return true;
 }
@@ -540,7 +569,7 @@ bool OutputSink::takeSoftResetKeep(OutputBatch& kept)
     bool fits = true;
     for (std::uint32_t n = 0; n < m_count; ++n) {
         const OutputBatch& queuedBatch = m_queue[(m_head + n) % kOutputQueueSize].batch;
-        const bool mapping = queuedBatch.owner == 0 && queuedBatch.mode == core::kBatchModeNone;
+        const bool mapping = isMappingBatch(queuedBatch);
         for (std::uint64_t i = 0; i < queuedBatch.count; ++i) {
             const core::OutputEvent& event = queuedBatch.events[i];
             if (mapping || (event.phase == core::kPhaseUp && held(event.input)))
@@ -565,6 +594,7 @@ void OutputSink::purgeQueue()
             QueuedBatch& target = m_queue[(m_head + kept) % kOutputQueueSize];
             target.batch.assign(entry.batch);
             target.contexts = entry.contexts;
+            target.hasContexts = entry.hasContexts;
             target.step = entry.step;
             target.captureFlags = entry.captureFlags;
         }

@@ -62,9 +62,17 @@ protected:
     ~LayerStepper() = default;
 };
 
+// A batch of a mapping: events only, no macro run or operation behind it. Sending one writes no
+// record but while observing, and queues nothing.
+inline bool isMappingBatch(const core::OutputBatch& batch)
+{
+    return batch.mode == core::kBatchModeNone && batch.owner == 0;
+}
+
 struct QueuedBatch {
     core::OutputBatch batch;
-    SavedContexts contexts; // observation contexts when it was queued
+    SavedContexts contexts; // observation contexts when it was queued, if it kept them
+    bool hasContexts = false;
     std::uint32_t step = 0;
     std::uint16_t captureFlags = 0;
 };
@@ -151,6 +159,11 @@ private:
     bool moveCursorBy(const core::OutputBatch& batch);
     bool dropForeignWindowRun(const core::OutputBatch& batch, OutputResult& result);
     std::uint32_t setJournalMark(core::InputId input, std::uint32_t value);
+    // Whether sending `batch` may write a record: always while observing; otherwise only what is
+    // not a mapping's batch writes one (to the always-open engine-event ring).
+    bool mayRecord(const core::OutputBatch& batch) const;
+    // Observing, and not sending a batch queued while nobody observed.
+    bool recording() const;
     void observe(const ObservationRecord& record);
     OutputResult continueMacro(std::uint64_t token, bool ok);
 
@@ -168,6 +181,8 @@ private:
     std::uint64_t m_resets = 0; // advanced by every clear: see resetMark()
     std::uint64_t m_purges = 0;
     std::uint8_t m_flushing = 0;
+    bool m_sendingUnobserved = false;
+    SavedContexts m_flushOuter{}; // the caller's contexts while a flush runs batches under theirs
     std::array<HeldOutput, kInputIndexCount> m_heldOutputs{};
     InFlight m_inFlight;
     ObservationRecord m_heldBackStop{};

@@ -8,20 +8,11 @@ void HookClock::setFrequency(std::int64_t frequency)
     m_nsPerCount = frequency > 0 && 1'000'000'000 % frequency == 0 ? std::uint64_t(1'000'000'000 / frequency) : 0;
 }
 
-std::uint64_t HookClock::nowNs()
+void HookClock::readFrequency()
 {
-    if (m_frequency <= 0) {
-        LARGE_INTEGER frequency{};
-        QueryPerformanceFrequency(&frequency);
-        setFrequency(frequency.QuadPart > 0 ? frequency.QuadPart : 1);
-    }
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    const std::uint64_t c = std::uint64_t(counter.QuadPart);
-    if (m_nsPerCount != 0)
-        return c * m_nsPerCount; // equal to the division below when the frequency divides 10^9
-    const std::uint64_t f = std::uint64_t(m_frequency);
-    return c / f * 1'000'000'000ull + c % f * 1'000'000'000ull / f;
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    setFrequency(frequency.QuadPart > 0 ? frequency.QuadPart : 1);
 }
 
 std::uint64_t foregroundWindow()

@@ -14,9 +14,22 @@ namespace vorna::windows {
 class HookClock {
 public:
     void setFrequency(std::int64_t frequency);
-    std::uint64_t nowNs();
+    std::uint64_t nowNs()
+    {
+        if (m_frequency <= 0)
+            readFrequency();
+        LARGE_INTEGER counter{};
+        QueryPerformanceCounter(&counter);
+        const std::uint64_t c = std::uint64_t(counter.QuadPart);
+        if (m_nsPerCount != 0)
+            return c * m_nsPerCount; // equal to the division below when the frequency divides 10^9
+        const std::uint64_t f = std::uint64_t(m_frequency);
+        return c / f * 1'000'000'000ull + c % f * 1'000'000'000ull / f;
+    }
 
 private:
+    void readFrequency();
+
     std::int64_t m_frequency = 0;
     std::uint64_t m_nsPerCount = 0; // 10^9 / frequency when that is whole (10 MHz counters), else 0
 };

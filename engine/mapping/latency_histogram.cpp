@@ -2,17 +2,6 @@
 
 namespace vorna::windows {
 
-uint8_t latencyBucket(uint64_t ns)
-{
-    uint8_t k = 0;
-    uint64_t bound = 1'000;
-    while (k < kLatencyBucketCount - 1 && ns > bound) {
-        ++k;
-        bound *= 2;
-    }
-    return k;
-}
-
 uint64_t latencyPercentile(const uint64_t (&counts)[kLatencyBucketCount], uint64_t samples, uint32_t percent)
 {
     if (samples == 0)

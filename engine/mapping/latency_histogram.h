@@ -8,7 +8,16 @@ namespace vorna::windows {
 
 constexpr int kLatencyBucketCount = 32;
 
-uint8_t latencyBucket(uint64_t ns);
+inline uint8_t latencyBucket(uint64_t ns)
+{
+    uint8_t k = 0;
+    uint64_t bound = 1'000;
+    while (k < kLatencyBucketCount - 1 && ns > bound) {
+        ++k;
+        bound *= 2;
+    }
+    return k;
+}
 
 // Upper bound of the first bucket at which the running count reaches the ceiling of
 // samples x percent / 100; 0 without samples, 1,000 x 2^32 ns if the buckets never reach it.

@@ -210,19 +210,13 @@ bool MappingEngine::indexMatchesTable() const
            fresh->m_heldByInput == m_heldByInput && chains == *m_currentChains;
 }
 
-int MappingEngine::holdersOfOutput(InputId id) const
+int MappingEngine::scanHolders(InputId id) const
 {
-    const int index = windows::inputIndex(id);
-    if (index >= 0)
-        return m_holdCounts[std::size_t(index)];
     return id == 0 ? 0 : countEqual(m_heldOutputs, id);
 }
 
-int MappingEngine::countBySource(InputId id) const
+int MappingEngine::scanPassSources(InputId id) const
 {
-    const int index = windows::inputIndex(id);
-    if (index >= 0)
-        return m_passCounts[std::size_t(index)];
     return id == 0 ? 0 : countEqual(m_passSources, id);
 }
 
@@ -298,7 +292,7 @@ void MappingEngine::press(std::uint64_t owner, InputId input, OutputBatch& batch
         return;
     }
     const bool sendDown = outputIsFree(input);
-    *entry = ActiveMapping{};
+    *entry = kFreeMapping;
     entry->occupied = 1;
     entry->owner = owner;
     entry->source = input;

@@ -42,6 +42,10 @@ struct ActiveMapping {
     std::uint8_t pointerMode = 0;
 };
 
+// Entries are cleared by copying this one: a temporary built in place and copied over is read
+// back across the stores that built it, which stalls the hook path.
+inline constexpr ActiveMapping kFreeMapping{};
+
 // A physical press remembered for chord matching; free while device is 0.
 struct HeldInput {
     std::uint64_t device = 0;
@@ -115,9 +119,17 @@ struct MappingEngine {
     void setHeld(HeldInput& entry, const HeldInput& value);
 
     // Output places (primary or extra) equal to `id` over entries whose outputs are down.
-    int holdersOfOutput(InputId id) const;
+    int holdersOfOutput(InputId id) const
+    {
+        const int index = windows::inputIndex(id);
+        return index >= 0 ? m_holdCounts[std::size_t(index)] : scanHolders(id);
+    }
     // Pass-through sources: entries with suppress 0, not latched toggles, whose source is `id`.
-    int countBySource(InputId id) const;
+    int countBySource(InputId id) const
+    {
+        const int index = windows::inputIndex(id);
+        return index >= 0 ? m_passCounts[std::size_t(index)] : scanPassSources(id);
+    }
 
     // Clears outputsDown and appends the ups of the outputs nobody else keeps down, last first.
     void releaseOutputs(ActiveMapping& entry, OutputBatch& batch);
@@ -157,7 +169,7 @@ struct MappingEngine {
     void refresh(const ActiveMapping& entry);
     void clearEntry(ActiveMapping& entry)
     {
-        entry = ActiveMapping{};
+        entry = kFreeMapping;
         refresh(entry);
     }
     // Whether the compact copies and indexes agree with the tables and the rules in force.
@@ -167,6 +179,9 @@ private:
     static constexpr std::size_t kOutputsPerEntry = 1 + kMaxExtraOutputs;
     static constexpr std::size_t kCountedInputs = 1024; // keys, buttons and scan-code keys by index
     void count(InputId id, int delta, std::array<std::uint16_t, kCountedInputs>& counts);
+    // The two counts above for inputs without an index, by a scan of the compact copies.
+    int scanHolders(InputId id) const;
+    int scanPassSources(InputId id) const;
 
     // By entry: owner (0 while free), source, source while it passes through (else 0), and the
     // outputs while they are down (else 0). 0 is never a valid input id.

@@ -269,7 +269,7 @@ EvaluationResult evaluate(core::MappingEngine& engine, const InputEvent& event, 
         return result;
     }
 
-    *free = ActiveMapping{};
+    *free = core::kFreeMapping;
     free->occupied = 1;
     free->owner = event.device;
     free->source = event.input;

@@ -25,7 +25,7 @@ bool isPending(const TimedSlot& slot)
 
 void freeSlot(TimedSlots& timed, std::size_t index)
 {
-    timed[index] = TimedSlot{};
+    timed[index] = kFreeSlot;
     timed.busy = std::uint16_t(timed.busy & ~(1u << index));
 }
 

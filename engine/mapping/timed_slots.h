@@ -36,6 +36,10 @@ struct TimedSlots : std::array<TimedSlot, kTimedSlotCount> {
     std::uint16_t busy = 0;
 };
 
+// Slots are freed by copying this one (built in place, a slot is read back across the stores that
+// built it, which stalls the hook path).
+inline constexpr TimedSlot kFreeSlot{};
+
 // One resolved press or release, ready to replay with its rule.
 struct SlotRecord {
     InputEvent event;          // the slot's first press, phase and time replaced
@@ -45,8 +49,24 @@ struct SlotRecord {
     std::uint8_t releaseOnly = 0; // a release for which this slot never emitted a press
 };
 
+// The records of an update. Only the first `count` of them are filled in and read; the others
+// are left unset, since the hook path builds an update for every event it hands to the slots and
+// most of them stay empty (clearing two records every time cost more than the rest of the call).
+class SlotRecords {
+public:
+    SlotRecords() {}
+    SlotRecord& operator[](std::size_t i) { return m_records[i]; }
+    const SlotRecord& operator[](std::size_t i) const { return m_records[i]; }
+    static constexpr std::size_t size() { return 2; }
+
+private:
+    union {
+        SlotRecord m_records[2];
+    };
+};
+
 struct SlotUpdate {
-    std::array<SlotRecord, 2> records{};
+    SlotRecords records;
     std::uint8_t count = 0;
     std::uint8_t consumed = 0; // the event belongs to a slot and is not evaluated directly
     std::uint8_t started = 0;  // this event opened a slot

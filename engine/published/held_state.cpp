@@ -2,24 +2,6 @@
 
 namespace vorna::windows {
 
-void HeldStateBlock::beginWrite()
-{
-    if (m_nesting++ == 0)
-        m_sequence.fetch_add(1, std::memory_order_acq_rel);
-}
-
-void HeldStateBlock::endWrite()
-{
-    if (m_nesting > 0 && --m_nesting == 0)
-        m_sequence.fetch_add(1, std::memory_order_release);
-}
-
-void HeldStateBlock::setObservationCounts(std::uint64_t offered, std::uint64_t drops)
-{
-    m_offered.store(offered, std::memory_order_release);
-    m_drops.store(drops, std::memory_order_release);
-}
-
 bool HeldStateBlock::tryRead(HeldStateSnapshot& copy) const
 {
     copy.valid = false;

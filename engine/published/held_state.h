@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/input_id.h"
+#include "engine/published/owned_counter.h"
 
 #include <array>
 #include <atomic>
@@ -42,13 +43,26 @@ struct HeldStateSnapshot {
 
 class HeldStateBlock {
 public:
-    // Hook thread. Writes nest: only the outermost begin and end move the counter.
-    void beginWrite();
-    void endWrite();
+    // Hook thread. Writes nest: only the outermost begin and end move the counter. Inline: the
+    // hook path opens a write for every event and every batch it sends.
+    void beginWrite()
+    {
+        if (m_nesting++ == 0)
+            addOwned(m_sequence);
+    }
+    void endWrite()
+    {
+        if (m_nesting > 0 && --m_nesting == 0)
+            addOwned(m_sequence);
+    }
 
     void setPhysical(int index, std::uint8_t state) { store(m_physical, index, state); }
     void setOutput(int index, std::uint8_t state) { store(m_output, index, state); }
-    void setObservationCounts(std::uint64_t offered, std::uint64_t drops);
+    void setObservationCounts(std::uint64_t offered, std::uint64_t drops)
+    {
+        m_offered.store(offered, std::memory_order_release);
+        m_drops.store(drops, std::memory_order_release);
+    }
     std::uint8_t physical(int index) const { return load(m_physical, index); }
     std::uint8_t output(int index) const { return load(m_output, index); }
 

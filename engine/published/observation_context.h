@@ -21,10 +21,26 @@ struct SavedContexts {
     ObservationRecord saved;
 };
 
+// What a fresh press leaves for its release, which takes it over: all a context holds beyond the
+// event's own fields.
+struct PressContext {
+    std::uint64_t execution = 0;
+    std::uint64_t revision = 0;
+    std::uint32_t rule = 0;
+    std::uint8_t profileIndex = 0;
+    std::uint8_t layerIndex = 0;
+};
+
+// How an input's last press stored its context for the release.
+inline constexpr std::uint8_t kPressNone = 0;
+inline constexpr std::uint8_t kPressBegun = 1;  // a fresh press: in pressBegun
+inline constexpr std::uint8_t kPressInSlot = 2; // a press a timed slot took: the slot's whole context
+
 struct ObservationContexts {
     ObservationRecord current; // the event being processed
     ObservationRecord saved;   // stands for the idle state between events
     // Context of each input's last press until its release, by input index.
+    std::array<PressContext, kInputIndexCount> pressBegun{};
     std::array<ObservationRecord, kInputIndexCount> pressContexts{};
     std::array<std::uint8_t, kInputIndexCount> pressStored{};
     // Context of the event that opened each timed slot.
@@ -36,6 +52,10 @@ struct ObservationContexts {
     // the program's profile and the current layer. A physical press stores it for its input and
     // the release takes it over, so press and release share one execution id.
     void begin(const InputEvent& event, std::uint32_t ruleId, std::uint8_t profileIndex, std::uint8_t layerIndex);
+    // What begin does but for the current context, which is left as it was: the execution id is
+    // used up and the press is stored or taken over all the same, so that the numbering and a
+    // release begun later are as if begin had run. For an event whose context nothing reads.
+    void skip(const InputEvent& event, std::uint32_t ruleId, std::uint8_t profileIndex, std::uint8_t layerIndex);
 
     // A context without an event: cleared, with a new execution id and the current revision.
     void beginIdle();
@@ -74,6 +94,13 @@ struct ObservationContexts {
         current = slotContexts[slot];
         current.gestureOutcome = outcome;
     }
+
+private:
+    // A physical press or release of an input with an index: that index, else -1.
+    static int pairedIndex(const InputEvent& event);
+    // A press stores `fresh` for its release; a release takes over what a fresh press stored
+    // (else keeps `fresh`). Either way the stored press is gone after a release.
+    PressContext pair(std::size_t at, std::uint8_t phase, const PressContext& fresh);
 };
 
 // Saves both contexts and restores them when it ends, whatever the work in between set: a hook

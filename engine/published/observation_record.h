@@ -77,4 +77,8 @@ struct ObservationRecord {
     std::uint8_t pointerModes = 0;   // bit 0 scroll, 1 speed, 2 axis-x, 3 axis-y
 };
 
+// Records are cleared by copying this one: clearing one in place compiles to a string store whose
+// start-up costs the hook path more than the copy.
+inline constexpr ObservationRecord kEmptyRecord{};
+
 } // namespace vorna::windows

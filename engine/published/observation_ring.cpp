@@ -1,5 +1,7 @@
 #include "engine/published/observation_ring.h"
 
+#include "engine/published/owned_counter.h"
+
 namespace vorna::windows {
 
 namespace {
@@ -15,10 +17,10 @@ bool ObservationRing::push(ObservationRecord record)
 {
     if (!isOpen())
         return false;
-    record.sequence = m_sequence.fetch_add(1, std::memory_order_acq_rel) + 1;
+    record.sequence = addOwned(m_sequence);
     const std::uint32_t write = m_write.load(std::memory_order_relaxed);
     if (next(write) == m_read.load(std::memory_order_acquire)) {
-        m_drops.fetch_add(1, std::memory_order_acq_rel);
+        addOwned(m_drops);
         return false;
     }
     m_records[write] = record;
