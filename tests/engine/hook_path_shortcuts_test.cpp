@@ -146,4 +146,25 @@ TEST(HookPathShortcuts, ThreadsThatDoNotObserveDecideSendAndReportAsObservingOne
     }
 }
 
+// A hook call takes the observation request before its event, so recording can begin while a
+// batch queued unobserved (with no contexts of its own) still waits for the loop's flush. That
+// batch goes out unrecorded, as if sent a moment before; the events after it are recorded whole.
+TEST(HookPathShortcuts, ABatchQueuedBeforeObservationBeganGoesOutUnrecorded)
+{
+    Subject subject(false);
+    std::uint64_t time = ms(1000);
+    ASSERT_TRUE(subject.process(event(key(65), kPhaseDown, time), false));
+    subject.thread->m_state.observing = true; // the next hook call took the request
+    ASSERT_TRUE(subject.process(event(key(65), kPhaseUp, time += ms(5)), true));
+    EXPECT_EQ(subject.sent, "+66 -66 ");
+
+    std::vector<ObservationRecord> records;
+    subject.thread->m_state.observations.drain(records);
+    std::vector<std::uint8_t> outputPhases;
+    for (const ObservationRecord& r : records)
+        if (r.kind == vorna::windows::kRecordOutput)
+            outputPhases.push_back(r.phase);
+    EXPECT_EQ(outputPhases, std::vector<std::uint8_t>{kPhaseUp}) << "only the release, queued while observing, is recorded";
+}
+
 } // namespace
