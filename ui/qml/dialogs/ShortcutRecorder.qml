@@ -111,11 +111,12 @@ Dialog {
                   : recorder.app.engineIssue
         }
         Hint {
+            objectName: "outputCaptureNote"
             theme: recorder.theme
             Layout.fillWidth: true
             font.pixelSize: 12
-            text: recorder.theme.tr("Esc отменяет запись. Для сочетаний с Esc используйте ручной выбор. Ctrl+Alt+Delete и защищённые команды Windows не записываются. Для повторного включения правил нажмите «Включить назначения»",
-                                    "Esc cancels recording; use manual selection for shortcuts containing Esc. Ctrl+Alt+Delete and protected Windows commands cannot be recorded. Click Enable mappings to enable them again")
+            text: recorder.theme.tr("Esc отменяет запись. Для сочетаний с Esc используйте ручной выбор. Ctrl+Alt+Delete и защищённые команды Windows не записываются. Для повторного включения правил нажмите «Включить» в шапке окна",
+                                    "Esc cancels recording; use manual selection for shortcuts containing Esc. Ctrl+Alt+Delete and protected Windows commands cannot be recorded. Click Enable in the window header to enable them again")
         }
     }
 }
