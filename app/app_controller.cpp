@@ -6,6 +6,7 @@
 
 #include "app/agent_link.h"
 #include "app/file_choice.h"
+#include "app/popup_layouts.h"
 
 #include "core/input_id.h"
 #include "core/rule_inheritance.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QQuickItem>
 #include <QJsonDocument>
 #include <QStandardPaths>
 
@@ -203,6 +205,11 @@ QUrl AppController::documentsFolder() const
     // A fresh account may have no documents folder yet; its home always exists.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return QUrl::fromLocalFile(QFileInfo(documents).isDir() ? documents : QDir::homePath());
+}
+
+void AppController::rearrangePopup(QQuickItem* contentItem) const
+{
+    app::rearrangePopupLayouts(contentItem != nullptr ? contentItem->parentItem() : nullptr);
 }
 
 QVariantMap AppController::pickFile(const QUrl& folder, const QString& name, const QString& suffix) const

@@ -32,6 +32,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+class QQuickItem;
+
 class AppController : public QObject {
     Q_OBJECT
 
@@ -205,6 +207,8 @@ public:
     // stands for ({"url", "path", "usable", "exists", "folder", "folderExists"}).
     Q_INVOKABLE QUrl documentsFolder() const;
     Q_INVOKABLE QVariantMap pickFile(const QUrl& folder, const QString& name, const QString& suffix) const;
+    // Called by a popup as it opens (its content item): see app/popup_layouts.h.
+    Q_INVOKABLE void rearrangePopup(QQuickItem* contentItem) const;
     Q_INVOKABLE void toggleFavorite(const QString& id);
     Q_INVOKABLE bool favorite(const QString& id) const;
     Q_INVOKABLE void setLivePage(bool visible);

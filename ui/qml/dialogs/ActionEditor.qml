@@ -45,6 +45,7 @@ Dialog {
     }
 
     onAboutToShow: {
+        editor.app.rearrangePopup(editor.contentItem)
         var target = app.targetId
         edit(target.indexOf("action:") === 0 ? parseInt(target.slice(7), 10) - 1 : -1)
     }

@@ -101,6 +101,7 @@ Popup {
     closePolicy: Popup.CloseOnEscape
 
     onAboutToShow: {
+        picker.app.rearrangePopup(picker.contentItem)
         if (String(folder).length === 0)
             folder = app.documentsFolder()
         nameField.text = suggestedName

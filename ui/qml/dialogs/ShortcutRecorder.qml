@@ -7,6 +7,8 @@ import ".."
 // them as the rule's output. Each opening and each close ends whatever capture ran before.
 Dialog {
     id: recorder
+    // Laid out again for what it shows now: see AppController::rearrangePopup.
+    onAboutToShow: recorder.app.rearrangePopup(recorder.contentItem)
     required property var app
     required property var theme
     required property var windowRoot
