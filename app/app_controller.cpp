@@ -63,7 +63,6 @@ AppController::AppController(QObject* parent, bool interactive, ControllerSeams 
 
     buildOptionTables();
     loadLibrary();
-    m_macroName = newMacroName();
 
     m_noticeTimer.setSingleShot(true);
     m_noticeTimer.setInterval(kNoticeMs);

@@ -415,6 +415,9 @@ private:
     int m_sourceModifiers = 0;
     QJsonArray m_macroSteps;
     int m_macroIndex = -1;
+    // A new working copy opened by editMacro carries the given name of the language of that
+    // moment; the very first one is Russian whatever the language, and keeps its name.
+    bool m_macroNameGiven = false;
     int m_macroRepeat = 1;
     QString m_macroName = QStringLiteral("Новый макрос");
     QString m_macroMode = QStringLiteral("once");

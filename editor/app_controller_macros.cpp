@@ -64,6 +64,7 @@ void AppController::editMacro(int index)
     if (index < 0 || index >= macros.size()) {
         m_macroIndex = -1;
         m_macroName = newMacroName();
+        m_macroNameGiven = true;
         m_macroSteps = QJsonArray();
         m_macroMode = QStringLiteral("once");
         m_macroRepeat = 1;
