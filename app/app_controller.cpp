@@ -5,6 +5,8 @@
 #include "app/app_controller.h"
 
 #include "app/agent_link.h"
+#include "app/file_choice.h"
+#include "app/popup_layouts.h"
 
 #include "core/input_id.h"
 #include "core/rule_inheritance.h"
@@ -13,7 +15,10 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QQuickItem>
 #include <QJsonDocument>
+#include <QStandardPaths>
 
 namespace {
 
@@ -191,7 +196,29 @@ void AppController::setSourceModifiers(int modifiers)
 
 QString AppController::localPath(const QUrl& url) const
 {
-    return url.toLocalFile();
+    return app::localFilePath(url);
+}
+
+QUrl AppController::documentsFolder() const
+{
+    // A fresh account may have no documents folder yet; its home always exists.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QUrl::fromLocalFile(QFileInfo(documents).isDir() ? documents : QDir::homePath());
+}
+
+void AppController::rearrangePopup(QQuickItem* contentItem) const
+{
+    app::rearrangePopupLayouts(contentItem != nullptr ? contentItem->parentItem() : nullptr);
+}
+
+QVariantMap AppController::pickFile(const QUrl& folder, const QString& name, const QString& suffix) const
+{
+    const QString path = app::pickedFilePath(app::localFilePath(folder), name, suffix);
+    const QFileInfo file(path);
+    return {{QStringLiteral("url"), path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path)},
+        {QStringLiteral("path"), QDir::toNativeSeparators(path)}, {QStringLiteral("usable"), !path.isEmpty()},
+        {QStringLiteral("exists"), !path.isEmpty() && file.exists()}, {QStringLiteral("folder"), !path.isEmpty() && file.isDir()},
+        {QStringLiteral("folderExists"), !path.isEmpty() && file.absoluteDir().exists()}};
 }
 
 QString AppController::imageUrl(const QString& relative) const

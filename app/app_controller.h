@@ -32,6 +32,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+class QQuickItem;
+
 class AppController : public QObject {
     Q_OBJECT
 
@@ -201,6 +203,12 @@ public:
         const QString& arguments, bool clipboard);
     Q_INVOKABLE bool deleteAction(int index);
     Q_INVOKABLE QString localPath(const QUrl& url) const;
+    // The window's file picker: the folder it starts in, and what a name typed in a folder
+    // stands for ({"url", "path", "usable", "exists", "folder", "folderExists"}).
+    Q_INVOKABLE QUrl documentsFolder() const;
+    Q_INVOKABLE QVariantMap pickFile(const QUrl& folder, const QString& name, const QString& suffix) const;
+    // Called by a popup as it opens (its content item): see app/popup_layouts.h.
+    Q_INVOKABLE void rearrangePopup(QQuickItem* contentItem) const;
     Q_INVOKABLE void toggleFavorite(const QString& id);
     Q_INVOKABLE bool favorite(const QString& id) const;
     Q_INVOKABLE void setLivePage(bool visible);
@@ -251,6 +259,8 @@ public:
     Q_INVOKABLE void updateWindowCondition(const QString& mode, const QString& title, const QString& windowClass);
     Q_INVOKABLE int recordingSeconds() const;
     Q_INVOKABLE void editMacro(int index);
+    // A step's value in the interface language, as macroSteps gives it in each step's "label".
+    Q_INVOKABLE QString macroStepLabel(const QString& type, const QString& input) const;
     Q_INVOKABLE void addMacroStep(const QString& type, const QString& input, int milliseconds);
     Q_INVOKABLE void removeMacroStep(int index);
     Q_INVOKABLE void moveMacroStep(int index, int direction);
@@ -329,6 +339,7 @@ private slots:
 private:
     bool englishText() const { return language() == QLatin1String("en"); }
     QString text(const char* russian, const char* english) const;
+    QString newMacroName() const;
     // handleInputEvent without the description of `lastInput`, which a trace message's
     // handling writes once for its last physical event instead of once per event.
     void feedInput(const LiveInputEvent& input, bool describe);
@@ -404,6 +415,9 @@ private:
     int m_sourceModifiers = 0;
     QJsonArray m_macroSteps;
     int m_macroIndex = -1;
+    // A new working copy opened by editMacro carries the given name of the language of that
+    // moment; the very first one is Russian whatever the language, and keeps its name.
+    bool m_macroNameGiven = false;
     int m_macroRepeat = 1;
     QString m_macroName = QStringLiteral("Новый макрос");
     QString m_macroMode = QStringLiteral("once");

@@ -24,22 +24,31 @@ QVariantList AppController::macroSteps() const
     QVariantList result;
     for (const QJsonValue& value : m_macroSteps) {
         QVariantMap step = value.toObject().toVariantMap();
-        const QString type = step.value(QStringLiteral("type")).toString();
-        const QString input = step.value(QStringLiteral("input")).toString();
-        QString label;
-        if (type == QLatin1String("move"))
-            label = QStringLiteral("ΔX / ΔY: ") + input;
-        else if (type == QLatin1String("layer"))
-            label = text("Основной слой ", "Base layer ") + input.mid(6);
-        else if (type == QLatin1String("profile"))
-            label = input == QLatin1String("next") ? text("Следующий профиль", "Next profile")
-                                                   : text("Предыдущий профиль", "Previous profile");
-        else
-            label = describeInput(input);
-        step.insert(QStringLiteral("label"), label);
+        step.insert(QStringLiteral("label"),
+            macroStepLabel(step.value(QStringLiteral("type")).toString(), step.value(QStringLiteral("input")).toString()));
         result.append(step);
     }
     return result;
+}
+
+// A wait has no value to name: its kind and duration say everything.
+QString AppController::macroStepLabel(const QString& type, const QString& input) const
+{
+    if (type == QLatin1String("wait"))
+        return {};
+    if (type == QLatin1String("move"))
+        return QStringLiteral("ΔX / ΔY: ") + input;
+    if (type == QLatin1String("layer"))
+        return text("Основной слой ", "Base layer ") + input.mid(6);
+    if (type == QLatin1String("profile"))
+        return input == QLatin1String("next") ? text("Следующий профиль", "Next profile")
+                                              : text("Предыдущий профиль", "Previous profile");
+    return describeInput(input);
+}
+
+QString AppController::newMacroName() const
+{
+    return text("Новый макрос", "New macro");
 }
 
 QString AppController::macroDuration() const
@@ -54,7 +63,8 @@ void AppController::editMacro(int index)
     const QJsonArray macros = m_library.value(QLatin1String("macros")).toArray();
     if (index < 0 || index >= macros.size()) {
         m_macroIndex = -1;
-        m_macroName = text("Новый макрос", "New macro");
+        m_macroName = newMacroName();
+        m_macroNameGiven = true;
         m_macroSteps = QJsonArray();
         m_macroMode = QStringLiteral("once");
         m_macroRepeat = 1;

@@ -26,10 +26,11 @@ void clearRuleEditor(QString& targetId, QJsonObject& trigger, bool& keepOriginal
 void AppController::exportProfiles(const QUrl& path, const QString& scope)
 {
     const QString file = localPath(path);
-    if (file.isEmpty())
-        return;
     QString error;
-    if (library::isLibraryStoreFile(file, vorna::core::libraryPath())) {
+    if (file.isEmpty()) {
+        m_notice = text("Экспорт не выполнен: не выбран файл на этом компьютере. Выберите папку и введите имя файла.",
+                        "Nothing was exported: no file on this computer was chosen. Choose a folder and type a file name.");
+    } else if (library::isLibraryStoreFile(file, vorna::core::libraryPath())) {
         // Writing an export there would replace the library in use, or the copy a restore needs.
         m_notice = text("Экспорт не может заменить файл текущего набора или его резервную копию. Выберите другой файл.",
                         "An export cannot replace the library file in use or its backup. Choose another file.");

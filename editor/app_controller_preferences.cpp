@@ -35,8 +35,12 @@ void AppController::setLanguage(const QString& language)
 {
     if (language != QLatin1String("ru") && language != QLatin1String("en"))
         return;
+    // A new macro's name that the user left as given is the given name of the new language.
+    const bool givenMacroName = m_macroNameGiven && m_macroIndex < 0 && m_macroName == newMacroName();
     QSettings settings;
     const bool saved = editor::writeSetting(settings, kLanguageKey, language);
+    if (givenMacroName)
+        m_macroName = newMacroName();
     // The texts follow the stored language, the old one when the write failed.
     m_notice = saved ? QString() : text("Не удалось сохранить язык интерфейса.", "Could not save the interface language.");
     buildOptionTables();

@@ -109,3 +109,23 @@ TEST_F(CaptureDialogs, RecordByPressingHandsOverToTheRecorder)
 }
 
 } // namespace
+
+namespace {
+
+// The recorder's note names the control that enables the mappings again by its real caption:
+// the header's apply button as it reads while the mappings are paused.
+TEST_F(CaptureDialogs, TheRecordersNoteNamesTheRealEnableButton)
+{
+    open(dialog("shortcutRecorderObject"));
+    for (const char* language : {"ru", "en"}) {
+        shell.controller().setLanguage(QString::fromLatin1(language));
+        shell.settle();
+        const QString caption = text("applyAction");
+        ASSERT_FALSE(caption.isEmpty());
+        const QString named = language[0] == 'r' ? QStringLiteral("«%1» в шапке окна").arg(caption)
+                                                  : QStringLiteral("Click %1 in the window header").arg(caption);
+        EXPECT_TRUE(text("outputCaptureNote").contains(named)) << text("outputCaptureNote").toStdString() << " / " << named.toStdString();
+    }
+}
+
+} // namespace

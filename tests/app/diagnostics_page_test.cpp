@@ -111,6 +111,33 @@ TEST_F(DiagnosticsPage, HealthRowsFollowTheAgentsState)
     }
 }
 
+// The live view keeps the hooks running while the mappings are paused: the checks are healthy,
+// but the page must not say "everything works" while the header says paused.
+TEST_F(DiagnosticsPage, HealthyChecksWhileMappingsArePausedSayPaused)
+{
+    QJsonObject allWell = figures();
+    allWell.insert("win32Error", 0);
+    const QJsonObject paused = state(allWell, {{"active", false}, {"configured", false}, {"observing", true}});
+    open(paused);
+    // Sent again now that the page asked to observe, so that observing counts.
+    agent->send(QJsonDocument(paused).toJson(QJsonDocument::Compact) + '\n');
+    ASSERT_TRUE(vorna::test::spinUntil([&] { return text(QStringLiteral("diagnosticsAllGood")) != QStringLiteral("<none>"); }));
+    EXPECT_EQ(text(QStringLiteral("headerStatus")), "Paused");
+    EXPECT_EQ(text(QStringLiteral("diagnosticsAllGood")), "● Everything is healthy · mappings paused");
+    EXPECT_EQ(shell->find(QStringLiteral("diagnosticsAllGood"))->property("color").value<QColor>(),
+        shell->window()->property("warning").value<QColor>());
+    shell->controller().setLanguage(QStringLiteral("ru"));
+    shell->settle();
+    EXPECT_EQ(text(QStringLiteral("diagnosticsAllGood")), "● Всё исправно · назначения на паузе");
+    shell->saveScreenshotsInBothLanguages(QStringLiteral("diagnostics-paused"));
+
+    agent->send(QJsonDocument(state(allWell)).toJson(QJsonDocument::Compact) + '\n');
+    ASSERT_TRUE(vorna::test::spinUntil([&] { return shell->controller().active(); }));
+    shell->controller().setLanguage(QStringLiteral("en"));
+    shell->settle();
+    EXPECT_EQ(text(QStringLiteral("diagnosticsAllGood")), "● Everything works");
+}
+
 TEST_F(DiagnosticsPage, TechnicalDetailsShowEveryFigureAndDevice)
 {
     QJsonObject diagnostics = figures();

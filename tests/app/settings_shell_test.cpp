@@ -187,11 +187,21 @@ TEST(SettingsShell, NarrowWindowShowsTheCompactHeader)
     shell.settle();
     EXPECT_EQ(shell.find(QStringLiteral("profilePicker"))->property("displayText").toString(), QStringLiteral("Профиль"));
     EXPECT_EQ(shell.find(QStringLiteral("layerPicker"))->property("displayText").toString(), QStringLiteral("Слой"));
-    EXPECT_EQ(textOf(shell.find(QStringLiteral("automaticPick"))), QString());
+    // The automatic check box keeps a short caption: a bare box says nothing.
+    auto* automatic = shell.find<QQuickItem>(QStringLiteral("automaticPick"));
+    ASSERT_NE(automatic, nullptr);
+    EXPECT_EQ(textOf(automatic), QStringLiteral("Авто"));
     EXPECT_EQ(textOf(shell.find(QStringLiteral("headerStatus"))), QStringLiteral("Нет связи"));
     const QString folder = vorna::test::screenshotFolder();
     ASSERT_FALSE(folder.isEmpty());
     EXPECT_TRUE(shell.grab().save(folder + QStringLiteral("/settings-shell-compact-ru.png")));
+    shell.controller().setLanguage(QStringLiteral("en"));
+    shell.settle();
+    EXPECT_EQ(textOf(automatic), QStringLiteral("Auto"));
+    auto* caption = automatic->property("contentItem").value<QQuickItem*>();
+    ASSERT_NE(caption, nullptr);
+    EXPECT_GE(caption->width() + 0.5, caption->implicitWidth());
+    EXPECT_TRUE(shell.grab().save(folder + QStringLiteral("/settings-shell-compact-en.png")));
 }
 
 } // namespace

@@ -23,11 +23,12 @@ protected:
         ASSERT_TRUE(script.open(QIODevice::ReadOnly));
         const QJSValue loaded = m_engine->evaluate(QString::fromUtf8(script.readAll()), script.fileName());
         ASSERT_FALSE(loaded.isError()) << loaded.toString().toStdString();
-        // English texts, kind words as the type itself, labels as the id, and a clock the test moves.
+        // English texts, kind words as the type itself, labels as the input, and a clock the test moves.
         const QJSValue env = m_engine->evaluate(QStringLiteral(
             "var clock = 0;"
             "var env = { tr: function(ru, en) { return en }, kind: function(type, input) { return type },"
-            "  describe: function(id) { return id }, now: function() { return clock } }; env"));
+            "  label: function(type, input) { return input }, describe: function(id) { return id },"
+            "  now: function() { return clock } }; env"));
         ASSERT_FALSE(env.isError()) << env.toString().toStdString();
     }
 
@@ -54,7 +55,7 @@ protected:
     }
 
     QString field() { return m_engine->evaluate("p.field.text").toString(); }
-    QString result() { return m_engine->evaluate("p.result").toString(); }
+    QString result() { return m_engine->evaluate("resultText(p, env)").toString(); }
     QString log() { return m_engine->evaluate("logText(p, env)").toString(); }
 
     std::unique_ptr<QJSEngine> m_engine;
@@ -152,7 +153,7 @@ TEST_F(PreviewLogic, StopsAfterFiveMinutes)
     const QJSValue r = m_engine->evaluate(
         "var q = createPreview(); clock = 1000;"
         "start(q, [{type:'tap',input:'key_65',ms:0},{type:'tap',input:'key_66',ms:0}], [], 'once', 1, env);"
-        "advance(q, env); clock = 1000 + 300000; [advance(q, env), q.result, q.field.text]");
+        "advance(q, env); clock = 1000 + 300000; [advance(q, env), resultText(q, env), q.field.text]");
     EXPECT_EQ(r.property(0).toInt(), -1);
     EXPECT_EQ(r.property(1).toString(), "Preview stopped after 5 minutes");
     EXPECT_EQ(r.property(2).toString(), "a");
@@ -181,7 +182,26 @@ TEST_F(PreviewLogic, TheLogKeepsTheLatestLinesWithinItsLimits)
     EXPECT_EQ(longLine.property(0).toInt(), 1);
     EXPECT_TRUE(longLine.property(2).toBool());
     EXPECT_LE(longLine.property(3).toInt(), 32768);
-    EXPECT_EQ(m_engine->evaluate("var m = createPreview(); addLog(m, 'a\\r\\n\\nb', env); m.lines[0]").toString(), "a ↵ b");
+    EXPECT_EQ(m_engine->evaluate("var m = createPreview(); addLog(m, 'a\\r\\n\\nb', env); m.lines[0].entry").toString(), "a ↵ b");
+}
+
+} // namespace
+
+namespace {
+
+// What the preview shows is worded when shown: a language change after the run rewords the
+// result and every log line, and a wait names its duration once.
+TEST_F(PreviewLogic, TheResultAndTheLogAreWordedInTheLanguageOfTheMoment)
+{
+    play({step("tap", "key_72"), step("wait", "", 3), step("tap", "key_112")});
+    EXPECT_EQ(result(), "Local preview completed");
+    EXPECT_EQ(log(), "1.1 · tap · key_72\n1.2 · wait · 3 ms\n1.3 · tap · key_112\nKey noted without typing text: key_112\n");
+    m_engine->evaluate("env.tr = function(ru, en) { return ru };"
+                       "env.kind = function(type, input) { return type.toUpperCase() };"
+                       "env.label = function(type, input) { return '<' + input + '>' };"
+                       "env.describe = function(id) { return '[' + id + ']' }");
+    EXPECT_EQ(result(), "Локальная проверка завершена");
+    EXPECT_EQ(log(), "1.1 · TAP · <key_72>\n1.2 · WAIT · 3 ms\n1.3 · TAP · <key_112>\nКлавиша отмечена без ввода текста: [key_112]\n");
 }
 
 } // namespace

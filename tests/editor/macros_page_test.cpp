@@ -221,3 +221,45 @@ TEST_F(MacrosPage, TheActionDialogShowsARefusalAndStaysOpen)
 }
 
 } // namespace
+
+namespace {
+
+// Texts made when something happened follow a later language switch: the preview's result and
+// log, the step rows, a new macro's given name and the value picker; a wait reads once as a wait.
+TEST_F(MacrosPage, TextsMadeBeforeALanguageSwitchFollowIt)
+{
+    controller().setLanguage("en");
+    controller().editMacro(0);
+    m_shell.settle();
+    press("macroPreviewAction");
+    ASSERT_TRUE(spinUntil([&] { return item("macroPreviewResult")->property("text").toString() == "Local preview completed"; }));
+    const QString englishLog = item("macroPreviewEvents")->property("text").toString();
+    EXPECT_TRUE(englishLog.contains("1.2 · Tap · H\n")) << englishLog.toStdString();
+    EXPECT_TRUE(englishLog.contains("1.5 · Wait · 250 ms\n")) << englishLog.toStdString();
+    EXPECT_EQ(item("macroStepLabel_4")->property("text").toString(), "");
+
+    controller().setLanguage("ru");
+    m_shell.settle();
+    EXPECT_EQ(item("macroPreviewResult")->property("text").toString(), "Локальная проверка завершена");
+    const QString russianLog = item("macroPreviewEvents")->property("text").toString();
+    EXPECT_TRUE(russianLog.contains("1.1 · Нажать · ")) << russianLog.toStdString();
+    EXPECT_TRUE(russianLog.contains("1.5 · Пауза · 250 ms\n")) << russianLog.toStdString();
+    EXPECT_TRUE(russianLog.contains("1.9 · Слой · Основной слой 2\n")) << russianLog.toStdString();
+    for (const char* english : {"Press", "Tap", "Wait", "Step noted", "Base layer"})
+        EXPECT_FALSE(russianLog.contains(QString::fromLatin1(english))) << english;
+
+    controller().setLanguage("en");
+    controller().editMacro(-1);
+    m_shell.settle();
+    EXPECT_EQ(item("macroNameEdit")->property("text").toString(), "New macro");
+    controller().setLanguage("ru");
+    m_shell.settle();
+    EXPECT_EQ(controller().macroName(), "Новый макрос");
+    EXPECT_EQ(item("macroNameEdit")->property("text").toString(), "Новый макрос");
+    // A name the user typed is theirs in every language.
+    controller().setProperty("macroName", "Подпись");
+    controller().setLanguage("en");
+    EXPECT_EQ(controller().macroName(), "Подпись");
+}
+
+} // namespace

@@ -77,6 +77,27 @@ int recordKeys(const char* file)
     return 0;
 }
 
+DWORD swallowedKey = 0;
+
+LRESULT CALLBACK swallowingHook(int code, WPARAM message, LPARAM data)
+{
+    if (reinterpret_cast<const KBDLLHOOKSTRUCT*>(data)->vkCode == swallowedKey)
+        return 1;
+    return CallNextHookEx(nullptr, code, message, data);
+}
+
+// Hooks the keyboard and keeps one key from the system, as a remapping would, until killed.
+int swallowKey(const char* key)
+{
+    swallowedKey = static_cast<DWORD>(std::atoi(key));
+    if (SetWindowsHookExW(WH_KEYBOARD_LL, swallowingHook, GetModuleHandleW(nullptr), 0) == nullptr)
+        return 2;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageW(&msg);
+    return 0;
+}
+
 // Hooks the keyboard and then never retrieves a message, as a hung program would.
 int hookAndHang()
 {
@@ -123,6 +144,8 @@ int main(int argc, char** argv)
         return recordKeys(argv[2]);
     if (mode == "hook-and-hang")
         return hookAndHang();
+    if (mode == "swallow-key" && argc == 3)
+        return swallowKey(argv[2]);
     if (mode == "send-keys" && argc == 4)
         return sendKeys(argv[2], argv[3]);
     if (mode == "sleep") {

@@ -1,11 +1,13 @@
 // The command-line driver against a broker.
 #include "platform/sim/broker/broker.h"
 #include "platform/sim/driver/driver.h"
+#include "tests/platform/peer.h"
 #include "tests/support/vorna_sim_tool.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <sys/socket.h>
@@ -48,6 +50,42 @@ TEST(VornaSimTool, DrivesABrokerAndReadsWhatReachedTheSystem)
     const ToolRun help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("vorna-sim serve SOCKET"), std::string::npos);
+}
+
+// Typing reports each character: typed, or swallowed by a hook (a remapping); only a character
+// the US layout has no key for is a usage error.
+TEST(VornaSimTool, TypingSaysWhichCharactersAHookSwallowed)
+{
+    const std::string socket = "/tmp/vorna-sim-tool-type-" + std::to_string(::getpid()) + ".sock";
+    vorna::sim::Broker broker(socket);
+    broker.start();
+    const std::string s = "--socket " + socket + " ";
+    EXPECT_EQ(run(s + "type 'a B'").output, "a: typed\nspace: typed\nB: typed\n");
+
+    DWORD pid = 0;
+    const HANDLE peer = vorna::test::startPeer(L"swallow-key 66", &pid, socket);
+    ASSERT_NE(peer, nullptr);
+    vorna::sim::Driver driver(socket);
+    bool hooked = false;
+    for (int i = 0; i < 1000 && !hooked; ++i) {
+        for (const auto& hook : driver.session().hooks())
+            hooked = hooked || hook.processId == pid;
+        if (!hooked)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(hooked);
+    driver.takeSink();
+    const ToolRun typed = run(s + "type abA");
+    EXPECT_EQ(typed.status, 0);
+    EXPECT_EQ(typed.output, "a: typed\nb: swallowed\nA: typed\n");
+    EXPECT_EQ(driver.takeSink().size(), 6u); // a, A with its Shift: down and up each
+
+    const ToolRun foreign = run(s + "type 'x\xd0\xb6'");
+    EXPECT_EQ(foreign.status, 2);
+    EXPECT_NE(foreign.output.find("the US layout cannot type"), std::string::npos);
+    TerminateProcess(peer, 0);
+    vorna::test::waitForExit(peer);
+    CloseHandle(peer);
 }
 
 // Runs the tool with each set of arguments, several at a time.

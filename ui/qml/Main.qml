@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Window
 import "dialogs"
 
@@ -166,6 +165,13 @@ ApplicationWindow {
         var language = w.app.language
         var options = w.app.outputOptions
         return w.app.describeInput(id)
+    }
+
+    // A macro step's value, named again when the language changes.
+    function stepLabel(type, input) {
+        var language = w.app.language
+        var options = w.app.outputOptions
+        return w.app.macroStepLabel(type, input)
     }
 
     function indexOf(list, id) {
@@ -618,31 +624,46 @@ ApplicationWindow {
         windowRoot: w
     }
 
-    FileDialog {
+    // The window's own pickers: they follow the theme and the language on every platform.
+    FilePicker {
         id: exportFile
         objectName: "exportFile"
-        fileMode: FileDialog.SaveFile
+        windowRoot: w
+        mode: "save"
         title: w.tr("Экспорт профилей", "Export profiles")
-        nameFilters: ["JSON (*.json)"]
+        nameFilters: ["*.json"]
+        filterLabel: "JSON (*.json)"
         defaultSuffix: "json"
-        onAccepted: w.app.exportProfiles(selectedFile, w.exportScope ? w.exportScope.currentValue : "collection")
+        suggestedName: "profiles.json"
+        onPicked: (file) => {
+            // Each export says how it went, even when it ends as the previous one did.
+            w.lastPresentedNotice = ""
+            w.app.exportProfiles(file, w.exportScope ? w.exportScope.currentValue : "collection")
+        }
     }
 
-    FileDialog {
+    FilePicker {
         id: importFile
         objectName: "importFile"
-        fileMode: FileDialog.OpenFile
+        windowRoot: w
+        mode: "open"
         title: w.tr("Импорт профилей", "Import profiles")
-        nameFilters: ["JSON (*.json)"]
-        onAccepted: w.app.previewImport(selectedFile)
+        nameFilters: ["*.json"]
+        filterLabel: "JSON (*.json)"
+        onPicked: (file) => {
+            w.lastPresentedNotice = ""
+            w.app.previewImport(file)
+        }
     }
 
-    FileDialog {
+    FilePicker {
         id: appFile
         objectName: "appFile"
-        fileMode: FileDialog.OpenFile
+        windowRoot: w
+        mode: "open"
         title: w.tr("Выберите приложение", "Select application")
-        nameFilters: ["Windows (*.exe)"]
-        onAccepted: w.app.useApplicationFile(selectedFile)
+        nameFilters: ["*.exe"]
+        filterLabel: "Windows (*.exe)"
+        onPicked: (file) => w.app.useApplicationFile(file)
     }
 }

@@ -114,7 +114,10 @@ Rectangle {
         CheckBox {
             id: automaticPick
             objectName: "automaticPick"
-            text: header.compact ? "" : header.tr("По приложению", "By application")
+            // Short when compact, never empty: a bare box says nothing.
+            text: header.compact ? header.tr("Авто", "Auto") : header.tr("По приложению", "By application")
+            ToolTip.visible: hovered && header.compact
+            ToolTip.text: Accessible.name
             checked: header.app.automatic
             visible: !(header.compact && header.trialRunning)
             font.family: Theme.fontFamily

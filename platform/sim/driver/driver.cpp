@@ -102,14 +102,15 @@ bool Driver::scanUp(WORD scan, bool extended)
     return all(send({e}));
 }
 
-bool Driver::type(std::wstring_view text)
+std::optional<std::vector<std::vector<PhysicalEvent>>> usTypingEvents(std::wstring_view text)
 {
-    std::vector<PhysicalEvent> events;
+    std::vector<std::vector<PhysicalEvent>> groups;
     for (wchar_t c : text) {
         WORD vk;
         bool shift;
         if (!usKeyFor(c, vk, shift))
-            return false;
+            return std::nullopt;
+        std::vector<PhysicalEvent>& events = groups.emplace_back();
         if (shift)
             events.push_back(key(PhysicalEvent::Type::KeyDown, VK_LSHIFT));
         events.push_back(key(PhysicalEvent::Type::KeyDown, vk));
@@ -117,6 +118,17 @@ bool Driver::type(std::wstring_view text)
         if (shift)
             events.push_back(key(PhysicalEvent::Type::KeyUp, VK_LSHIFT));
     }
+    return groups;
+}
+
+bool Driver::type(std::wstring_view text)
+{
+    const auto groups = usTypingEvents(text);
+    if (!groups)
+        return false;
+    std::vector<PhysicalEvent> events;
+    for (const auto& group : *groups)
+        events.insert(events.end(), group.begin(), group.end());
     return events.empty() || all(send(events));
 }
 

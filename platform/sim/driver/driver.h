@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,10 @@
 namespace vorna::sim {
 
 class BrokerClient;
+
+// The physical input that types each character of `text` on the US layout (Shift around it
+// where needed), one group per character; nothing when a character has no key there.
+std::optional<std::vector<std::vector<PhysicalEvent>>> usTypingEvents(std::wstring_view text);
 
 class Driver {
 public:
@@ -43,7 +48,7 @@ public:
     bool scanDown(WORD scan, bool extended);
     bool scanUp(WORD scan, bool extended);
     // Types text on the US layout, with Shift where needed. False, with nothing sent, when a
-    // character has no key there.
+    // character has no key there; false too when a hook swallowed any of the keys sent.
     bool type(std::wstring_view text);
     bool moveBy(LONG dx, LONG dy);
     bool moveTo(LONG x, LONG y);

@@ -1,7 +1,6 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import ".."
 
 // Custom actions: a text to type or paste, an application, file, folder or website to open, or a
@@ -46,6 +45,7 @@ Dialog {
     }
 
     onAboutToShow: {
+        editor.app.rearrangePopup(editor.contentItem)
         var target = app.targetId
         edit(target.indexOf("action:") === 0 ? parseInt(target.slice(7), 10) - 1 : -1)
     }
@@ -281,17 +281,23 @@ Dialog {
         }
     }
 
-    FileDialog {
+    FilePicker {
         id: fileDialog
-        objectName: "file"
-        fileMode: FileDialog.OpenFile
-        nameFilters: editor.kind === "application" ? ["Windows (*.exe)"] : [editor.theme.tr("Все файлы (*)", "All files (*)")]
-        onAccepted: valueField.text = editor.app.localPath(selectedFile)
+        objectName: "actionFile"
+        windowRoot: editor.windowRoot
+        mode: "open"
+        title: editor.theme.tr("Выберите файл", "Select a file")
+        nameFilters: editor.kind === "application" ? ["*.exe"] : []
+        filterLabel: editor.kind === "application" ? "Windows (*.exe)" : ""
+        onPicked: (file) => valueField.text = editor.app.localPath(file)
     }
 
-    FolderDialog {
+    FilePicker {
         id: folderDialog
-        objectName: "folder"
-        onAccepted: valueField.text = editor.app.localPath(selectedFolder)
+        objectName: "actionFolder"
+        windowRoot: editor.windowRoot
+        mode: "folder"
+        title: editor.theme.tr("Выберите папку", "Select a folder")
+        onPicked: (folder) => valueField.text = editor.app.localPath(folder)
     }
 }

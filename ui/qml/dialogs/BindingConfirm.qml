@@ -6,6 +6,8 @@ import ".."
 // The main window opens it while the controller holds a candidate and closes it when that clears.
 Dialog {
     id: dialog
+    // Laid out again for what it shows now: see AppController::rearrangePopup.
+    onAboutToShow: dialog.windowRoot.app.rearrangePopup(dialog.contentItem)
     required property var windowRoot
     // Check modes show a chosen input here instead of a detected one.
     property string previewInput: ""

@@ -7,6 +7,8 @@ import ".."
 // The controller judges the chord; this dialog does not check that the keys differ.
 Dialog {
     id: dialog
+    // Laid out again for what it shows now: see AppController::rearrangePopup.
+    onAboutToShow: dialog.windowRoot.app.rearrangePopup(dialog.contentItem)
     objectName: "chordDialog"
     required property var windowRoot
 

@@ -69,7 +69,10 @@ Dialog {
     function showCursor() { tab = 1 }
 
     onTabChanged: body.contentItem.contentY = 0
-    onAboutToShow: load(app.motion)
+    onAboutToShow: {
+        dialog.app.rearrangePopup(dialog.contentItem)
+        load(app.motion)
+    }
 
     background: Rectangle {
         color: dialog.theme.paper

@@ -5,6 +5,8 @@ import ".."
 // What any mouse can and cannot do here, and whether the engine is ready to check presses.
 Dialog {
     id: dialog
+    // Laid out again for what it shows now: see AppController::rearrangePopup.
+    onAboutToShow: dialog.windowRoot.app.rearrangePopup(dialog.contentItem)
     required property var windowRoot
 
     readonly property var sections: [

@@ -8,6 +8,8 @@ import ".."
 // fills the conditions card's application field (through `picked`); nothing is saved or started.
 Popup {
     id: picker
+    // Laid out again for what it shows now: see AppController::rearrangePopup.
+    onAboutToShow: picker.windowRoot.app.rearrangePopup(picker.contentItem)
     objectName: "runningPicker"
     required property var windowRoot
     signal picked(string applicationPath)

@@ -7,6 +7,8 @@ import ".."
 // them as the rule's output. Each opening and each close ends whatever capture ran before.
 Dialog {
     id: recorder
+    // Laid out again for what it shows now: see AppController::rearrangePopup.
+    onAboutToShow: recorder.app.rearrangePopup(recorder.contentItem)
     required property var app
     required property var theme
     required property var windowRoot
@@ -111,11 +113,12 @@ Dialog {
                   : recorder.app.engineIssue
         }
         Hint {
+            objectName: "outputCaptureNote"
             theme: recorder.theme
             Layout.fillWidth: true
             font.pixelSize: 12
-            text: recorder.theme.tr("Esc отменяет запись. Для сочетаний с Esc используйте ручной выбор. Ctrl+Alt+Delete и защищённые команды Windows не записываются. Для повторного включения правил нажмите «Включить назначения»",
-                                    "Esc cancels recording; use manual selection for shortcuts containing Esc. Ctrl+Alt+Delete and protected Windows commands cannot be recorded. Click Enable mappings to enable them again")
+            text: recorder.theme.tr("Esc отменяет запись. Для сочетаний с Esc используйте ручной выбор. Ctrl+Alt+Delete и защищённые команды Windows не записываются. Для повторного включения правил нажмите «Включить» в шапке окна",
+                                    "Esc cancels recording; use manual selection for shortcuts containing Esc. Ctrl+Alt+Delete and protected Windows commands cannot be recorded. Click Enable in the window header to enable them again")
         }
     }
 }

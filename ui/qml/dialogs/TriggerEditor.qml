@@ -120,6 +120,7 @@ Dialog {
     }
 
     onAboutToShow: {
+        dialog.app.rearrangePopup(dialog.contentItem)
         var trigger = app.trigger
         var at = kinds.indexOf(trigger.kind !== undefined ? trigger.kind : "")
         kindPick.currentIndex = at >= 0 ? at : 0

@@ -65,8 +65,13 @@ Item {
                 Layout.fillWidth: true
                 visible: page.checks.allGood === true
                 font.bold: true
-                color: page.windowRoot.success
-                text: page.windowRoot.tr("● Всё работает", "● Everything works")
+                // Healthy checks while the mappings are paused are no "everything works": the
+                // header says paused, and so does this line.
+                color: page.windowRoot.app.active ? page.windowRoot.success : page.windowRoot.warning
+                text: page.windowRoot.app.active ? page.windowRoot.tr("● Всё работает", "● Everything works")
+                    : page.windowRoot.app.armed
+                      ? page.windowRoot.tr("● Всё исправно · назначения пока не действуют", "● Everything is healthy · mappings not in force yet")
+                      : page.windowRoot.tr("● Всё исправно · назначения на паузе", "● Everything is healthy · mappings paused")
             }
 
             Repeater {

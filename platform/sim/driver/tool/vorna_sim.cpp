@@ -48,7 +48,8 @@ Physical input (each waits until the hooks have decided and prints "passed" or "
   release KEY...                    release keys
   tap KEY...                        press and release each key in turn
   chord KEY...                      press the keys in order, release them in reverse
-  type TEXT                         type text on the US keyboard layout
+  type TEXT                         type text on the US keyboard layout; prints each
+                                    character with "typed" or "swallowed"
   click [BUTTON]                    press and release a mouse button (default left)
   button-down BUTTON | button-up BUTTON
   move DX DY                        move the mouse by DX, DY pixels
@@ -254,6 +255,22 @@ void printOutcomes(const std::vector<bool>& outcomes)
         std::cout << (passed ? "passed" : "swallowed") << '\n';
 }
 
+// One line per typed character: "typed" when every key of it reached the system, "swallowed"
+// when a hook kept any of them back. The characters are those the US layout can type.
+void printTyping(std::wstring_view text, const std::vector<std::vector<PhysicalEvent>>& groups,
+    const std::vector<bool>& outcomes)
+{
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        bool passed = true;
+        for (std::size_t k = 0; k < groups[i].size() && at < outcomes.size(); ++k, ++at)
+            passed = passed && outcomes[at];
+        const wchar_t c = text[i];
+        const std::string name = c == L' ' ? "space" : c == L'\n' ? "enter" : c == L'\t' ? "tab" : std::string(1, static_cast<char>(c));
+        std::cout << name << ": " << (passed ? "typed" : "swallowed") << '\n';
+    }
+}
+
 std::vector<PhysicalEvent> keyEvents(const std::vector<std::string>& names, PhysicalEvent::Type type)
 {
     std::vector<PhysicalEvent> events;
@@ -347,8 +364,14 @@ int drive(Driver& driver, const std::string& command, const std::vector<std::str
         printOutcomes(driver.send(events));
     } else if (command == "type") {
         need(1, 1);
-        if (!driver.type(fromUtf8(args[0])))
+        const std::wstring text = fromUtf8(args[0]);
+        const auto groups = usTypingEvents(text);
+        if (!groups)
             throw UsageError("the text has a character the US layout cannot type");
+        std::vector<PhysicalEvent> events;
+        for (const auto& group : *groups)
+            events.insert(events.end(), group.begin(), group.end());
+        printTyping(text, *groups, events.empty() ? std::vector<bool>{} : driver.send(events));
     } else if (command == "click" || command == "button-down" || command == "button-up") {
         need(command == "click" ? 0 : 1, 1);
         const auto button = buttonByName(args.empty() ? "left" : args[0]);

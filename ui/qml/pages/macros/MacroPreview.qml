@@ -17,6 +17,7 @@ Card {
     readonly property var env: ({
         tr: function(ru, en) { return preview.windowRoot.tr(ru, en) },
         kind: function(type, input) { return preview.windowRoot.macroKind(type, input) },
+        label: function(type, input) { return preview.windowRoot.stepLabel(type, input) },
         describe: function(id) { return preview.windowRoot.describe(id) },
         now: function() { return Date.now() }
     })
@@ -72,13 +73,13 @@ Card {
 
     onVisibleChanged: {
         if (!visible)
-            halt(windowRoot.tr("Проверка остановлена", "Preview stopped"))
+            halt(Logic.phrase("Проверка остановлена", "Preview stopped"))
     }
 
     Connections {
         target: preview.app
         function onMacroChanged() {
-            preview.halt(preview.windowRoot.tr("Макрос изменён: запустите проверку снова", "Macro changed: start preview again"))
+            preview.halt(Logic.phrase("Макрос изменён: запустите проверку снова", "Macro changed: start preview again"))
         }
     }
 
@@ -92,7 +93,7 @@ Card {
         id: deadline
         interval: Logic.playLimitMs
         repeat: false
-        onTriggered: preview.halt(preview.windowRoot.tr("Предел проверки — 5 минут", "Preview limit is 5 minutes"))
+        onTriggered: preview.halt(Logic.phrase("Предел проверки — 5 минут", "Preview limit is 5 minutes"))
     }
 
     Column {
@@ -121,7 +122,7 @@ Card {
                 enabled: !preview.app.recording && preview.app.macroSteps.length > 0
                 onClicked: {
                     if (preview.running)
-                        preview.halt(preview.windowRoot.tr("Проверка остановлена", "Preview stopped"))
+                        preview.halt(Logic.phrase("Проверка остановлена", "Preview stopped"))
                     else
                         preview.begin()
                 }
@@ -160,7 +161,7 @@ Card {
             objectName: "macroPreviewResult"
             theme: preview.windowRoot
             width: parent.width
-            text: preview.revision >= 0 ? preview.player.result : ""
+            text: preview.revision >= 0 ? Logic.resultText(preview.player, preview.env) : ""
         }
 
         TextArea {

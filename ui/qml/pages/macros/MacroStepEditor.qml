@@ -61,8 +61,52 @@ Column {
         timeField.text = String(entry.ms !== undefined ? entry.ms : 0)
     }
 
+    component Caption: Hint {
+        wrapMode: Text.NoWrap
+        elide: Text.ElideRight
+    }
+
     // A new-step form starts on the key A once its options exist.
     property bool seeded: false
+
+    // Captions over the fields below, each as wide as its field: the number fields say nothing
+    // of what they hold otherwise.
+    Row {
+        width: parent.width
+        spacing: Theme.space8
+
+        Caption {
+            theme: form.windowRoot
+            width: typePick.width
+            text: form.windowRoot.tr("Тип блока", "Step type")
+        }
+        Caption {
+            theme: form.windowRoot
+            width: inputPick.width
+            visible: inputPick.visible
+            text: form.windowRoot.tr("Значение блока", "Step value")
+        }
+        Caption {
+            theme: form.windowRoot
+            objectName: form.active ? "moveXCaption" : ""
+            width: moveX.width
+            visible: moveRow.visible
+            text: form.windowRoot.tr("Сдвиг по X", "Movement X")
+        }
+        Caption {
+            theme: form.windowRoot
+            objectName: form.active ? "moveYCaption" : ""
+            width: moveY.width
+            visible: moveRow.visible
+            text: form.windowRoot.tr("Сдвиг по Y", "Movement Y")
+        }
+        Caption {
+            theme: form.windowRoot
+            objectName: form.active ? "stepTimeCaption" : ""
+            width: timeField.width
+            text: form.windowRoot.tr("Длительность, мс", "Duration, ms")
+        }
+    }
 
     Row {
         width: parent.width
@@ -107,6 +151,7 @@ Column {
         }
 
         Row {
+            id: moveRow
             spacing: Theme.space8
             visible: form.type === "move"
             width: visible ? parent.width - typePick.width - timeField.width - 2 * Theme.space8 : 0
@@ -136,7 +181,7 @@ Column {
             id: timeField
             objectName: form.active ? "stepTime" : "macroInactiveStepTime"
             theme: form.windowRoot
-            width: 110
+            width: 130
             text: "100"
             enabled: form.timedTypes.indexOf(form.type) >= 0
             Accessible.name: form.windowRoot.tr("Длительность, мс", "Duration, ms")

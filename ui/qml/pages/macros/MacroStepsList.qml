@@ -136,7 +136,9 @@ FocusScope {
                         theme: list.windowRoot
                         width: parent.width - 24 - 28 - 180 - 90 - 40 - 5 * Theme.space8
                         anchors.verticalCenter: parent.verticalCenter
-                        text: row.modelData.type === "wait" ? list.windowRoot.tr("Пауза", "Wait") : row.modelData.label
+                        // A wait has no value: its kind and its duration say it all.
+                        objectName: "macroStepLabel_" + row.index
+                        text: row.modelData.label
                         wrapMode: Text.NoWrap
                         elide: Text.ElideRight
                     }

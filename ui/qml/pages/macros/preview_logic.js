@@ -1,7 +1,9 @@
 // The macro preview's player: it walks a copy of the working copy's steps over a field of its
 // own (text, selection, cursor) and a clipboard of its own, so nothing reaches the system. Plain
 // functions over a state object, so a bare JavaScript engine can run them; `env` supplies the
-// window's texts: tr(ru, en), kind(type, input), describe(id) and now() in milliseconds.
+// window's texts: tr(ru, en), kind(type, input), label(type, input), describe(id) and now() in
+// milliseconds. The result and the log keep what happened, not sentences: `render` words them
+// in the interface language of the moment, so a language change rewords what is shown.
 
 var playLimitMs = 300000
 var fieldLimit = 65536
@@ -15,19 +17,45 @@ function createPreview() {
         field: { text: "", selectionStart: 0, selectionEnd: 0, cursor: 0 } }
 }
 
+// A sentence in both languages, optionally followed by the name of an input.
+function phrase(ru, en, describedId) {
+    return { ru: ru, en: en, describe: describedId === undefined ? "" : describedId }
+}
+
+// A played step: its cycle and position, kind and value.
+function stepLine(p, step, input) {
+    return { at: (p.cycle + 1) + "." + (p.position + 1), type: step.type, input: input, ms: step.ms }
+}
+
+function render(entry, env) {
+    if (entry === undefined || entry === null)
+        return ""
+    if (typeof entry === "string")
+        return entry
+    if (entry.at !== undefined) {
+        var value = entry.type === "wait" ? entry.ms + " ms" : env.label(entry.type, entry.input)
+        return entry.at + " · " + env.kind(entry.type, entry.input) + " · " + value
+    }
+    return env.tr(entry.ru, entry.en) + (entry.describe.length > 0 ? env.describe(entry.describe) : "")
+}
+
 function shortenedNotice(env) {
     return env.tr("Журнал сокращён: показаны последние блоки", "Log shortened: showing the latest steps")
 }
 
+// `message` is a phrase, a played step or a plain text; a line too long for the log is kept
+// as the text of its end.
 function addLog(p, message, env) {
     var available = logCharLimit - shortenedNotice(env).length - 1
-    var line = String(message).replace(/[\r\n]+/g, " ↵ ")
-    if (line.length > available) {
-        line = line.slice(line.length - (available - 1))
+    var entry = typeof message === "string" ? message.replace(/[\r\n]+/g, " ↵ ") : message
+    var length = render(entry, env).length
+    if (length > available) {
+        entry = render(entry, env).slice(length - (available - 1))
+        length = entry.length
         p.shortened = true
     }
-    p.lines.push(line)
-    p.chars += line.length + 1
+    p.lines.push({ entry: entry, length: length })
+    p.chars += length + 1
     while (p.lines.length > logLineLimit - 1 || p.chars > available) {
         p.chars -= p.lines.shift().length + 1
         p.shortened = true
@@ -37,9 +65,17 @@ function addLog(p, message, env) {
 function logText(p, env) {
     if (p.lines.length === 0)
         return ""
-    return (p.shortened ? shortenedNotice(env) + "\n" : "") + p.lines.join("\n") + "\n"
+    var lines = []
+    for (var i = 0; i < p.lines.length; ++i)
+        lines.push(render(p.lines[i].entry, env))
+    return (p.shortened ? shortenedNotice(env) + "\n" : "") + lines.join("\n") + "\n"
 }
 
+function resultText(p, env) {
+    return render(p.result, env)
+}
+
+// `message` is a phrase.
 function stop(p, message) {
     p.running = false
     p.held = {}
@@ -61,9 +97,9 @@ function start(p, steps, actions, mode, repeat, env) {
     p.lines = []
     p.chars = 0
     p.shortened = false
-    p.result = env.tr("Проверяем только это поле", "Preview affects this field only")
+    p.result = phrase("Проверяем только это поле", "Preview affects this field only")
     if (mode === "hold" || mode === "toggle")
-        addLog(p, env.tr("Для режима удержания/переключения показан один цикл", "Hold/toggle mode is previewed as one cycle"), env)
+        addLog(p, phrase("Для режима удержания/переключения показан один цикл", "Hold/toggle mode is previewed as one cycle"), env)
     p.startMs = env.now()
     p.running = true
     return true
@@ -82,14 +118,14 @@ function advance(p, env) {
     if (!p.running)
         return -1
     if (env.now() - p.startMs >= playLimitMs) {
-        stop(p, env.tr("Проверка остановлена через 5 минут", "Preview stopped after 5 minutes"))
+        stop(p, phrase("Проверка остановлена через 5 минут", "Preview stopped after 5 minutes"))
         return -1
     }
     if (p.position >= p.steps.length) {
         p.cycle += 1
         p.position = 0
         if (p.cycle >= p.cycles) {
-            stop(p, env.tr("Локальная проверка завершена", "Local preview completed"))
+            stop(p, phrase("Локальная проверка завершена", "Local preview completed"))
             return -1
         }
     }
@@ -101,8 +137,7 @@ function advance(p, env) {
 
 function apply(p, step, env) {
     var input = step.input === undefined || step.input === null ? "" : String(step.input)
-    var shown = step.label ? step.label : input
-    addLog(p, (p.cycle + 1) + "." + (p.position + 1) + " · " + env.kind(step.type, input) + " · " + shown, env)
+    addLog(p, stepLine(p, step, input), env)
     switch (step.type) {
     case "down":
         p.held[input] = true
@@ -131,14 +166,14 @@ function apply(p, step, env) {
         if (action && action.type === "text")
             insertText(p, String(action.value), env)
         else
-            addLog(p, env.tr("Внешнее действие не выполнялось", "External action was not executed"), env)
+            addLog(p, phrase("Внешнее действие не выполнялось", "External action was not executed"), env)
         break
     }
     case "wheel":
     case "move":
     case "layer":
     case "profile":
-        addLog(p, env.tr("Блок отмечен без воздействия на систему", "Step noted without affecting the system"), env)
+        addLog(p, phrase("Блок отмечен без воздействия на систему", "Step noted without affecting the system"), env)
         break
     default:
         break // "wait" only waits
@@ -169,7 +204,7 @@ function insertText(p, text, env) {
     var from = hasSelection(f) ? f.selectionStart : f.cursor
     var to = hasSelection(f) ? f.selectionEnd : f.cursor
     if (f.text.length - (to - from) + text.length > fieldLimit) {
-        stop(p, env.tr("Проверка остановлена: поле заполнено", "Preview stopped: field is full"))
+        stop(p, phrase("Проверка остановлена: поле заполнено", "Preview stopped: field is full"))
         return
     }
     replaceRange(f, from, to, text)
@@ -211,7 +246,7 @@ function typeKey(p, id, held, env) {
             }
             return
         }
-        addLog(p, env.tr("Сочетание отмечено без выполнения: ", "Shortcut noted without execution: ") + env.describe(id), env)
+        addLog(p, phrase("Сочетание отмечено без выполнения: ", "Shortcut noted without execution: ", id), env)
         return
     }
     switch (code) {
@@ -246,6 +281,6 @@ function typeKey(p, id, held, env) {
     } else if (code >= 96 && code <= 105) {
         insertText(p, String(code - 96), env)
     } else {
-        addLog(p, env.tr("Клавиша отмечена без ввода текста: ", "Key noted without typing text: ") + env.describe(id), env)
+        addLog(p, phrase("Клавиша отмечена без ввода текста: ", "Key noted without typing text: ", id), env)
     }
 }
