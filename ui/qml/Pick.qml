@@ -39,7 +39,7 @@ ComboBox {
     background: Rectangle {
         radius: Theme.controlRadius
         color: control.theme.surfaceRaised
-        border.color: control.activeFocus ? control.theme.accent : control.theme.line
+        border.color: control.activeFocus ? control.theme.accent : control.theme.controlLine
     }
 
     delegate: ItemDelegate {
@@ -63,10 +63,14 @@ ComboBox {
         }
     }
 
+    // Kept inside the window: below the field when it fits, else moved up or made shorter, so no
+    // entry ever lies past the window's edge.
     popup: Popup {
         y: control.height
         width: control.width
-        implicitHeight: Math.min(contentItem.implicitHeight, 330)
+        implicitHeight: Math.min(contentItem.implicitHeight + topPadding + bottomPadding, 330)
+        topMargin: 8
+        bottomMargin: 8
         padding: 1
         contentItem: ListView {
             clip: true

@@ -163,7 +163,7 @@ Dialog {
                 background: Rectangle {
                     radius: Theme.controlRadius
                     color: editor.theme.surfaceRaised
-                    border.color: valueField.activeFocus ? editor.theme.accent : editor.theme.line
+                    border.color: valueField.activeFocus ? editor.theme.accent : editor.theme.controlLine
                 }
             }
 
@@ -199,7 +199,7 @@ Dialog {
                 background: Rectangle {
                     radius: Theme.controlRadius
                     color: editor.theme.surfaceRaised
-                    border.color: argumentsField.activeFocus ? editor.theme.accent : editor.theme.line
+                    border.color: argumentsField.activeFocus ? editor.theme.accent : editor.theme.controlLine
                 }
             }
 

@@ -131,6 +131,8 @@ Dialog {
         SpinBox {
             id: spin
             objectName: percent.boxName
+            // The Basic style draws the field's frame and its step buttons in this colour.
+            palette.button: dialog.theme.controlLine
             editable: true
             from: percent.from
             to: percent.to

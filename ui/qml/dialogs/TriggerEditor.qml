@@ -218,6 +218,8 @@ Dialog {
                     SpinBox {
                         id: interval
                         objectName: "interval"
+                        // The Basic style draws the field's frame and its step buttons in this colour.
+                        palette.button: dialog.theme.controlLine
                         from: 100
                         to: 2000
                         stepSize: 50

@@ -124,6 +124,8 @@ Item {
                         SpinBox {
                             id: repeats
                             objectName: "macroRepeats"
+                            // The Basic style draws the field's frame and its step buttons in this colour.
+                            palette.button: page.windowRoot.controlLine
                             width: 130
                             height: 38
                             from: 1
