@@ -551,6 +551,8 @@ ApplicationWindow {
 
             ScrollView {
                 id: bodyViewport
+                // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+                ScrollBar.vertical.policy: ScrollBar.AlwaysOn
                 objectName: "bodyViewport"
                 width: parent.width
                 // The notices keep a band of their own below the page, so they never lie on a

@@ -77,7 +77,7 @@ ComboBox {
             implicitHeight: contentHeight
             model: control.popup.visible ? control.delegateModel : null
             currentIndex: control.highlightedIndex
-            ScrollIndicator.vertical: ScrollIndicator {}
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
         }
         background: Rectangle {
             color: control.theme.paper

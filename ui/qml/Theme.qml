@@ -7,7 +7,9 @@ QtObject {
     // Without the Windows families (a check run off Windows), the application's own font: the
     // system would otherwise pick a stand-in from whatever fonts the machine has.
     readonly property string fontFamily: hasFamily("Segoe UI Variable") ? "Segoe UI Variable"
-        : hasFamily("Segoe UI") ? "Segoe UI" : Qt.application.font.family
+        : hasFamily("Segoe UI") ? "Segoe UI" : applicationFont.font.family
+    // A text's default font is the application's.
+    readonly property Text applicationFont: Text {}
 
     function hasFamily(name) {
         var families = Qt.fontFamilies()

@@ -66,7 +66,9 @@ Column {
 
     function putBackNewest() {
         var newest = shown.get(shown.count - 1)
-        waiting = [{ noticeId: newest.noticeId, message: newest.message, persistent: newest.persistent }].concat(waiting)
+        var queue = waiting.slice()
+        queue.unshift({ noticeId: newest.noticeId, message: newest.message, persistent: newest.persistent })
+        waiting = queue
         shown.remove(shown.count - 1)
     }
 

@@ -67,6 +67,8 @@ Dialog {
 
     ScrollView {
         id: scroller
+        // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+        ScrollBar.vertical.policy: ScrollBar.AlwaysOn
         anchors.fill: parent
         clip: true
         contentWidth: availableWidth

@@ -194,6 +194,8 @@ Dialog {
 
         ScrollView {
             id: body
+            // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true

@@ -53,7 +53,7 @@ Popup {
             clip: true
             spacing: 4
             model: picker.windowRoot.runningApps
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
 
             delegate: ItemDelegate {
                 id: row

@@ -154,6 +154,8 @@ Dialog {
 
         ScrollView {
             id: content
+            // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true

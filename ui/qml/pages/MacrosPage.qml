@@ -47,6 +47,8 @@ Item {
 
     ScrollView {
         id: viewport
+        // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+        ScrollBar.vertical.policy: ScrollBar.AlwaysOn
         objectName: "macroViewport"
         x: macroLibrary.width + Theme.space16
         width: page.width - x

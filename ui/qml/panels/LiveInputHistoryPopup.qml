@@ -57,7 +57,7 @@ Popup {
             clip: true
             spacing: 4
             model: popup.panel.live.history ? popup.panel.live.history : []
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
             delegate: Txt {
                 required property var modelData
                 theme: popup.panel.theme
