@@ -126,6 +126,9 @@ const View kViews[] = {
             auto* action = s.find<QQuickItem>(QStringLiteral("quickThemeAction"));
             ASSERT_NE(action, nullptr);
             s.click(action);
+            // As under the pointer or after an arrow key: the first entry highlighted.
+            if (QObject* menu = s.find(QStringLiteral("quickThemeMenu")))
+                menu->setProperty("currentIndex", 0);
         }},
     {"LiveHistoryPopup",
         [](SettingsShell& s) {
@@ -207,6 +210,39 @@ TEST_P(SceneJudge, NothingIsCutFaintCoveredOrOffTheWindow)
 
 INSTANTIATE_TEST_SUITE_P(Views, SceneJudge, testing::ValuesIn(kViews),
     [](const testing::TestParamInfo<View>& info) { return std::string(info.param.name); });
+
+// The brightness of a switch's track against the popup behind it.
+double trackContrast(const QQuickItem& toggle, const QColor& behind)
+{
+    const auto* track = toggle.property("indicator").value<QQuickItem*>();
+    return track != nullptr ? qa::contrastRatio(track->property("color").value<QColor>(), behind) : 0.0;
+}
+
+// A switch that is on stands out more than one that is off, in both themes: an inverted look
+// reads as the opposite state.
+TEST(SwitchLook, OnStandsOutMoreThanOff)
+{
+    SettingsShell shell(stillSeams());
+    ASSERT_NE(shell.window(), nullptr);
+    showPage(shell, "pageKeyboard");
+    shell.settle();
+    callOn(shell, "historyPopup", "open");
+    auto* toggle = shell.find<QQuickItem>(QStringLiteral("historyKeep"));
+    ASSERT_NE(toggle, nullptr);
+    for (const char* theme : kThemes) {
+        shell.controller().setTheme(QLatin1String(theme));
+        shell.settle();
+        const QColor paper = shell.window()->property("paper").value<QColor>();
+        toggle->setProperty("checked", false);
+        shell.settle();
+        const double off = trackContrast(*toggle, paper);
+        toggle->setProperty("checked", true);
+        shell.settle();
+        const double on = trackContrast(*toggle, paper);
+        EXPECT_GT(on, off) << theme;
+        EXPECT_GE(off, qa::kOutlineContrast) << theme; // and off is still seen as a switch
+    }
+}
 
 // A font with much taller lines than the pinned one, made the application's font for one test.
 class TallFont {

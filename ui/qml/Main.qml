@@ -111,11 +111,11 @@ ApplicationWindow {
     palette.placeholderText: muted
     palette.button: canvas
     palette.buttonText: ink
-    // The Basic style draws check boxes, switches and menus from these: a box outline that stands
-    // out, a switch track that is bright when on and quiet when off, and raised pressed states.
+    // The Basic style draws check boxes, switches and menus from these: a box outline and an
+    // unchecked switch track that stand out, and highlighted or pressed entries on a raised
+    // surface rather than on white.
     palette.mid: controlLine
     palette.midlight: controlLine
-    palette.dark: accentFill
     palette.light: surfaceRaised
     palette.highlight: Theme.gold
     palette.highlightedText: Theme.goldText
