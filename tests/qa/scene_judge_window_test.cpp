@@ -4,6 +4,7 @@
 
 #include "app/controller_seams.h"
 #include "qa/capture_modes.h"
+#include "qa/layout_checks.h"
 #include "qa/scene_checks.h"
 #include "tests/support/settings_shell.h"
 
@@ -49,7 +50,7 @@ void callOn(SettingsShell& shell, const char* objectName, const char* function)
 
 QObject* sourcePickerPopup(SettingsShell& shell)
 {
-    QObject* picker = shell.find(QStringLiteral("sourcePicker"));
+    QObject* picker = qa::findInWindow(*shell.window(), QStringLiteral("sourcePicker"));
     return picker != nullptr ? picker->property("popup").value<QObject*>() : nullptr;
 }
 
@@ -139,6 +140,12 @@ const View kViews[] = {
     {"SourcePickerPopup",
         [](SettingsShell& s) {
             showPage(s, "pageMouse");
+            s.settle();
+            qa::invokeQml(sourcePickerPopup(s), "open");
+        }},
+    {"KeySourcePickerPopup",
+        [](SettingsShell& s) {
+            showPage(s, "pageKeyboard");
             s.settle();
             qa::invokeQml(sourcePickerPopup(s), "open");
         }},
