@@ -143,12 +143,6 @@ const View kViews[] = {
             s.settle();
             qa::invokeQml(sourcePickerPopup(s), "open");
         }},
-    {"KeySourcePickerPopup",
-        [](SettingsShell& s) {
-            showPage(s, "pageKeyboard");
-            s.settle();
-            qa::invokeQml(sourcePickerPopup(s), "open");
-        }},
 };
 
 struct Frame {
