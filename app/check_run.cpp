@@ -116,6 +116,12 @@ void registerCheckFonts()
     if (pinned) {
         for (const char* family : {"Segoe UI", "Segoe UI Variable"})
             QFont::insertSubstitution(QLatin1String(family), QStringLiteral("DejaVu Sans"));
+        // A family the machine lacks is resolved by the system's font configuration before any
+        // substitution is consulted, so the pinned family is also the application's own font,
+        // which the theme names when the Windows families are missing.
+        QFont pinnedFont(QStringLiteral("DejaVu Sans"));
+        pinnedFont.setPixelSize(14);
+        QGuiApplication::setFont(pinnedFont);
     }
 #endif
 }

@@ -48,7 +48,7 @@ void prepareCheckPlatform(const QStringList& arguments);
 
 // Fonts of a check run, so text is measured the same way every time: with the offscreen
 // platform the three Windows fonts from WINDIR; off Windows also the pinned DejaVu Sans, which
-// stands in for the Windows families the theme asks for.
+// stands in for the Windows families the theme asks for and becomes the application's font.
 void registerCheckFonts();
 
 } // namespace app

@@ -6,6 +6,9 @@
 #include "tests/support/settings_shell.h"
 
 #include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QQmlProperty>
 
@@ -92,6 +95,76 @@ TEST(SettingsShell, RailIsWideEnoughForEveryCaption)
             ASSERT_NE(measure, nullptr);
             EXPECT_LE(measure->implicitWidth() + 8, button->width() + 0.5) << language << " caption " << i;
         }
+    }
+}
+
+// Text is measured in the font the check runs pin, whatever fonts the machine has: every text
+// asks for a family the font database holds, so the system's configuration never picks a
+// stand-in, and is drawn in the pinned family.
+TEST(SettingsShell, EveryTextAsksForThePinnedFamily)
+{
+    SettingsShell shell;
+    ASSERT_NE(shell.window(), nullptr);
+    const QStringList families = QFontDatabase::families();
+    const QString pinned = QGuiApplication::font().family();
+    ASSERT_EQ(pinned, QStringLiteral("DejaVu Sans"));
+    QList<QQuickItem*> pending{shell.window()->contentItem()};
+    int texts = 0;
+    while (!pending.isEmpty()) {
+        QQuickItem* item = pending.takeFirst();
+        pending.append(item->childItems());
+        const QVariant font = item->property("font");
+        if (!item->isVisible() || !font.isValid() || item->property("text").toString().isEmpty())
+            continue;
+        ++texts;
+        const QFont requested = font.value<QFont>();
+        EXPECT_TRUE(families.contains(requested.family())) << requested.family().toStdString();
+        EXPECT_EQ(QFontInfo(requested).family(), pinned) << item->property("text").toString().toStdString();
+    }
+    EXPECT_GT(texts, 20);
+}
+
+// Every caption of the apply command fits the width it has, so a change of caption (pause,
+// enable, apply edits, applying) never moves the rest of the header.
+TEST(SettingsShell, TheApplyCommandIsAsWideAsItsWidestCaption)
+{
+    SettingsShell shell;
+    ASSERT_NE(shell.window(), nullptr);
+    for (const char* language : {"ru", "en"}) {
+        shell.controller().setLanguage(QString::fromLatin1(language));
+        shell.settle();
+        auto* apply = shell.find<QQuickItem>(QStringLiteral("applyAction"));
+        ASSERT_NE(apply, nullptr);
+        QVariant captions;
+        ASSERT_TRUE(QMetaObject::invokeMethod(shell.window(), "applyCaptions", Q_RETURN_ARG(QVariant, captions)));
+        const QFontMetricsF metrics(apply->property("font").value<QFont>());
+        const double padding = apply->property("leftPadding").toDouble() + apply->property("rightPadding").toDouble();
+        const QStringList all = captions.toStringList();
+        ASSERT_EQ(all.size(), 4);
+        for (const QString& caption : all)
+            EXPECT_LE(metrics.horizontalAdvance(caption) + padding, apply->width() + 0.5) << caption.toStdString();
+    }
+}
+
+// What is drawn on the accent (here the rail's monogram) takes the colour the theme names for it
+// in every theme, not a fallback.
+TEST(SettingsShell, TheColourOnTheAccentIsTheThemesInEveryTheme)
+{
+    SettingsShell shell;
+    ASSERT_NE(shell.window(), nullptr);
+    QQuickItem* monogram = nullptr;
+    QList<QQuickItem*> pending{shell.window()->contentItem()};
+    while (!pending.isEmpty() && monogram == nullptr) {
+        QQuickItem* item = pending.takeFirst();
+        pending.append(item->childItems());
+        if (item->property("text").toString() == QLatin1String("VS"))
+            monogram = item;
+    }
+    ASSERT_NE(monogram, nullptr);
+    for (const char* theme : {"dark", "light", "contrast"}) {
+        shell.controller().setTheme(QString::fromLatin1(theme));
+        shell.settle();
+        EXPECT_EQ(monogram->property("color").value<QColor>().name(), QStringLiteral("#17110a")) << theme;
     }
 }
 

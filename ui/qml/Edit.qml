@@ -14,6 +14,6 @@ TextField {
     background: Rectangle {
         radius: Theme.controlRadius
         color: control.theme.surfaceRaised
-        border.color: control.activeFocus ? control.theme.accent : control.theme.line
+        border.color: control.activeFocus ? control.theme.accent : control.theme.controlLine
     }
 }

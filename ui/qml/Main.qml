@@ -52,7 +52,11 @@ ApplicationWindow {
     readonly property color line: paletteColor(Theme.white, Theme.darkLine, Theme.lightLine)
     readonly property color accent: paletteColor(Theme.contrastAccent, Theme.gold, Theme.lightAccent)
     readonly property color accentFill: paletteColor(Theme.contrastAccent, Theme.gold, Theme.gold)
-    readonly property color onAccent: paletteColor(Theme.goldText, Theme.goldText, Theme.goldText)
+    // An alias: a declared property whose name is "on" and the name of another property
+    // ("accent") would read its initial binding as a handler of that property's changes, so the
+    // colour never arrived and everything drawn on the accent fell back to black.
+    readonly property alias onAccent: colourOnAccent.value
+    readonly property color controlLine: paletteColor(Theme.white, Theme.controlOutline, Theme.controlOutline)
     readonly property color surfaceRaised: paletteColor(Theme.black, Theme.darkSurfaceRaised, Theme.lightSurfaceRaised)
     readonly property color success: paletteColor(Theme.white, Theme.darkSuccess, Theme.lightSuccess)
     readonly property color warning: paletteColor(Theme.contrastAccent, Theme.darkWarning, Theme.lightWarning)
@@ -106,9 +110,19 @@ ApplicationWindow {
     palette.placeholderText: muted
     palette.button: canvas
     palette.buttonText: ink
-    palette.mid: line
+    // The Basic style draws check boxes, switches and menus from these: a box outline and an
+    // unchecked switch track that stand out, and highlighted or pressed entries on a raised
+    // surface rather than on white.
+    palette.mid: controlLine
+    palette.midlight: controlLine
+    palette.light: surfaceRaised
     palette.highlight: Theme.gold
     palette.highlightedText: Theme.goldText
+
+    QtObject {
+        id: colourOnAccent
+        readonly property color value: w.paletteColor(Theme.goldText, Theme.goldText, Theme.goldText)
+    }
 
     QtObject {
         id: noFilter
@@ -124,14 +138,21 @@ ApplicationWindow {
         return w.app.language === "en" ? en : ru
     }
 
+    // Every caption the apply command can show, so the header can reserve the widest.
+    function applyCaptions() {
+        return [tr("Применение…", "Applying…"), tr("Применить правки", "Apply edits"), tr("Пауза", "Pause"),
+            tr("Включить", "Enable")]
+    }
+
     function applyCaption() {
+        var captions = applyCaptions()
         if (w.app.applying)
-            return tr("Применение…", "Applying…")
+            return captions[0]
         if ((w.app.active || w.app.armed) && w.app.dirty)
-            return tr("Применить правки", "Apply edits")
+            return captions[1]
         if (w.app.active || w.app.armed)
-            return tr("Пауза", "Pause")
-        return tr("Включить", "Enable")
+            return captions[2]
+        return captions[3]
     }
 
     readonly property var successNotices: ["Сохранено и применено", "Saved and applied", "Отчёт для поддержки скопирован",
@@ -536,9 +557,13 @@ ApplicationWindow {
 
             ScrollView {
                 id: bodyViewport
+                // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+                ScrollBar.vertical.policy: ScrollBar.AlwaysOn
                 objectName: "bodyViewport"
                 width: parent.width
-                height: parent.height - header.height
+                // The notices keep a band of their own below the page, so they never lie on a
+                // control of it.
+                height: parent.height - header.height - (toasts.height > 0 ? toasts.height + 16 : 0)
                 padding: 16
                 clip: true
                 contentWidth: availableWidth
@@ -559,6 +584,8 @@ ApplicationWindow {
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         anchors.margins: 16
+        // Half of the body's height at most: the page keeps the other half.
+        maximumHeight: Math.max(0, (parent.height - Theme.headerHeight) / 2 - 16)
     }
 
     // Shared dialogs, each in its own file under dialogs/.

@@ -39,7 +39,7 @@ ComboBox {
     background: Rectangle {
         radius: Theme.controlRadius
         color: control.theme.surfaceRaised
-        border.color: control.activeFocus ? control.theme.accent : control.theme.line
+        border.color: control.activeFocus ? control.theme.accent : control.theme.controlLine
     }
 
     delegate: ItemDelegate {
@@ -63,17 +63,21 @@ ComboBox {
         }
     }
 
+    // Kept inside the window: below the field when it fits, else moved up or made shorter, so no
+    // entry ever lies past the window's edge.
     popup: Popup {
         y: control.height
         width: control.width
-        implicitHeight: Math.min(contentItem.implicitHeight, 330)
+        implicitHeight: Math.min(contentItem.implicitHeight + topPadding + bottomPadding, 330)
+        topMargin: 8
+        bottomMargin: 8
         padding: 1
         contentItem: ListView {
             clip: true
             implicitHeight: contentHeight
             model: control.popup.visible ? control.delegateModel : null
             currentIndex: control.highlightedIndex
-            ScrollIndicator.vertical: ScrollIndicator {}
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
         }
         background: Rectangle {
             color: control.theme.paper

@@ -4,7 +4,12 @@ import QtQuick
 // Read-only constants of the interface: base colours, text sizes, sizes and the spacing scale.
 // The window resolves the theme-dependent colours from these (Main.qml, paletteColor).
 QtObject {
-    readonly property string fontFamily: hasFamily("Segoe UI Variable") ? "Segoe UI Variable" : "Segoe UI"
+    // Without the Windows families (a check run off Windows), the application's own font: the
+    // system would otherwise pick a stand-in from whatever fonts the machine has.
+    readonly property string fontFamily: hasFamily("Segoe UI Variable") ? "Segoe UI Variable"
+        : hasFamily("Segoe UI") ? "Segoe UI" : applicationFont.font.family
+    // A text's default font is the application's.
+    readonly property Text applicationFont: Text {}
 
     function hasFamily(name) {
         var families = Qt.fontFamilies()
@@ -46,6 +51,9 @@ QtObject {
     readonly property color darkNoticeText: "#F3F4F6"
     readonly property color lightNoticeText: "#1E2024"
     readonly property color shadowTint: "#50000000"
+    // The frame of a field and the box of a check box: at least 3:1 against paper, canvas and
+    // raised surfaces in both the dark and the light theme, so a control is found by its outline.
+    readonly property color controlOutline: "#767B82"
 
     // The mouse picture looks the same in every theme.
     readonly property color mouseGraphite: "#CBCDD1"

@@ -232,9 +232,22 @@ Rectangle {
         }
 
         Act {
+            id: applyAction
             objectName: "applyAction"
             theme: header.theme
             primary: true
+            // As wide as its widest caption, so a change of caption never moves the header.
+            Layout.preferredWidth: {
+                var captions = header.theme.applyCaptions()
+                var widest = 0
+                for (var i = 0; i < captions.length; ++i)
+                    widest = Math.max(widest, applyMetrics.advanceWidth(captions[i]))
+                return Math.ceil(widest) + leftPadding + rightPadding
+            }
+            FontMetrics {
+                id: applyMetrics
+                font: applyAction.font
+            }
             text: header.theme.applyCaption()
             enabled: !header.app.applying && (header.pauses ? header.app.connected : header.app.engineCompatible)
             onClicked: header.pauses ? header.app.pause() : header.app.applyProfile()

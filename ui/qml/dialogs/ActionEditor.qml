@@ -67,6 +67,8 @@ Dialog {
 
     ScrollView {
         id: scroller
+        // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+        ScrollBar.vertical.policy: ScrollBar.AlwaysOn
         anchors.fill: parent
         clip: true
         contentWidth: availableWidth
@@ -163,7 +165,7 @@ Dialog {
                 background: Rectangle {
                     radius: Theme.controlRadius
                     color: editor.theme.surfaceRaised
-                    border.color: valueField.activeFocus ? editor.theme.accent : editor.theme.line
+                    border.color: valueField.activeFocus ? editor.theme.accent : editor.theme.controlLine
                 }
             }
 
@@ -199,7 +201,7 @@ Dialog {
                 background: Rectangle {
                     radius: Theme.controlRadius
                     color: editor.theme.surfaceRaised
-                    border.color: argumentsField.activeFocus ? editor.theme.accent : editor.theme.line
+                    border.color: argumentsField.activeFocus ? editor.theme.accent : editor.theme.controlLine
                 }
             }
 

@@ -80,6 +80,8 @@ Dialog {
             SpinBox {
                 id: count
                 objectName: "chordCount"
+                // The Basic style draws the field's frame and its step buttons in this colour.
+                palette.button: dialog.windowRoot.controlLine
                 from: 2
                 to: 4
                 value: 2

@@ -134,6 +134,8 @@ Dialog {
         SpinBox {
             id: spin
             objectName: percent.boxName
+            // The Basic style draws the field's frame and its step buttons in this colour.
+            palette.button: dialog.theme.controlLine
             editable: true
             from: percent.from
             to: percent.to
@@ -195,6 +197,8 @@ Dialog {
 
         ScrollView {
             id: body
+            // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true

@@ -54,6 +54,8 @@ Dialog {
 
     // A child, not the content item itself, so the ids inside need no immediate assignment.
     ScrollView {
+        // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+        ScrollBar.vertical.policy: ScrollBar.AlwaysOn
         anchors.fill: parent
         clip: true
         contentWidth: availableWidth

@@ -55,7 +55,7 @@ Popup {
             clip: true
             spacing: 4
             model: picker.windowRoot.runningApps
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
 
             delegate: ItemDelegate {
                 id: row

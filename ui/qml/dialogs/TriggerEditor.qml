@@ -155,6 +155,8 @@ Dialog {
 
         ScrollView {
             id: content
+            // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
@@ -219,6 +221,8 @@ Dialog {
                     SpinBox {
                         id: interval
                         objectName: "interval"
+                        // The Basic style draws the field's frame and its step buttons in this colour.
+                        palette.button: dialog.theme.controlLine
                         from: 100
                         to: 2000
                         stepSize: 50

@@ -47,6 +47,8 @@ Item {
 
     ScrollView {
         id: viewport
+        // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+        ScrollBar.vertical.policy: ScrollBar.AlwaysOn
         objectName: "macroViewport"
         x: macroLibrary.width + Theme.space16
         width: page.width - x
@@ -124,6 +126,8 @@ Item {
                         SpinBox {
                             id: repeats
                             objectName: "macroRepeats"
+                            // The Basic style draws the field's frame and its step buttons in this colour.
+                            palette.button: page.windowRoot.controlLine
                             width: 130
                             height: 38
                             from: 1

@@ -37,6 +37,8 @@ Popup {
             }
             Switch {
                 objectName: "historyKeep"
+                // The track when on: the accent, which stands out more than the off track.
+                palette.dark: popup.panel.theme.accent
                 text: popup.panel.tr("Хранить в памяти", "Keep in memory")
                 checked: popup.panel.live.historyEnabled === true
                 onToggled: popup.panel.app.setLiveHistory(checked)
@@ -57,7 +59,7 @@ Popup {
             clip: true
             spacing: 4
             model: popup.panel.live.history ? popup.panel.live.history : []
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
             delegate: Txt {
                 required property var modelData
                 theme: popup.panel.theme

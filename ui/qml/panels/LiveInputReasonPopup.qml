@@ -79,6 +79,8 @@ Popup {
 
         ScrollView {
             id: scroller
+            // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
             Layout.fillWidth: true
             Layout.fillHeight: true
             contentWidth: availableWidth

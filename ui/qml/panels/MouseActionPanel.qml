@@ -103,6 +103,8 @@ Card {
         ScrollView {
             id: viewport
             objectName: "mouseActionViewport"
+            // Shown whenever the content is taller, so a cut line reads as "scroll for more".
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
@@ -338,7 +340,7 @@ Card {
                     currentIndex: panel.w.indexOf(model, panel.app.targetId)
                     readonly property string currentValue: valueAt(currentIndex)
                     signal activated(int index)
-                    ScrollBar.vertical: ScrollBar {}
+                    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
 
                     function valueAt(index) {
                         return model && index >= 0 && index < model.length ? model[index].id : ""

@@ -128,7 +128,7 @@ Card {
                 // closes would be left behind.
                 cacheBuffer: 0
                 model: table.shownRules.length
-                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
 
                 delegate: ItemDelegate {
                     id: row

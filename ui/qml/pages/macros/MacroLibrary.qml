@@ -52,7 +52,7 @@ Card {
             spacing: Theme.space4
             model: library.app.macros
             currentIndex: library.app.macroIndex
-            ScrollIndicator.vertical: ScrollIndicator {}
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
             delegate: ItemDelegate {
                 id: row
                 required property var modelData

@@ -153,7 +153,7 @@ Card {
             background: Rectangle {
                 radius: Theme.controlRadius
                 color: preview.windowRoot.surfaceRaised
-                border.color: field.activeFocus ? preview.windowRoot.accent : preview.windowRoot.line
+                border.color: field.activeFocus ? preview.windowRoot.accent : preview.windowRoot.controlLine
             }
         }
 

@@ -109,6 +109,8 @@ Card {
         SpinBox {
             id: priority
             objectName: "priority"
+            // The Basic style draws the field's frame and its step buttons in this colour.
+            palette.button: card.windowRoot.controlLine
             editable: true
             from: card.minimumProfilePriority
             to: card.maximumProfilePriority
