@@ -9,9 +9,9 @@
 //   app/app_controller_live_feed.cpp       agent input events, trace and the recording feed
 //   app/app_controller_options.cpp         input and output option tables, favorites
 //   app/app_controller_devices.cpp         keyboard layout and key labels
-//   editor/app_controller_library.cpp      load, commit, undo, redo, hash, auto-apply
-//   editor/app_controller_{profiles,rules,triggers,motion,conditions,bindings,actions,macros,
-//                          recording,packages,preferences,support}.cpp
+//   app/app_controller_library.cpp         load, commit, undo, redo, hash, auto-apply
+//   app/app_controller_{profiles,rules,triggers,motion,conditions,bindings,actions,macros,
+//                       recording,packages,preferences,support}.cpp
 // Lives on the GUI thread only.
 
 #include "app/controller_seams.h"
