@@ -24,8 +24,6 @@ inline constexpr qint64 kMaxAgentLineBytes = 262144;
 // The GUI thread waits at most this long for one connection attempt.
 inline constexpr int kAgentConnectTimeoutMs = 100;
 inline constexpr int kAgentReconnectIntervalMs = 1000;
-// Agents up to this "agentVersion" are an older engine: no observation, no configure.
-inline constexpr int kOlderEngineVersion = 9;
 
 // Status texts set outside state messages; Russian in both languages. The first of them,
 // "Подключение к движку…", is the status field's initial value.

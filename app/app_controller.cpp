@@ -6,6 +6,7 @@
 
 #include "app/agent_link.h"
 
+#include "core/agent_protocol.h"
 #include "core/input_id.h"
 #include "core/rule_inheritance.h"
 
@@ -123,7 +124,7 @@ bool AppController::connected() const
 
 bool AppController::engineCompatible() const
 {
-    return connected() && m_agentVersion > app::kOlderEngineVersion;
+    return connected() && m_agentVersion > vorna::protocol::kOlderEngineVersion;
 }
 
 QString AppController::engineIssue() const
