@@ -6,6 +6,7 @@
 
 #include "agent/tick_rules.h"
 #include "agent/trace_message.h"
+#include "core/agent_protocol.h"
 #include "core/custom_action.h"
 #include "engine/mapping/output_batch.h"
 #include "platform/win32.h"
@@ -27,7 +28,7 @@ const QString kMacroProfileReason = QStringLiteral("Макрос закрепи�
 
 QJsonObject traceMessage(const QJsonArray& events)
 {
-    return QJsonObject{{QStringLiteral("type"), QStringLiteral("trace")}, {QStringLiteral("events"), events}};
+    return QJsonObject{{QString(protocol::kTypeKey), QString(protocol::kTraceMessage)}, {QStringLiteral("events"), events}};
 }
 
 bool failureStop(std::uint8_t stopReason)
@@ -88,7 +89,7 @@ void AgentServer::tick()
         bool parsed = false;
         const std::uint64_t revision = m_pendingEvent.value(QStringLiteral("revision")).toString().toULongLong(&parsed, 10);
         if ((parsed ? revision : 0) == s2.appliedGeneration) {
-            m_pendingEvent.insert(QStringLiteral("result"), 12);
+            m_pendingEvent.insert(QStringLiteral("result"), protocol::kResultCommandApplied);
             if (m_observing)
                 writeToObservers(traceMessage(QJsonArray{m_pendingEvent}));
             m_pendingEvent = QJsonObject();

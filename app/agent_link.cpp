@@ -10,7 +10,7 @@ namespace app {
 
 QByteArray agentRequestLine(QJsonObject command)
 {
-    command.insert(QStringLiteral("version"), 1);
+    command.insert(QStringLiteral("version"), vorna::protocol::kRequestVersion);
     return QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -18,12 +18,12 @@ ReaderStep readerStep(bool lineAvailable, qint64 bytesAvailable)
 {
     if (lineAvailable)
         return ReaderStep::ReadLine;
-    return bytesAvailable >= kAgentReadBufferBytes ? ReaderStep::Abort : ReaderStep::Wait;
+    return bytesAvailable >= vorna::protocol::kReadBufferBytes ? ReaderStep::Abort : ReaderStep::Wait;
 }
 
 bool agentLineTooLong(const QByteArray& line)
 {
-    return line.size() > kMaxAgentLineBytes;
+    return line.size() > vorna::protocol::kMaxLineBytes;
 }
 
 QJsonObject parseAgentLine(const QByteArray& line)

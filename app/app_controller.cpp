@@ -79,7 +79,7 @@ AppController::AppController(QObject* parent, bool interactive, ControllerSeams 
         m_layoutTimer.start();
     }
 
-    m_agentSocket.setReadBufferSize(app::kAgentReadBufferBytes);
+    m_agentSocket.setReadBufferSize(vorna::protocol::kReadBufferBytes);
     connect(&m_agentSocket, &QLocalSocket::connected, this, &AppController::onAgentConnected);
     connect(&m_agentSocket, &QLocalSocket::readyRead, this, &AppController::onAgentReadyRead);
     connect(&m_agentSocket, &QLocalSocket::disconnected, this, &AppController::onAgentDisconnected);

@@ -106,6 +106,8 @@ class AppController : public QObject {
     Q_PROPERTY(int macroRepeat MEMBER m_macroRepeat NOTIFY macroChanged)
     // The desktop's own colour scheme, for the theme "system" (Qt 6.4 has no QML API for it).
     Q_PROPERTY(bool systemDark READ systemDark NOTIFY preferencesChanged)
+    // The trace's result codes by name (the agent protocol's Result enum), so QML names them.
+    Q_PROPERTY(QVariantMap resultCodes READ resultCodes CONSTANT)
 
 public:
     // `interactive` (a normal run) polls the keyboard layout and high contrast, connects to the
@@ -137,6 +139,7 @@ public:
     bool foregroundElevated() const { return m_foregroundElevated; }
     QString lastInput() const { return m_lastInput; }
     QVariantMap live() const { return m_live.state(); }
+    static QVariantMap resultCodes();
     QVariantMap keyboardLabels() const { return m_keyboardLabels; }
     QString keyboardLayout() const { return m_keyboardLayout; }
     bool numLock() const { return m_numLock; }
