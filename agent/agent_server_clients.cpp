@@ -3,6 +3,7 @@
 #include "agent/agent_server.h"
 
 #include "agent/line_framing.h"
+#include "core/agent_protocol.h"
 #include "platform/win32.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ void AgentServer::onNewConnection()
             socket->deleteLater();
             continue;
         }
-        socket->setReadBufferSize(kReadBufferBytes);
+        socket->setReadBufferSize(protocol::kReadBufferBytes);
         socket->setProperty("observing", false);
         m_clients.append(socket);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });

@@ -4,6 +4,7 @@
 
 #include "agent/configuration.h"
 #include "agent/tick_rules.h"
+#include "core/agent_protocol.h"
 #include "core/library_document.h"
 #include "core/output_mapping.h"
 #include "core/profile_choice.h"
@@ -108,7 +109,7 @@ void AgentServer::commandConfigure(QLocalSocket* socket, const QJsonObject& requ
         replyState(socket);
         return;
     }
-    m_documentHash = documentHash(library);
+    m_documentHash = protocol::documentHash(library);
     m_library = library;
     m_profileSnapshots = std::move(compiled->snapshots);
     m_configured = true;

@@ -4,6 +4,7 @@
 
 #include "agent/configuration.h"
 #include "agent/profile_texts.h"
+#include "core/agent_protocol.h"
 #include "core/library_files.h"
 #include "core/profile_choice.h"
 #include "core/windows_path.h"
@@ -121,7 +122,7 @@ void AgentServer::onActionResult(const QJsonObject& event)
     if (decision.notify)
         m_backend.notifyActionResult(decision.operation, decision.ok);
     if (m_observing)
-        writeToObservers(QJsonObject{{QStringLiteral("type"), QStringLiteral("trace")},
+        writeToObservers(QJsonObject{{QString(protocol::kTypeKey), QString(protocol::kTraceMessage)},
                                      {QStringLiteral("events"), QJsonArray{event}}});
 }
 

@@ -6,6 +6,7 @@
 
 #include "agent/tick_rules.h"
 #include "agent/trace_message.h"
+#include "core/agent_protocol.h"
 #include "core/custom_action.h"
 #include "engine/mapping/output_batch.h"
 #include "platform/win32.h"
@@ -27,7 +28,7 @@ const QString kMacroProfileReason = QStringLiteral("Макрос закрепи�
 
 QJsonObject traceMessage(const QJsonArray& events)
 {
-    return QJsonObject{{QStringLiteral("type"), QStringLiteral("trace")}, {QStringLiteral("events"), events}};
+    return QJsonObject{{QString(protocol::kTypeKey), QString(protocol::kTraceMessage)}, {QStringLiteral("events"), events}};
 }
 
 bool failureStop(std::uint8_t stopReason)
@@ -67,10 +68,10 @@ void AgentServer::tick()
         m_backend.status().running && !captureRunning())
         m_backend.stop();
 
-    const windows::BackendStatus s2 = m_backend.status();
-    const bool panicStop = s2.stopReason == windows::ResetPanic;
+    const windows::BackendStatus afterChecks = m_backend.status();
+    const bool panicStop = afterChecks.stopReason == windows::ResetPanic;
     trayStoppedNotice(panicStop);
-    if (failureStop(s2.stopReason))
+    if (failureStop(afterChecks.stopReason))
         m_applyFailed = true;
     GenerationFacts facts;
     facts.configured = m_configured;
@@ -78,7 +79,7 @@ void AgentServer::tick()
     facts.pendingGeneration = m_pendingGeneration;
     facts.ackTimerRunning = m_engineAckTimer.isValid();
     facts.ackElapsedMs = m_engineAckTimer.elapsed();
-    facts.status = s2;
+    facts.status = afterChecks;
     const GenerationVerdict verdict = judgeGeneration(facts);
     if (verdict.acknowledged) {
         m_pendingGeneration = 0;
@@ -87,8 +88,8 @@ void AgentServer::tick()
     if (!m_pendingEvent.isEmpty()) {
         bool parsed = false;
         const std::uint64_t revision = m_pendingEvent.value(QStringLiteral("revision")).toString().toULongLong(&parsed, 10);
-        if ((parsed ? revision : 0) == s2.appliedGeneration) {
-            m_pendingEvent.insert(QStringLiteral("result"), 12);
+        if ((parsed ? revision : 0) == afterChecks.appliedGeneration) {
+            m_pendingEvent.insert(QStringLiteral("result"), protocol::kResultCommandApplied);
             if (m_observing)
                 writeToObservers(traceMessage(QJsonArray{m_pendingEvent}));
             m_pendingEvent = QJsonObject();
@@ -153,9 +154,11 @@ void AgentServer::handleEngineEvents()
             executorCancelOperation(QString::number(record.operation.owner));
             continue;
         }
-        const windows::BackendStatus s3 = m_backend.status();
-        if (!m_configured || s3.stopReason != 0 || record.revision != s3.appliedGeneration ||
-            (m_pendingGeneration != 0 && m_pendingGeneration != s3.appliedGeneration))
+        // A stop reason other than ResetNewRules (0) means the engine stopped since the rules it
+        // runs were applied: nothing it asked for runs then.
+        const windows::BackendStatus now = m_backend.status();
+        if (!m_configured || now.stopReason != windows::ResetNewRules || record.revision != now.appliedGeneration ||
+            (m_pendingGeneration != 0 && m_pendingGeneration != now.appliedGeneration))
             continue;
         if (record.operation.mode == core::kBatchModeProfileStep) {
             const int count = int(m_layerPrograms.size());

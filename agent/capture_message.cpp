@@ -1,5 +1,6 @@
 #include "agent/capture_message.h"
 
+#include "core/agent_protocol.h"
 #include "core/input_id.h"
 
 #include <QJsonArray>
@@ -36,7 +37,7 @@ QJsonObject captureProgressMessage(std::uint64_t request, const windows::Capture
     for (int i = 0; i < state.count && i < 4; ++i)
         keys.append(keyName(state.codes[i]));
     return QJsonObject{
-        {QStringLiteral("type"), QStringLiteral("keyCapture")},
+        {QString(protocol::kTypeKey), QString(protocol::kKeyCaptureMessage)},
         {QStringLiteral("request"), requestText(request)},
         {QStringLiteral("status"), int(state.state)},
         {QStringLiteral("keys"), keys},
@@ -47,9 +48,9 @@ QJsonObject captureProgressMessage(std::uint64_t request, const windows::Capture
 QJsonObject captureEndMessage(std::uint64_t request)
 {
     return QJsonObject{
-        {QStringLiteral("type"), QStringLiteral("keyCapture")},
+        {QString(protocol::kTypeKey), QString(protocol::kKeyCaptureMessage)},
         {QStringLiteral("request"), requestText(request)},
-        {QStringLiteral("status"), kCaptureEndedStatus},
+        {QStringLiteral("status"), protocol::CaptureCancelled},
         {QStringLiteral("held"), false},
     };
 }
@@ -57,9 +58,9 @@ QJsonObject captureEndMessage(std::uint64_t request)
 QJsonObject captureNotStartedMessage(std::uint64_t request)
 {
     return QJsonObject{
-        {QStringLiteral("type"), QStringLiteral("keyCapture")},
+        {QString(protocol::kTypeKey), QString(protocol::kKeyCaptureMessage)},
         {QStringLiteral("request"), requestText(request)},
-        {QStringLiteral("status"), kCaptureEndedStatus},
+        {QStringLiteral("status"), protocol::CaptureCancelled},
         {QStringLiteral("error"), kCaptureNotStartedText},
     };
 }
@@ -67,9 +68,9 @@ QJsonObject captureNotStartedMessage(std::uint64_t request)
 QJsonObject captureRefusalMessage(const QJsonValue& request, const QString& text)
 {
     return QJsonObject{
-        {QStringLiteral("type"), QStringLiteral("keyCapture")},
+        {QString(protocol::kTypeKey), QString(protocol::kKeyCaptureMessage)},
         {QStringLiteral("request"), request},
-        {QStringLiteral("status"), kCaptureEndedStatus},
+        {QStringLiteral("status"), protocol::CaptureCancelled},
         {QStringLiteral("error"), text},
     };
 }

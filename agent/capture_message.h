@@ -12,7 +12,6 @@
 
 namespace vorna::ipc {
 
-inline constexpr int kCaptureEndedStatus = 4;
 inline constexpr std::int64_t kCaptureStartLimitMs = 2000;
 
 inline const QString kCaptureWindowText = QStringLiteral("Откройте окно настройки перед записью сочетания");
@@ -27,7 +26,7 @@ std::uint64_t captureWord(const windows::CaptureState& state);
 
 // Progress: status = the backend's state, the captured keys and the held flag.
 QJsonObject captureProgressMessage(std::uint64_t request, const windows::CaptureState& state);
-// The capture ended by the agent (mappings stopped): status 4, not held.
+// The capture ended by the agent (mappings stopped): status CaptureCancelled, not held.
 QJsonObject captureEndMessage(std::uint64_t request);
 // The backend did not begin in time.
 QJsonObject captureNotStartedMessage(std::uint64_t request);

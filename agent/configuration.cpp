@@ -6,9 +6,7 @@
 #include "core/rule_inheritance.h"
 #include "core/rule_list.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QHash>
 #include <QPair>
 
@@ -181,12 +179,6 @@ const windows::MacroBank& defaultMacros()
 {
     static const windows::MacroBank macros{};
     return macros;
-}
-
-QString documentHash(const QJsonObject& library)
-{
-    const QByteArray json = QJsonDocument(library).toJson(QJsonDocument::Compact);
-    return QString::fromLatin1(QCryptographicHash::hash(json, QCryptographicHash::Sha256).toHex());
 }
 
 } // namespace vorna::ipc

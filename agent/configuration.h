@@ -44,7 +44,4 @@ const core::RulesSnapshot& emptySnapshot();
 const windows::LayerProgram& defaultProgram();
 const windows::MacroBank& defaultMacros();
 
-// Lower-case hexadecimal SHA-256 of the library's compact JSON.
-QString documentHash(const QJsonObject& library);
-
 } // namespace vorna::ipc

@@ -3,6 +3,7 @@
 // The read loop is written over any line source, so it is tested without sockets.
 #pragma once
 
+#include "core/agent_protocol.h"
 #include "core/request_check.h"
 
 #include <QByteArray>
@@ -14,11 +15,6 @@
 namespace vorna::ipc {
 
 inline constexpr int kMaxClients = 4;
-inline constexpr qint64 kReadBufferBytes = 262145;
-// More unread bytes than this abort the client before anything is parsed, so a request line,
-// its "\n" included, is usable up to 262,144 bytes.
-inline constexpr qint64 kMaxUnreadBytes = 262144;
-inline constexpr qint64 kMaxLineBytes = 262145;
 inline constexpr int kLinesPerRead = 8;
 inline constexpr qint64 kMaxQueuedOutputBytes = 1048576;
 
@@ -37,19 +33,20 @@ struct ReadOutcome {
 // One delivery's worth of request lines. `source` offers bytesAvailable(), canReadLine() and
 // readLine(qint64 max); `dispatch(request)` runs one checked request and returns false when
 // the client is gone meanwhile. Stops at the first line that fails the check (Reject, the
-// remaining lines dropped), aborts a client with more than kMaxUnreadBytes unread or with a
+// remaining lines dropped), aborts a client with more than protocol::kMaxLineBytes unread or with a
 // ninth complete line waiting; an incomplete line stays buffered.
 template <typename Source, typename Dispatch>
 ReadOutcome readRequestLines(Source& source, Dispatch&& dispatch)
 {
-    if (source.bytesAvailable() > kMaxUnreadBytes)
+    // More unread bytes than the longest line abort the client before anything is parsed.
+    if (source.bytesAvailable() > protocol::kMaxLineBytes)
         return {ReadOutcome::Abort, {}};
     for (int handled = 0; handled < kLinesPerRead; ++handled) {
         if (!source.canReadLine())
             return {};
         // A socket's readLine(n) allocates n bytes before it reads: room for what is buffered
         // (the line is complete in it), not for the longest line allowed.
-        const QByteArray line = source.readLine(std::min(source.bytesAvailable() + 1, kMaxLineBytes));
+        const QByteArray line = source.readLine(std::min(source.bytesAvailable() + 1, protocol::kReadBufferBytes));
         QJsonObject request;
         QString error;
         if (!core::validateRequest(line, request, error))

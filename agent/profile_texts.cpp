@@ -1,12 +1,8 @@
 #include "agent/profile_texts.h"
 
+#include "core/agent_protocol.h"
+
 namespace vorna::ipc {
-
-namespace {
-
-enum ActionResult { Failed = 3, Refused = 6, Done = 7, Finished = 10, Progress = 11 };
-
-} // namespace
 
 QString automaticSwitchReason(int index, const QJsonObject& profile, const QJsonObject& foreground,
                               const QJsonObject& underCursor)
@@ -47,7 +43,7 @@ ActionResultDecision decideActionResult(const QJsonObject& event)
     const int result = event.value(QStringLiteral("result")).toInt(0);
     // An empty detail never replaces the agent's error text with nothing.
     const QString detail = event.value(QStringLiteral("detail")).toString();
-    if (result == Failed && !detail.isEmpty()) {
+    if (result == protocol::kResultFailed && !detail.isEmpty()) {
         d.setError = true;
         d.error = detail;
     }
@@ -55,9 +51,9 @@ ActionResultDecision decideActionResult(const QJsonObject& event)
     d.operation = event.value(QStringLiteral("operation")).toString().toULongLong(&parsed, 10);
     if (!parsed)
         d.operation = 0;
-    const bool failure = result == Failed || result == Refused;
-    bool success = result == Done || result == Finished;
-    if (result == Progress)
+    const bool failure = result == protocol::kResultFailed || result == protocol::kResultCancelled;
+    bool success = result == protocol::kResultCompleted || result == protocol::kResultAccepted;
+    if (result == protocol::kResultStepSent)
         success = event.value(QStringLiteral("progress")).toInteger() >= event.value(QStringLiteral("total")).toInteger();
     d.notify = d.operation != 0 && (failure || success) && event.value(QStringLiteral("final")).toBool(true);
     d.ok = !failure;

@@ -1,5 +1,7 @@
 #include "agent/state_message.h"
 
+#include "core/agent_protocol.h"
+
 #include <algorithm>
 
 namespace vorna::ipc {
@@ -64,7 +66,7 @@ QJsonObject buildStateMessage(const StateFacts& facts)
     const int trialSeconds = facts.trialElapsedMs ? trialSecondsLeft(*facts.trialElapsedMs) : 0;
     const QJsonObject& fg = facts.foreground;
     return QJsonObject{
-        {QStringLiteral("type"), QStringLiteral("state")},
+        {QString(protocol::kTypeKey), QString(protocol::kStateMessage)},
         {QStringLiteral("active"), active},
         {QStringLiteral("pending"), facts.pendingGeneration != 0},
         {QStringLiteral("observing"), observing},
@@ -74,7 +76,7 @@ QJsonObject buildStateMessage(const StateFacts& facts)
         {QStringLiteral("error"), facts.error},
         {QStringLiteral("devices"), facts.devices},
         {QStringLiteral("diagnostics"), buildDiagnostics(facts)},
-        {QStringLiteral("agentVersion"), kAgentVersion},
+        {QStringLiteral("agentVersion"), protocol::kAgentVersion},
         {QStringLiteral("watchdogPid"), number(facts.watchdogPid)},
         {QStringLiteral("configured"), facts.configured},
         {QStringLiteral("documentHash"), facts.documentHash},

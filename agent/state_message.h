@@ -13,7 +13,6 @@
 
 namespace vorna::ipc {
 
-inline constexpr int kAgentVersion = 10;
 inline constexpr int kTrialSeconds = 15;
 
 // Whole seconds a trial has left after `elapsedMs`: 15 during the first second, 0 from

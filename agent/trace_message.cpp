@@ -1,5 +1,6 @@
 #include "agent/trace_message.h"
 
+#include "core/agent_protocol.h"
 #include "core/input_id.h"
 #include "core/rule_inheritance.h"
 #include "engine/mapping/output_batch.h"
@@ -276,7 +277,7 @@ QJsonObject buildHeldMessage(const windows::HeldStateSnapshot& snapshot)
             output.append(name);
     }
     return QJsonObject{
-        {QStringLiteral("type"), QStringLiteral("held")},
+        {QString(protocol::kTypeKey), QString(protocol::kHeldMessage)},
         {QStringLiteral("physical"), physical},
         {QStringLiteral("output"), output},
         {QStringLiteral("inferred"), inferred},

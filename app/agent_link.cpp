@@ -1,6 +1,6 @@
 #include "app/agent_link.h"
 
-#include "editor/library_state.h"
+#include "core/agent_protocol.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,7 +10,7 @@ namespace app {
 
 QByteArray agentRequestLine(QJsonObject command)
 {
-    command.insert(QStringLiteral("version"), 1);
+    command.insert(QStringLiteral("version"), vorna::protocol::kRequestVersion);
     return QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -18,12 +18,12 @@ ReaderStep readerStep(bool lineAvailable, qint64 bytesAvailable)
 {
     if (lineAvailable)
         return ReaderStep::ReadLine;
-    return bytesAvailable >= kAgentReadBufferBytes ? ReaderStep::Abort : ReaderStep::Wait;
+    return bytesAvailable >= vorna::protocol::kReadBufferBytes ? ReaderStep::Abort : ReaderStep::Wait;
 }
 
 bool agentLineTooLong(const QByteArray& line)
 {
-    return line.size() > kMaxAgentLineBytes;
+    return line.size() > vorna::protocol::kMaxLineBytes;
 }
 
 QJsonObject parseAgentLine(const QByteArray& line)
@@ -73,7 +73,7 @@ StateUpdate interpretState(const QJsonObject& message, const LinkFacts& facts)
     update.agentVersion = number("agentVersion");
     update.diagnostics = diagnosticsOf(message);
     update.foregroundElevated = flag("foregroundElevated") && !flag("agentElevated");
-    update.olderEngine = !facts.connected || update.agentVersion <= kOlderEngineVersion;
+    update.olderEngine = !facts.connected || update.agentVersion <= vorna::protocol::kOlderEngineVersion;
     if (update.olderEngine) {
         update.observeSent = false;
         update.observing = false;
@@ -132,8 +132,8 @@ HashVerdict judgeDocumentHash(const QJsonObject& message, const QJsonObject& lib
     const QString agentHash = message.value(QStringLiteral("documentHash")).toString();
     // A rename after the apply leaves the agent's hash at the last-sent one; the rules it runs
     // are still the edited ones.
-    const bool match = agentHash == editor::documentHash(library)
-        || (agentHash == facts.lastSentHash && editor::stripRuleNames(library) == facts.lastSentStripped);
+    const bool match = agentHash == vorna::protocol::documentHash(library)
+        || (agentHash == facts.lastSentHash && vorna::protocol::stripRuleNames(library) == facts.lastSentStripped);
     if (!match)
         return HashVerdict::Different;
     const bool awaited = !facts.pendingHash.isEmpty() && facts.pendingHash == agentHash
@@ -149,7 +149,7 @@ bool observationWanted(const ObserveNeeds& needs)
 
 ObserveAction observeAction(bool wanted, bool connected, int agentVersion, bool heldBack, bool sent)
 {
-    if (!connected || agentVersion <= kOlderEngineVersion)
+    if (!connected || agentVersion <= vorna::protocol::kOlderEngineVersion)
         return ObserveAction::None;
     if (wanted)
         return heldBack || sent ? ObserveAction::None : ObserveAction::SendOn;

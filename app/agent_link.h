@@ -16,16 +16,9 @@
 
 namespace app {
 
-// The socket's read buffer: one byte more than the longest line, so a line that is too long is
-// seen as too long instead of as a line that has not ended yet.
-inline constexpr qint64 kAgentReadBufferBytes = 262145;
-// Longest line from the agent, terminator included.
-inline constexpr qint64 kMaxAgentLineBytes = 262144;
 // The GUI thread waits at most this long for one connection attempt.
 inline constexpr int kAgentConnectTimeoutMs = 100;
 inline constexpr int kAgentReconnectIntervalMs = 1000;
-// Agents up to this "agentVersion" are an older engine: no observation, no configure.
-inline constexpr int kOlderEngineVersion = 9;
 
 // Status texts set outside state messages; Russian in both languages. The first of them,
 // "Подключение к движку…", is the status field's initial value.
@@ -57,7 +50,7 @@ enum class ReaderStep {
 // the buffer would stall the link for good: the socket stops reading once its buffer is full.
 ReaderStep readerStep(bool lineAvailable, qint64 bytesAvailable);
 
-// A line taken with a limit of kAgentReadBufferBytes that breaks the line limit (it may also
+// A line taken with a limit of protocol::kReadBufferBytes that breaks the line limit (it may also
 // have been cut off by that limit).
 bool agentLineTooLong(const QByteArray& line);
 

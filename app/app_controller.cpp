@@ -8,6 +8,7 @@
 #include "app/file_choice.h"
 #include "app/popup_layouts.h"
 
+#include "core/agent_protocol.h"
 #include "core/input_id.h"
 #include "core/rule_inheritance.h"
 
@@ -83,7 +84,7 @@ AppController::AppController(QObject* parent, bool interactive, ControllerSeams 
         m_layoutTimer.start();
     }
 
-    m_agentSocket.setReadBufferSize(app::kAgentReadBufferBytes);
+    m_agentSocket.setReadBufferSize(vorna::protocol::kReadBufferBytes);
     connect(&m_agentSocket, &QLocalSocket::connected, this, &AppController::onAgentConnected);
     connect(&m_agentSocket, &QLocalSocket::readyRead, this, &AppController::onAgentReadyRead);
     connect(&m_agentSocket, &QLocalSocket::disconnected, this, &AppController::onAgentDisconnected);
@@ -128,7 +129,7 @@ bool AppController::connected() const
 
 bool AppController::engineCompatible() const
 {
-    return connected() && m_agentVersion > app::kOlderEngineVersion;
+    return connected() && m_agentVersion > vorna::protocol::kOlderEngineVersion;
 }
 
 QString AppController::engineIssue() const

@@ -9,9 +9,9 @@
 //   app/app_controller_live_feed.cpp       agent input events, trace and the recording feed
 //   app/app_controller_options.cpp         input and output option tables, favorites
 //   app/app_controller_devices.cpp         keyboard layout and key labels
-//   editor/app_controller_library.cpp      load, commit, undo, redo, hash, auto-apply
-//   editor/app_controller_{profiles,rules,triggers,motion,conditions,bindings,actions,macros,
-//                          recording,packages,preferences,support}.cpp
+//   app/app_controller_library.cpp         load, commit, undo, redo, hash, auto-apply
+//   app/app_controller_{profiles,rules,triggers,motion,conditions,bindings,actions,macros,
+//                       recording,packages,preferences,support}.cpp
 // Lives on the GUI thread only.
 
 #include "app/controller_seams.h"
@@ -108,6 +108,8 @@ class AppController : public QObject {
     Q_PROPERTY(int macroRepeat MEMBER m_macroRepeat NOTIFY macroChanged)
     // The desktop's own colour scheme, for the theme "system" (Qt 6.4 has no QML API for it).
     Q_PROPERTY(bool systemDark READ systemDark NOTIFY preferencesChanged)
+    // The trace's result codes by name (the agent protocol's Result enum), so QML names them.
+    Q_PROPERTY(QVariantMap resultCodes READ resultCodes CONSTANT)
 
 public:
     // `interactive` (a normal run) polls the keyboard layout and high contrast, connects to the
@@ -139,6 +141,7 @@ public:
     bool foregroundElevated() const { return m_foregroundElevated; }
     QString lastInput() const { return m_lastInput; }
     QVariantMap live() const { return m_live.state(); }
+    static QVariantMap resultCodes();
     QVariantMap keyboardLabels() const { return m_keyboardLabels; }
     QString keyboardLayout() const { return m_keyboardLayout; }
     bool numLock() const { return m_numLock; }

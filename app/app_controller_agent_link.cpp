@@ -7,6 +7,7 @@
 
 #include "app/agent_link.h"
 #include "core/agent_pipe_name.h"
+#include "core/agent_protocol.h"
 
 #include <QCoreApplication>
 
@@ -166,24 +167,24 @@ void AppController::onAgentReadyRead()
         // QIODevice::readLine(n) keeps one byte for a terminating NUL: n + 1 reads n bytes. It
         // also allocates all n up front, so n is what is buffered (the line is complete in it),
         // not the largest line: a quarter-megabyte block per short line slowed the whole window.
-        const qint64 buffered = qMin(m_agentSocket.bytesAvailable(), app::kAgentReadBufferBytes);
+        const qint64 buffered = qMin(m_agentSocket.bytesAvailable(), vorna::protocol::kReadBufferBytes);
         const QByteArray line = m_agentSocket.readLine(buffered + 1);
         if (app::agentLineTooLong(line)) {
             m_agentSocket.abort();
             return;
         }
         const QJsonObject message = app::parseAgentLine(line);
-        const QString type = message.value(QStringLiteral("type")).toString();
-        if (type == QLatin1String("keyCapture")) {
+        const QString type = message.value(vorna::protocol::kTypeKey).toString();
+        if (type == vorna::protocol::kKeyCaptureMessage) {
             handleKeyCapture(message);
-        } else if (type == QLatin1String("trace") || type == QLatin1String("held")) {
+        } else if (type == vorna::protocol::kTraceMessage || type == vorna::protocol::kHeldMessage) {
             if (m_observeSent)
                 handleTrace(message);
-        } else if (type == QLatin1String("input")) {
+        } else if (type == vorna::protocol::kInputMessage) {
             handleInputEvent(message);
             if (!liveCoalesceTimer.isActive())
                 liveCoalesceTimer.start();
-        } else if (type == QLatin1String("state")) {
+        } else if (type == vorna::protocol::kStateMessage) {
             handleAgentState(message);
             emit stateChanged();
         } else {

@@ -2,6 +2,7 @@
 // the agent's "captureKeys"; the rule's output.
 
 #include "app/app_controller.h"
+#include "core/agent_protocol.h"
 #include "core/input_id.h"
 #include "core/output_mapping.h"
 #include "core/rules_snapshot.h"
@@ -27,16 +28,16 @@ struct StatusText {
 
 // Statuses of the agent's shortcut capture; any other value reads as cancelled.
 const StatusText kStatusTexts[] = {
-    {1, "Отпустите удерживаемые клавиши, затем нажмите сочетание", "Release keys already held, then press your shortcut"},
-    {2, "Нажмите и отпустите сочетание · Esc отменяет запись", "Press and release the shortcut · Esc cancels"},
-    {3, "Записано. Нажмите «Выбрать», чтобы использовать в правиле", "Recorded. Choose it to use in the rule"},
-    {5, "Прошло 10 секунд. Попробуйте ещё раз", "Ten seconds elapsed. Try again"},
-    {6, "Запись отменена: окно настройки потеряло фокус", "Capture cancelled: settings lost focus"},
-    {7, "Допустимо до четырёх одновременных клавиш. Попробуйте ещё раз", "Up to four simultaneous keys. Try again"},
-    {8, "Нажимайте клавиши одновременно; для последовательности используйте макрос",
+    {vorna::protocol::CaptureWaiting, "Отпустите удерживаемые клавиши, затем нажмите сочетание", "Release keys already held, then press your shortcut"},
+    {vorna::protocol::CaptureCapturing, "Нажмите и отпустите сочетание · Esc отменяет запись", "Press and release the shortcut · Esc cancels"},
+    {vorna::protocol::CaptureComplete, "Записано. Нажмите «Выбрать», чтобы использовать в правиле", "Recorded. Choose it to use in the rule"},
+    {vorna::protocol::CaptureTimedOut, "Прошло 10 секунд. Попробуйте ещё раз", "Ten seconds elapsed. Try again"},
+    {vorna::protocol::CaptureFocusLost, "Запись отменена: окно настройки потеряло фокус", "Capture cancelled: settings lost focus"},
+    {vorna::protocol::CaptureTooMany, "Допустимо до четырёх одновременных клавиш. Попробуйте ещё раз", "Up to four simultaneous keys. Try again"},
+    {vorna::protocol::CaptureInvalid, "Нажимайте клавиши одновременно; для последовательности используйте макрос",
         "Use simultaneous keys; use a macro for a sequence"},
 };
-const StatusText kCancelledText{0, "Запись отменена", "Capture cancelled"};
+const StatusText kCancelledText{vorna::protocol::CaptureCancelled, "Запись отменена", "Capture cancelled"};
 
 const StatusText& statusText(int status)
 {
@@ -171,12 +172,12 @@ void AppController::handleKeyCapture(const QJsonObject& message)
     const QString error = message.value(QStringLiteral("error")).toString();
     QString line = error.isEmpty() ? text(entry.russian, entry.english) : error;
     const bool held = message.value(QStringLiteral("held")).toBool();
-    const bool waiting = status == 1 || status == 2;
+    const bool waiting = status == vorna::protocol::CaptureWaiting || status == vorna::protocol::CaptureCapturing;
     if (held && !waiting)
         line += text(" · Отпустите все клавиши", " · Release all keys");
     m_outputCapture = {{kActive, waiting}, {QStringLiteral("held"), held}, {kMessage, line},
         {QStringLiteral("keys"), keys}, {QStringLiteral("label"), labels.join(QStringLiteral(" + "))},
-        {QStringLiteral("ready"), status == 3 && !held && !keys.isEmpty()}};
+        {QStringLiteral("ready"), status == vorna::protocol::CaptureComplete && !held && !keys.isEmpty()}};
     emit outputCaptureChanged();
 }
 

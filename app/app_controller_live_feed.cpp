@@ -1,9 +1,11 @@
 // Agent input events, trace messages and the macro recording feed; the coalesced live signal.
 
 #include "app/app_controller.h"
+#include "core/agent_protocol.h"
 #include "core/input_id.h"
 
 #include <QJsonArray>
+#include <QMetaEnum>
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
@@ -22,7 +24,7 @@ constexpr quint64 kLongestWait = 60000;
 const QString kStopKey = QStringLiteral("key_123");
 const QString kLeftButton = QStringLiteral("mouse_left");
 
-enum Kind { PhysicalInput = 0, PointerMovement = 3 };
+using enum vorna::protocol::RecordKind;
 
 int saturatedSum(int a, int b)
 {
@@ -56,6 +58,18 @@ struct RecordedKind {
 
 } // namespace
 
+QVariantMap AppController::resultCodes()
+{
+    static const QVariantMap codes = [] {
+        QVariantMap byName;
+        const QMetaEnum names = QMetaEnum::fromType<vorna::protocol::Result>();
+        for (int i = 0; i < names.keyCount(); ++i)
+            byName.insert(QString::fromLatin1(names.key(i)), names.value(i));
+        return byName;
+    }();
+    return codes;
+}
+
 void AppController::handleTrace(const QJsonObject& message)
 {
     m_live.applyTrace(message);
@@ -67,7 +81,7 @@ void AppController::handleTrace(const QJsonObject& message)
         const QJsonObject event = value.toObject();
         const int kind = static_cast<quint8>(event.value(QStringLiteral("kind")).toInt());
         const int phase = static_cast<quint8>(event.value(QStringLiteral("phase")).toInt());
-        if (recordMovement && m_seams.monotonicMs() - recordingClock > kRecordingSettleMs && kind == PointerMovement) {
+        if (recordMovement && m_seams.monotonicMs() - recordingClock > kRecordingSettleMs && kind == kRecordPointer) {
             moveDx = saturatedSum(moveDx, event.value(QStringLiteral("delta")).toInt());
             moveDy = saturatedSum(moveDy, event.value(QStringLiteral("dy")).toInt());
             moveLastTimestamp = agentMs(event.value(QStringLiteral("timestampMs")).toDouble());
@@ -81,7 +95,7 @@ void AppController::handleTrace(const QJsonObject& message)
             }
             continue;
         }
-        if (kind != PhysicalInput || event.value(QStringLiteral("origin")).toInt() != 0)
+        if (kind != kRecordInput || event.value(QStringLiteral("origin")).toInt() != 0)
             continue;
         // Movement gathered before a press is recorded before it.
         if (m_recording && m_recordMovement)

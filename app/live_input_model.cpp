@@ -1,5 +1,7 @@
 #include "app/live_input_model.h"
 
+#include "core/agent_protocol.h"
+
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QHash>
@@ -22,9 +24,9 @@ const QString kDy = QStringLiteral("dy");
 const QString kCursorMove = QStringLiteral("cursor_move");
 const QString kWheelPrefix = QStringLiteral("wheel_");
 
-enum Kind : quint8 { PhysicalInput = 0, EngineOutput = 1, PointerMovement = 3, PointerOutput = 5 };
+using enum vorna::protocol::RecordKind;
 enum Phase : quint8 { Down = 0, Up = 1 };
-enum Result { Sent = 2, Cancelled = 6, Completed = 7, NoNewOutput = 8 };
+using enum vorna::protocol::ResultCode;
 
 // The agent sends ids as decimal texts; a number is read the same way.
 QString idText(const QJsonValue& value)
@@ -177,11 +179,11 @@ QVariantMap LiveInputModel::state() const
 void LiveInputModel::applyTrace(const QJsonObject& message)
 {
     const QVariantMap before = state();
-    const QString type = message.value(QStringLiteral("type")).toString();
-    if (type == QLatin1String("trace")) {
+    const QString type = message.value(vorna::protocol::kTypeKey).toString();
+    if (type == vorna::protocol::kTraceMessage) {
         for (const QJsonValue& event : message.value(QStringLiteral("events")).toArray())
             ingestEvent(event.toObject());
-    } else if (type == QLatin1String("held")) {
+    } else if (type == vorna::protocol::kHeldMessage) {
         consistent = message.value(QStringLiteral("consistent")).toBool();
         const QJsonValue droppedValue = message.value(QStringLiteral("dropped"));
         dropped = droppedValue.isString() ? droppedValue.toString() : QStringLiteral("0");
@@ -197,7 +199,7 @@ void LiveInputModel::applyTrace(const QJsonObject& message)
 void LiveInputModel::ingestEvent(const QJsonObject& event)
 {
     const quint8 kind = static_cast<quint8>(event.value(QLatin1String("kind")).toInt());
-    if (kind == PhysicalInput) {
+    if (kind == kRecordInput) {
         ingestPhysical(event);
         return;
     }
@@ -205,7 +207,7 @@ void LiveInputModel::ingestEvent(const QJsonObject& event)
     const QString& id = f.id;
     const QString& execution = f.execution;
 
-    if (f.kind == PointerMovement) {
+    if (f.kind == kRecordPointer) {
         movement = {{QStringLiteral("dx"), f.delta}, {kDy, f.dy}, {QStringLiteral("until"), now() + movementMs}};
         tickTimer.start();
         if (execution.isEmpty() || execution == QLatin1String("0"))
@@ -240,17 +242,17 @@ void LiveInputModel::ingestEvent(const QJsonObject& event)
     record.insert(QStringLiteral("outputPhase"), static_cast<int>(f.phase));
     for (const auto& [key, value] : f.copied)
         record.insert(key, value.toVariant());
-    const QString outcomeList = f.result == Sent ? kOutputs : kFailed;
-    if (f.kind == PointerOutput) {
+    const QString outcomeList = f.result == kResultSent ? kOutputs : kFailed;
+    if (f.kind == kRecordCursor) {
         record.insert(QStringLiteral("pointer"), true);
         record.insert(kDelta, f.delta);
         record.insert(kDy, f.dy);
-        if (f.result != NoNewOutput)
+        if (f.result != kResultPending)
             appendOnce(record, outcomeList, kCursorMove);
-    } else if (f.kind == EngineOutput) {
+    } else if (f.kind == kRecordOutput) {
         appendOnce(record, outcomeList, id);
-        record.insert(QStringLiteral("newOutput"), f.result == Sent);
-        if (f.result == Sent) {
+        record.insert(QStringLiteral("newOutput"), f.result == kResultSent);
+        if (f.result == kResultSent) {
             if (id.startsWith(kWheelPrefix)) {
                 QVariantMap units = record.value(QStringLiteral("wheelUnits")).toMap();
                 units.insert(id, units.value(id).toInt() + f.delta);
@@ -295,7 +297,7 @@ void LiveInputModel::ingestPhysical(const QJsonObject& event)
     record.insert(kForwarded, !suppressed);
     record.insert(QStringLiteral("newOutput"), false);
     if (suppressed && target != QLatin1String("blocked"))
-        record.insert(kResult, NoNewOutput);
+        record.insert(kResult, kResultPending);
     // A release replaces its press's record, but an output that failed on the press stays
     // failed: otherwise the view would show a failure as a success once the key is up.
     const QVariantMap earlier = executions.value(execution);
@@ -312,7 +314,7 @@ void LiveInputModel::recordExecution(const QString& execution, const QVariantMap
         executionOrder.append(execution);
     const int macro = record.value(kMacro).toInt();
     const int result = record.value(kResult).toInt();
-    const bool ended = result == Cancelled || result == Completed;
+    const bool ended = result == kResultCancelled || result == kResultCompleted;
     if (macro != 0 && !ended)
         activeMacroExecution = execution;
     if (activeMacroExecution == execution && ended)

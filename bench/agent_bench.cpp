@@ -4,6 +4,7 @@
 // observers on a 16-profile library (goal: under 2 ms), and an idle agent's processor use
 // (goal: under 1 % of one core over 10 s).
 #include "agent/configuration.h"
+#include "core/agent_protocol.h"
 #include "agent/language_setting.h"
 #include "agent/line_framing.h"
 #include "agent/tick_rules.h"
@@ -127,7 +128,7 @@ void BM_ConfigureLargestLibrary(benchmark::State& state)
     std::vector<double> ms;
     for (auto _ : state) {
         const QJsonObject& library = libraries[ms.size() % 2];
-        const QString hash = vorna::ipc::documentHash(library);
+        const QString hash = vorna::protocol::documentHash(library);
         const QJsonObject request{{"command", "configure"}, {"version", 1}, {"library", library}};
         client->drain(); // outside the time: it waits a little for lines that may still come
         const auto start = Clock::now();
@@ -171,7 +172,7 @@ void BM_ConfigureSteps(benchmark::State& state)
         steps["2 library check"].push_back(time([&] { vorna::core::validateLibrary(lib, error); }));
         auto compiled = std::make_unique<vorna::ipc::CompiledLibrary>();
         steps["3 compile"].push_back(time([&] { vorna::ipc::compileLibrary(lib, *compiled, error); }));
-        steps["4 hash"].push_back(time([&] { benchmark::DoNotOptimize(vorna::ipc::documentHash(lib)); }));
+        steps["4 hash"].push_back(time([&] { benchmark::DoNotOptimize(vorna::protocol::documentHash(lib)); }));
     }
     for (auto& [name, values] : steps)
         state.counters[name] = median(values);

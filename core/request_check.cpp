@@ -1,5 +1,7 @@
 #include "core/request_check.h"
 
+#include "core/agent_protocol.h"
+
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QStringList>
@@ -22,7 +24,7 @@ const QStringList& commandNames()
 
 bool validateRequest(const QByteArray& line, QJsonObject& request, QString& error)
 {
-    if (line.isEmpty() || line.size() > kMaxRequestLineBytes) {
+    if (line.isEmpty() || line.size() > protocol::kMaxLineBytes) {
         error = QStringLiteral("Message size outside limits");
         return false;
     }
@@ -34,7 +36,7 @@ bool validateRequest(const QByteArray& line, QJsonObject& request, QString& erro
     }
     const QJsonObject object = document.object();
     const QJsonValue command = object.value(QStringLiteral("command"));
-    if (object.value(QStringLiteral("version")).toInt(-1) != 1 || !command.isString()) {
+    if (object.value(QStringLiteral("version")).toInt(-1) != protocol::kRequestVersion || !command.isString()) {
         error = QStringLiteral("Unsupported protocol");
         return false;
     }

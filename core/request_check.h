@@ -8,9 +8,6 @@
 
 namespace vorna::core {
 
-// Largest request line the agent reads, in bytes.
-inline constexpr qsizetype kMaxRequestLineBytes = 262144;
-
 // First gate for every request line: size, JSON shape, protocol version and command name.
 // Fills `request` on success and `error` on failure, never both.
 bool validateRequest(const QByteArray& line, QJsonObject& request, QString& error);

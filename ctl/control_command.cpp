@@ -1,5 +1,7 @@
 #include "ctl/control_command.h"
 
+#include "core/agent_protocol.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -18,7 +20,7 @@ std::optional<ControlCommand> parseControlCommand(const QStringList& arguments)
     if (!kAgentCommands.contains(word))
         return std::nullopt;
     // QJsonObject keeps its keys sorted, so "command" comes before "version" as the agent expects.
-    const QJsonObject request{{QStringLiteral("command"), word}, {QStringLiteral("version"), 1}};
+    const QJsonObject request{{QStringLiteral("command"), word}, {QStringLiteral("version"), vorna::protocol::kRequestVersion}};
     command.requestLine = QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n';
     return command;
 }

@@ -1,31 +1,17 @@
 #include "editor/library_state.h"
 
-#include "app/agent_link.h"
+#include "core/agent_protocol.h"
 #include "core/legacy_profile.h"
 #include "core/library_files.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace editor {
 
 namespace {
-
-QJsonArray withoutNames(const QJsonArray& rules)
-{
-    QJsonArray result;
-    for (const QJsonValue& value : rules) {
-        QJsonObject rule = value.toObject();
-        if (value.isObject())
-            rule.remove(QStringLiteral("name"));
-        result.append(value.isObject() ? QJsonValue(rule) : value);
-    }
-    return result;
-}
 
 // The ".bak" a restore would bring back loads as a library.
 bool hasUsableBackup(const LibraryPaths& paths)
@@ -55,41 +41,6 @@ QString damagedLibraryNotice(const QString& file, const QString& problem, bool b
                                          "другую папку.")
                         : QStringLiteral("Резервной копии нет: перенесите этот файл в другую папку, чтобы начать с "
                                          "пустого набора."));
-}
-
-QString documentHash(const QJsonObject& library)
-{
-    // QJsonObject keeps its keys sorted, so the compact form is the canonical one.
-    const QByteArray bytes = QJsonDocument(library).toJson(QJsonDocument::Compact);
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
-
-QJsonObject stripRuleNames(const QJsonObject& library)
-{
-    const QString profilesKey = QStringLiteral("profiles");
-    const QString layersKey = QStringLiteral("layers");
-    const QString rulesKey = QStringLiteral("rules");
-    if (!library.value(profilesKey).isArray())
-        return library;
-    QJsonArray profiles = library.value(profilesKey).toArray();
-    for (qsizetype p = 0; p < profiles.size(); ++p) {
-        QJsonObject profile = profiles.at(p).toObject();
-        if (!profiles.at(p).isObject() || !profile.value(layersKey).isArray())
-            continue;
-        QJsonArray layers = profile.value(layersKey).toArray();
-        for (qsizetype l = 0; l < layers.size(); ++l) {
-            QJsonObject layer = layers.at(l).toObject();
-            if (!layers.at(l).isObject() || !layer.value(rulesKey).isArray())
-                continue;
-            layer[rulesKey] = withoutNames(layer.value(rulesKey).toArray());
-            layers[l] = layer;
-        }
-        profile[layersKey] = layers;
-        profiles[p] = profile;
-    }
-    QJsonObject stripped = library;
-    stripped[profilesKey] = profiles;
-    return stripped;
 }
 
 LibraryPaths libraryPaths()
@@ -174,7 +125,7 @@ HistoryFollowUp historyFollowUp(const QJsonObject& before, const QJsonObject& af
     const QString model = QStringLiteral("modelId");
     if (after.value(model) != before.value(model))
         return HistoryFollowUp::SuspendAutoApply;
-    if (stripRuleNames(after) == stripRuleNames(before))
+    if (vorna::protocol::stripRuleNames(after) == vorna::protocol::stripRuleNames(before))
         return HistoryFollowUp::RestoreDirty;
     return HistoryFollowUp::AutoApply;
 }
@@ -182,7 +133,7 @@ HistoryFollowUp historyFollowUp(const QJsonObject& before, const QJsonObject& af
 bool autoApplyWanted(const AutoApplyFacts& facts)
 {
     const bool wanted = facts.active ? !facts.suspended : facts.pendingApply && !facts.suspended && facts.armed;
-    return wanted && facts.connected && facts.agentVersion > app::kOlderEngineVersion;
+    return wanted && facts.connected && facts.agentVersion > vorna::protocol::kOlderEngineVersion;
 }
 
 } // namespace editor

@@ -1,8 +1,8 @@
 #pragma once
 
 // The edited library's bookkeeping as plain functions: where the start-up load reads from, the
-// one store call every commit, undo and redo goes through, the undo and redo stacks, the
-// document hash shared with the agent, and when an edit is applied by itself. The controller's
+// one store call every commit, undo and redo goes through, the undo and redo stacks and when an
+// edit is applied by itself. The controller's
 // part file only calls these and emits.
 
 #include <QJsonObject>
@@ -13,14 +13,6 @@ namespace editor {
 
 // Undo and redo together never hold more documents than this.
 inline constexpr int kMaxUndoSteps = 30;
-
-// SHA-256 of the library's compact JSON (keys in ascending order, the bytes the file holds), as
-// 64 lower-case hexadecimal digits. The agent reports the same for the library it runs.
-QString documentHash(const QJsonObject& library);
-
-// A copy in which no rule of any layer of any profile carries a "name"; everything else as it
-// was. Two libraries that differ only by rule names run identically.
-QJsonObject stripRuleNames(const QJsonObject& library);
 
 // ---- Start-up load ----
 

@@ -1,5 +1,6 @@
 #include "editor/rule_edits.h"
 
+#include "core/compiled_rule.h"
 #include "core/rule_inheritance.h"
 #include "editor/layer_tree.h"
 
@@ -23,7 +24,10 @@ struct ModifierCaption {
     int bit;
     const char* caption;
 };
-constexpr ModifierCaption kModifierCaptions[] = {{2, "Ctrl+"}, {1, "Shift+"}, {4, "Alt+"}, {8, "Win+"}};
+constexpr ModifierCaption kModifierCaptions[] = {{vorna::core::kModifierCtrl, "Ctrl+"},
+                                                {vorna::core::kModifierShift, "Shift+"},
+                                                {vorna::core::kModifierAlt, "Alt+"},
+                                                {vorna::core::kModifierWin, "Win+"}};
 
 QString modifierPrefix(int modifiers)
 {

@@ -49,7 +49,7 @@ void ActionExecutor::execute(const vorna::core::ParsedAction& action, const QJso
 
     const quint64 window = parseWindowText(trigger.value(QStringLiteral("window")).toString());
     if (window == 0 || window != reinterpret_cast<quint64>(GetForegroundWindow())) {
-        emitEvent(base, kResultWindowChanged, QString::fromUtf8(texts::kWindowChanged));
+        emitEvent(base, kResultCancelled, QString::fromUtf8(texts::kWindowChanged));
         return;
     }
 
@@ -78,7 +78,7 @@ void ActionExecutor::finishText(bool stopWorkers)
     if (d->m_stepTimer.isActive()) {
         d->m_stepTimer.stop();
         d->m_text.clear();
-        emitEvent(d->m_textEvent, kResultWindowChanged);
+        emitEvent(d->m_textEvent, kResultCancelled);
     }
     if (stopWorkers) {
         const QList<QProcess*> workers = d->m_workers;
@@ -93,7 +93,7 @@ void ActionExecutor::finishText(bool stopWorkers)
     if (!d->m_pendingPaste.isEmpty()) {
         const QJsonObject pending = d->m_pendingPaste;
         d->m_pendingPaste = QJsonObject();
-        emitEvent(pending, kResultWindowChanged);
+        emitEvent(pending, kResultCancelled);
     }
     releaseHeldUnicode();
     finishPaste();

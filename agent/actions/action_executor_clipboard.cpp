@@ -251,7 +251,7 @@ void ActionExecutor::finishPaste()
     if (!d->m_pendingPaste.isEmpty()) {
         const QJsonObject pending = d->m_pendingPaste;
         d->m_pendingPaste = QJsonObject();
-        emitEvent(pending, kResultPasteFinished, QString::fromUtf8(texts::kPasteCompleted));
+        emitEvent(pending, kResultCompleted, QString::fromUtf8(texts::kPasteCompleted));
     }
 }
 

@@ -68,7 +68,7 @@ void ActionExecutor::startTextTransfer(const vorna::core::ParsedAction& action, 
     d->m_modifierWaitStart = GetTickCount64();
     d->m_stepTimer.start();
     if (modifiersHeld(d->m_paste))
-        emitEvent(d->m_textEvent, kResultWaiting, QString::fromUtf8(texts::kReleaseModifiers));
+        emitEvent(d->m_textEvent, kResultQueued, QString::fromUtf8(texts::kReleaseModifiers));
     stepTextTransfer();
 }
 
@@ -77,7 +77,7 @@ void ActionExecutor::abortTextTransfer()
     d->m_aborted = true;
     d->m_stepTimer.stop();
     d->m_text.clear();
-    emitEvent(d->m_textEvent, kResultWindowChanged, QString::fromUtf8(texts::kTargetChanged));
+    emitEvent(d->m_textEvent, kResultCancelled, QString::fromUtf8(texts::kTargetChanged));
 }
 
 void ActionExecutor::stepTextTransfer()

@@ -8,7 +8,7 @@ namespace vorna::actions {
 
 QJsonObject actionEvent(QJsonObject base, int result, const QString& detail, qint64 error)
 {
-    base.insert(QStringLiteral("kind"), 4);
+    base.insert(QStringLiteral("kind"), protocol::kRecordAction);
     base.insert(QStringLiteral("result"), result);
     base.insert(QStringLiteral("detail"), detail);
     base.insert(QStringLiteral("error"), error);
@@ -38,7 +38,7 @@ WorkerOutcome judgeWorker(int exitCode, bool normalExit, const QByteArray& outpu
     const QJsonObject reply = QJsonDocument::fromJson(output.left(kWorkerOutputLimit)).object();
     WorkerOutcome outcome;
     const bool ok = exitCode == 0 && normalExit && reply.value(QStringLiteral("ok")).toBool(false);
-    outcome.result = ok ? kResultWorkerOk : kResultFailed;
+    outcome.result = ok ? kResultAccepted : kResultFailed;
     outcome.detail = reply.value(QStringLiteral("detail")).toString();
     outcome.error = reply.value(QStringLiteral("error")).toInteger(0);
     return outcome;

@@ -1,6 +1,8 @@
-// Result codes of custom-action events, the event builder and the other decisions of the
-// executor that need no process, window or timer: they take the facts and return the outcome.
+// The event builder of custom-action events and the other decisions of the executor that need
+// no process, window or timer: they take the facts and return the outcome.
 #pragma once
+
+#include "core/agent_protocol.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -9,17 +11,13 @@
 
 namespace vorna::actions {
 
-// "result" of an ActionResultEvent.
-enum ActionResult : int {
-    kResultFailed = 3,        // failed or refused
-    kResultWindowChanged = 6, // window changed, transfer aborted or cancelled
-    kResultPasteFinished = 7, // saved clipboard put back, or dropped because it had changed
-    kResultWaiting = 9,       // the user must release modifier keys
-    kResultWorkerOk = 10,     // the worker reports success
-    kResultStepSent = 11,     // typing progress, paste shortcut submitted
-};
+// "result" of an ActionResultEvent: kResultFailed (failed or refused), kResultCancelled (window
+// changed, transfer aborted or cancelled), kResultCompleted (saved clipboard put back, or dropped
+// because it had changed), kResultQueued (the user must release modifier keys), kResultAccepted
+// (the worker reports success), kResultStepSent (typing progress, paste shortcut submitted).
+using enum protocol::ResultCode;
 
-// The base event plus "kind" 4, "result", "detail" and "error".
+// The base event plus "kind" kRecordAction, "result", "detail" and "error".
 QJsonObject actionEvent(QJsonObject base, int result, const QString& detail = QString(), qint64 error = 0);
 
 // The type names, indexed by the action's type.

@@ -170,7 +170,7 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
     }
 
     if (result.actionSlot != 0 && !m_state.engine.released) {
-        ObservationRecord action = m_state.contexts.record(kRecordAction, kResultActionRequested);
+        ObservationRecord action = m_state.contexts.record(kRecordAction, kResultQueued);
         copyEventFields(action, event);
         action.command = result.actionSlot;
         action.foregroundWindow = m_state.slotWindow != 0 ? m_state.slotWindow : foregroundWindow();
@@ -204,7 +204,7 @@ bool InputThread::processEvent(InputEvent event, bool useSlots, const CompiledRu
         queue(macroBatch);
         const bool runs = m_state.player.running();
         m_state.macroActive.store(runs, std::memory_order_release);
-        observeResult(runs ? kResultMacroRunning : kResultResolved);
+        observeResult(runs ? kResultMacroRunning : kResultCompleted);
     }
 
     if (m_state.layers.enabled && physical)
@@ -281,7 +281,7 @@ void InputThread::applyPointerHold(const InputEvent& event, uint8_t mode)
     }
     resetPointer();
     updateActive();
-    ObservationRecord record = m_state.contexts.record(kRecordEngine, kResultPointerHold);
+    ObservationRecord record = m_state.contexts.record(kRecordEngine, kResultCommandApplied);
     record.pointerMode = mode;
     record.phase = event.phase;
     observe(record);
@@ -295,13 +295,13 @@ void InputThread::replayEngineResults(const engine::SlotUpdate& update)
         if (slotRecord.event.phase == core::kPhaseDown && !slotRecord.releaseOnly) {
             ObservationRecord record = m_state.contexts.record(
                 kRecordEngine,
-                slotRecord.rule.targetKind == core::TargetKind::Blocked ? kResultSwallowed : kResultResolved);
+                slotRecord.rule.targetKind == core::TargetKind::Blocked ? kResultSwallowed : kResultCompleted);
             record.timestampMs = slotRecord.event.time;
             observe(record);
         }
         processEvent(slotRecord.event, false, &slotRecord.rule);
         if (slotRecord.releaseOnly)
-            observeResult(kResultMacroStopped);
+            observeResult(kResultCancelled);
     }
 }
 
@@ -383,7 +383,7 @@ void InputThread::resetAll(uint8_t reason)
     const OutputBatch finished = core::MacroPlayer::finish(m_state.player);
     m_state.macroActive.store(false, std::memory_order_release);
     if (macroWasRunning)
-        observeResult(kResultMacroStopped);
+        observeResult(kResultCancelled);
 
     m_active.store(false, std::memory_order_release);
     m_pointerHoldCount = 0;

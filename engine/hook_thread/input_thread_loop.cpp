@@ -178,7 +178,7 @@ void InputThread::stepMacro(uint64_t now)
     if (wasRunning && runs && m_state.player.stepIndex != stepBefore)
         observeStep(kResultMacroRunning);
     else if (wasRunning && !runs)
-        observeStep(kResultResolved);
+        observeStep(kResultCompleted);
     m_state.macroActive.store(runs, std::memory_order_release);
 }
 
@@ -203,7 +203,7 @@ void InputThread::softReset()
     if (queue(finished))
         queue(toggles);
     if (macroWasRunning || finished.count > 0 || toggles.count > 0)
-        observeResult(kResultMacroStopped);
+        observeResult(kResultCancelled);
 }
 
 void InputThread::takePendingSnapshot()

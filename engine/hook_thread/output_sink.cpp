@@ -413,7 +413,7 @@ OutputResult OutputSink::performOperation(const OutputBatch& batch)
     case core::kBatchModeProfileStep:
     case core::kBatchModeCancel: {
         ObservationRecord record = m_state.contexts.record(
-            kRecordAction, batch.mode == core::kBatchModeCancel ? kResultMacroStopped : kResultActionRequested);
+            kRecordAction, batch.mode == core::kBatchModeCancel ? kResultCancelled : kResultQueued);
         record.phase = core::kPhaseDown; // an operation has no press or release
         record.command = batch.command;
         record.step = std::uint16_t(currentStep);
@@ -438,7 +438,7 @@ bool OutputSink::dropForeignWindowRun(const OutputBatch& batch, OutputResult& re
     const OutputBatch releases = core::MacroPlayer::mergeReleases(m_state.player, batch);
     // The stop is reported after its releases, which may already have been sent; when they ask
     // for a reset, after that reset's releases.
-    const ObservationRecord stopped = m_state.contexts.record(kRecordEngine, kResultMacroStopped);
+    const ObservationRecord stopped = m_state.contexts.record(kRecordEngine, kResultCancelled);
     result = enqueue(releases);
     if (result.ok()) {
         observe(stopped);

@@ -3,22 +3,15 @@
 // the main thread sees only the published capture word.
 #pragma once
 
+#include "core/agent_protocol.h"
+
 #include <atomic>
 #include <cstdint>
 
 namespace vorna::windows {
 
-enum CaptureStateCode : uint8_t {
-    CaptureIdle = 0,
-    CaptureWaiting = 1,    // keys held when the capture began must be released first
-    CaptureCapturing = 2,
-    CaptureComplete = 3,
-    CaptureCancelled = 4,
-    CaptureTimedOut = 5,
-    CaptureFocusLost = 6,
-    CaptureTooMany = 7,
-    CaptureInvalid = 8,
-};
+// The capture states are the agent protocol's "keyCapture" statuses.
+using enum protocol::CaptureStatus;
 
 constexpr uint16_t kCaptureNumpadEnter = 256; // capture code of the numpad Enter key
 constexpr uint64_t kCaptureTimeoutMs = 10'000;

@@ -3,32 +3,16 @@
 // under which the agent's trace reports them.
 #pragma once
 
+#include "core/agent_protocol.h"
 #include "core/input_id.h"
 
 #include <cstdint>
 
 namespace vorna::windows {
 
-// Record kinds.
-inline constexpr std::uint8_t kRecordInput = 0;
-inline constexpr std::uint8_t kRecordOutput = 1;
-inline constexpr std::uint8_t kRecordEngine = 2;
-inline constexpr std::uint8_t kRecordPointer = 3;
-inline constexpr std::uint8_t kRecordAction = 4;
-inline constexpr std::uint8_t kRecordCursor = 5;
-
-// Record results.
-inline constexpr std::uint8_t kResultPassed = 0;
-inline constexpr std::uint8_t kResultSwallowed = 1;     // input; engine: trigger resolved to a block
-inline constexpr std::uint8_t kResultSent = 2;
-inline constexpr std::uint8_t kResultFailed = 3;
-inline constexpr std::uint8_t kResultLayer = 4;
-inline constexpr std::uint8_t kResultMacroRunning = 5;
-inline constexpr std::uint8_t kResultMacroStopped = 6;  // stopped or reset
-inline constexpr std::uint8_t kResultResolved = 7;      // trigger resolved (other target) or macro ended
-inline constexpr std::uint8_t kResultPending = 8;       // trigger pending (slot opened)
-inline constexpr std::uint8_t kResultActionRequested = 9;
-inline constexpr std::uint8_t kResultPointerHold = 12;
+// The record kinds and results are the agent protocol's: the trace sends them as they are.
+using enum protocol::RecordKind;
+using enum protocol::ResultCode;
 
 // The operation a macro batch carried (see core::OutputBatch).
 struct OperationData {

@@ -16,7 +16,7 @@ TEST(ActionResults, WindowTextIsAnUnsignedDecimalOrNothing)
 TEST(ActionResults, AWorkerSucceedsOnlyWithExitZeroANormalExitAndOkTrue)
 {
     const QByteArray ok = R"({"ok":true,"detail":"d","error":0})";
-    EXPECT_EQ(judgeWorker(0, true, ok).result, kResultWorkerOk);
+    EXPECT_EQ(judgeWorker(0, true, ok).result, kResultAccepted);
     EXPECT_EQ(judgeWorker(2, true, ok).result, kResultFailed);
     EXPECT_EQ(judgeWorker(0, false, ok).result, kResultFailed);
     EXPECT_EQ(judgeWorker(0, true, R"({"detail":"d"})").result, kResultFailed);

@@ -6,8 +6,6 @@
 #include "tests/core/large_library.h"
 #include "tests/core/library_fixture.h"
 
-#include <QCryptographicHash>
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -165,14 +163,4 @@ TEST(Configuration, ApplyTrialTable)
     EXPECT_TRUE(applyNeedsTrial(true, "mouse_left", "blocked"));
     EXPECT_FALSE(applyNeedsTrial(true, "key_65", "key_66"));
     EXPECT_FALSE(applyNeedsTrial(false, "mouse_left", "blocked"));
-}
-
-TEST(Configuration, TheDocumentHashIsLowerCaseSha256OfTheCompactJson)
-{
-    const QJsonObject library = vorna::core::defaultLibrary();
-    const QString hash = documentHash(library);
-    EXPECT_EQ(hash.size(), 64);
-    EXPECT_EQ(hash, hash.toLower());
-    EXPECT_EQ(hash, QString::fromLatin1(QCryptographicHash::hash(vorna::test::compact(library), QCryptographicHash::Sha256).toHex()));
-    EXPECT_NE(hash, documentHash(edited(library, {"selectedLayer"}, 1)));
 }

@@ -89,8 +89,8 @@ TEST(LineFraming, ABadLineStopsEverythingAfterIt)
 TEST(LineFraming, UnreadBytesBeyondTheLimitAbortBeforeAnythingIsParsed)
 {
     QByteArray line = lines(1);
-    line.insert(line.size() - 2, QByteArray(kMaxUnreadBytes - line.size() + 1, ' '));
-    ASSERT_EQ(line.size(), kMaxUnreadBytes + 1);
+    line.insert(line.size() - 2, QByteArray(vorna::protocol::kMaxLineBytes - line.size() + 1, ' '));
+    ASSERT_EQ(line.size(), vorna::protocol::kMaxLineBytes + 1);
     const ReadRun over = read(line);
     EXPECT_EQ(over.outcome.kind, ReadOutcome::Abort);
     EXPECT_TRUE(over.commands.empty());

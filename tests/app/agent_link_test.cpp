@@ -1,7 +1,7 @@
 #include "app/agent_link.h"
 
 #include "core/library_files.h"
-#include "editor/library_state.h"
+#include "core/agent_protocol.h"
 #include "tests/core/library_fixture.h"
 
 #include <gtest/gtest.h>
@@ -195,11 +195,11 @@ TEST_P(HashComparison, AgentHashDecidesWhetherEditsAreApplied)
     const QJsonObject other = edited(sent, {"profiles", 0, "layers", 0, "rules", 0, "target"}, QJsonValue("key_65"));
     // The window edits `renamed` after having sent `sent`.
     const QJsonObject agentRuns[] = {renamed, sent, other};
-    const QString agentHash = editor::documentHash(agentRuns[c.agentLibrary]);
+    const QString agentHash = vorna::protocol::documentHash(agentRuns[c.agentLibrary]);
     const QJsonObject message = state({{"documentHash", agentHash}, {"pending", c.pending}, {"error", c.error},
                                        {"configured", c.configured}});
-    app::AppliedFacts facts{c.dirty, c.awaitApply ? agentHash : QStringLiteral("ffff"), editor::documentHash(sent),
-                            editor::stripRuleNames(sent)};
+    app::AppliedFacts facts{c.dirty, c.awaitApply ? agentHash : QStringLiteral("ffff"), vorna::protocol::documentHash(sent),
+                            vorna::protocol::stripRuleNames(sent)};
     EXPECT_EQ(app::judgeDocumentHash(message, renamed, facts), c.verdict);
 }
 

@@ -6,7 +6,7 @@
 #include "tests/support/foreign_server.h"
 
 #include "app/agent_link.h"
-#include "editor/library_state.h"
+#include "core/agent_protocol.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -330,7 +330,7 @@ TEST_F(AgentLink, AnAppliedEditIsReportedSavedAndApplied)
     EXPECT_TRUE(m_controller->dirty());
 
     QJsonObject applied = kActive;
-    applied["documentHash"] = editor::documentHash(configure.value("library").toObject());
+    applied["documentHash"] = vorna::protocol::documentHash(configure.value("library").toObject());
     state(applied);
     EXPECT_FALSE(m_controller->dirty());
     EXPECT_EQ(m_controller->notice(), QStringLiteral("Сохранено и применено"));
@@ -346,7 +346,7 @@ TEST_F(AgentLink, AnotherHashLeavesTheEditsUnapplied)
     m_controller->setLayerIndex(2);
     ASSERT_TRUE(spinUntil([&] { return !m_agent.requests("configure").isEmpty(); }));
     QJsonObject stale = kActive;
-    stale["documentHash"] = editor::documentHash(vorna::core::defaultLibrary());
+    stale["documentHash"] = vorna::protocol::documentHash(vorna::core::defaultLibrary());
     state(stale);
     EXPECT_TRUE(m_controller->dirty());
     EXPECT_TRUE(m_controller->notice().isEmpty());

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,27 +39,6 @@ void writeFile(const QString& path, const QByteArray& bytes)
 QJsonObject named(const QJsonObject& library, const char* name)
 {
     return withRules(library, 0, 0, {QJsonObject{{"source", "mouse_back"}, {"target", "key_27"}, {"name", name}}});
-}
-
-TEST(DocumentHash, IsTheSha256OfTheCompactFileBytes)
-{
-    const QJsonObject library = named(defaultLibrary(), "Back");
-    const QString hash = editor::documentHash(library);
-    EXPECT_EQ(hash, QString::fromLatin1(QCryptographicHash::hash(compact(library), QCryptographicHash::Sha256).toHex()));
-    EXPECT_EQ(hash.size(), 64);
-    EXPECT_EQ(hash, hash.toLower());
-    EXPECT_NE(hash, editor::documentHash(named(defaultLibrary(), "Forward")));
-}
-
-TEST(StripRuleNames, RemovesNamesOfEveryLayerAndNothingElse)
-{
-    QJsonObject library = vorna::test::libraryWithProfiles(2);
-    library = withRules(library, 0, 0, {QJsonObject{{"source", "mouse_back"}, {"target", "key_27"}, {"name", "A"}}});
-    library = withRules(library, 1, 9, {QJsonObject{{"source", "key_65"}, {"target", "blocked"}, {"name", "B"}, {"modifiers", 2}}});
-    const QJsonObject expected =
-        withRules(withRules(library, 0, 0, {rule("mouse_back", "key_27")}), 1, 9, {rule("key_65", "blocked", 2)});
-    EXPECT_EQ(editor::stripRuleNames(library), expected);
-    EXPECT_EQ(editor::stripRuleNames(expected), expected);
 }
 
 struct SourceCase {

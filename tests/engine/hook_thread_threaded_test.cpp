@@ -138,7 +138,7 @@ TEST_F(LiveSession, ActionRequestsArriveWithObservationOffAndAFullRingResets)
     ASSERT_EQ(actions.size(), 2u);
     for (uint8_t phase : {0, 1}) {
         EXPECT_EQ(actions[phase].kind, windows::kRecordAction);
-        EXPECT_EQ(actions[phase].result, windows::kResultActionRequested);
+        EXPECT_EQ(actions[phase].result, windows::kResultQueued);
         EXPECT_EQ(actions[phase].command, 1);
         EXPECT_EQ(actions[phase].phase, phase);
     }
@@ -235,7 +235,7 @@ TEST_F(LiveSession, MacroStepRecordsNameTheMacroAndItsStep)
         }
     }
     ASSERT_FALSE(stepped.empty());
-    EXPECT_EQ(stepped.back().first, windows::kResultResolved);
+    EXPECT_EQ(stepped.back().first, windows::kResultCompleted);
     EXPECT_EQ(stepped.back().second, 2); // the last step run was the release
 }
 

@@ -101,9 +101,9 @@ public: // the table's steps use the fixture's helpers
                 entries.push_back((failed ? "!" : "") + vorna::test::inputText(sign, r.id));
             } else if (r.kind == kRecordCursor) {
                 entries.push_back(failed ? "cursor!" : "cursor");
-            } else if (r.kind == kRecordEngine && r.result == kResultMacroStopped) {
+            } else if (r.kind == kRecordEngine && r.result == kResultCancelled) {
                 entries.push_back("stop");
-            } else if (r.kind == kRecordAction && r.result == kResultMacroStopped) {
+            } else if (r.kind == kRecordAction && r.result == kResultCancelled) {
                 entries.push_back("cancel");
             } else if (r.kind == kRecordEngine && r.operation.mode == vorna::core::kBatchModeLayerStep) {
                 entries.push_back(failed ? "layer!" : "layer");

@@ -545,9 +545,9 @@ TEST_F(OutputSinkTest, ActionProfileAndCancelOperationsBecomeActionRecords)
         std::uint8_t layer;
         std::uint8_t result;
     };
-    const Case cases[] = {{vorna::core::kBatchModeCommand, 0, kResultActionRequested},
-                          {vorna::core::kBatchModeProfileStep, 0xFF, kResultActionRequested},
-                          {vorna::core::kBatchModeCancel, 0, kResultMacroStopped}};
+    const Case cases[] = {{vorna::core::kBatchModeCommand, 0, kResultQueued},
+                          {vorna::core::kBatchModeProfileStep, 0xFF, kResultQueued},
+                          {vorna::core::kBatchModeCancel, 0, kResultCancelled}};
     state->contexts.current.phase = 1;
     state->output.currentStep = 4;
     for (const Case& c : cases) {
@@ -664,7 +664,7 @@ TEST_F(MacroFixture, AMacroBatchIsNotSentIntoAnotherWindow)
     EXPECT_FALSE(state->player.running());
     const std::vector<ObservationRecord> records = observed();
     const auto stopped = std::find_if(records.begin(), records.end(), [](const ObservationRecord& r) {
-        return r.kind == kRecordEngine && r.result == kResultMacroStopped;
+        return r.kind == kRecordEngine && r.result == kResultCancelled;
     });
     const auto released = std::find_if(records.begin(), records.end(), [](const ObservationRecord& r) {
         return r.kind == kRecordOutput && r.id == key(65) && r.phase == 1;

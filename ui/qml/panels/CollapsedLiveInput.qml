@@ -29,7 +29,7 @@ Card {
     function summaryResult(row) {
         row = row || {}
         var outputs = row.outputs || []
-        if ((!row.failed || row.failed.length === 0) && Number(row.result) === 2 && outputs.length > 0) {
+        if ((!row.failed || row.failed.length === 0) && Number(row.result) === app.resultCodes.Sent && outputs.length > 0) {
             var parts = []
             for (var i = 0; i < outputs.length; ++i)
                 parts.push(shortInput(outputs[i]))

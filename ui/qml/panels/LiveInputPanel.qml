@@ -58,6 +58,7 @@ Card {
                                : phase === 2 ? tr("повтор", "repeat") : tr("нажато", "pressed"))
     }
 
+    // Indexed by the result code (app.resultCodes names them).
     readonly property var resultWords: [
         ["Без изменения · пропущено дальше", "Unchanged · passed through"],
         ["Заблокировано", "Blocked"],
@@ -86,9 +87,10 @@ Card {
         if (!(code >= 0 && code < resultWords.length && code === Math.floor(code)))
             return tr("Нет результата", "No result")
         var text = tr(resultWords[code][0], resultWords[code][1])
-        if (code === 5)
+        var codes = app.resultCodes
+        if (code === codes.MacroRunning)
             return text + (Number(row.step || 0) + 1)
-        if (code === 11 && Number(row.total || 0) !== 0)
+        if (code === codes.StepSent && Number(row.total || 0) !== 0)
             return text + " · " + Number(row.progress || 0) + " / " + Number(row.total)
         return text
     }
@@ -99,12 +101,13 @@ Card {
             return tr("Ошибка / частичная отправка: ", "Failed / partially sent: ") + names(row.failed)
         var text = resultCaption(row)
         var code = Number(row.result)
-        if (code === 8 && row.matchedRule && row.matchedRule.trigger && row.gestureOutcome === undefined)
+        var codes = app.resultCodes
+        if (code === codes.Pending && row.matchedRule && row.matchedRule.trigger && row.gestureOutcome === undefined)
             text = tr("Ожидаю распознавания · ", "Waiting for recognition · ")
                 + Number(row.matchedRule.trigger.intervalMs || 0) + tr(" мс", " ms")
         if (row.actionName !== undefined && String(row.actionName).length > 0)
             text = row.actionName + " · " + text
-        if (code === 4 && row.destinationLayer !== undefined && String(row.destinationLayer).length > 0)
+        if (code === codes.Layer && row.destinationLayer !== undefined && String(row.destinationLayer).length > 0)
             text += " · " + row.destinationLayer
         if (row.pointer === true)
             text += " · ΔX " + Number(row.delta || 0) + " / ΔY " + Number(row.dy || 0)

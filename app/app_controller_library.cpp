@@ -4,6 +4,7 @@
 
 #include "app/app_controller.h"
 
+#include "core/agent_protocol.h"
 #include "core/library_document.h"
 #include "core/library_files.h"
 #include "editor/library_state.h"
@@ -106,7 +107,7 @@ void AppController::discardPendingImport()
 
 QString AppController::documentHash() const
 {
-    return editor::documentHash(m_library);
+    return vorna::protocol::documentHash(m_library);
 }
 
 void AppController::autoApply()

@@ -2,12 +2,12 @@
 
 #include "app/app_controller.h"
 
-#include "editor/library_state.h"
+#include "core/agent_protocol.h"
 #include "editor/library_tree.h"
 
 QJsonObject AppController::stripRuleNames(const QJsonObject& library)
 {
-    return editor::stripRuleNames(library);
+    return vorna::protocol::stripRuleNames(library);
 }
 
 bool AppController::triggerSlotReference(QJsonObject& rule, const QString& prefix, int slot)
