@@ -102,6 +102,11 @@ void collect(QQuickItem* item, QRectF clip, QRectF framed, double opacity, const
         if (inheritsAny(*item, kScrollingClasses)) {
             scrolls = true;
             scroller = item;
+            // What lies beyond a scrolling area that is itself in full view is reached by
+            // scrolling, also where that area ends at the window's edge: only frames inside it
+            // cut its content for good.
+            if (framed.adjusted(-kTolerance, -kTolerance, kTolerance, kTolerance).contains(full))
+                framed = QRectF(-1e6, -1e6, 2e6, 2e6);
         } else {
             framed &= full;
         }
@@ -276,6 +281,10 @@ void judgeTextContrast(const Node& node, const QImage& picture, QJsonArray& issu
     QQuickItem& text = *node.item;
     if (!text.isEnabled())
         return; // inactive controls are exempt
+    // A text mostly scrolled out of sight shows a sliver of its box, not its letters: it is judged
+    // where it is scrolled into view.
+    if (node.visible.height() < node.full.height() / 2 || node.visible.width() < node.full.width() / 2)
+        return;
     const QColor colour = text.property("color").value<QColor>();
     if (!colour.isValid())
         return;
