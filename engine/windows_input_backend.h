@@ -8,6 +8,7 @@
 
 #include "core/macro.h"
 #include "core/rules_snapshot.h"
+#include "engine/mapping/engine_types.h"
 #include "engine/mapping/key_capture.h"
 #include "engine/mapping/layer_program.h"
 #include "engine/published/held_state.h"
@@ -15,57 +16,13 @@
 #include "engine/safety/safety_journal.h"
 #include "platform/win32.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace vorna::windows {
 
-using MacroBank = std::array<core::Macro, core::kMaxMacros>;
-
 class InputThread;
-
-// Reasons of the full reset, also reported as the backend's stop reason.
-enum ResetReason : uint8_t {
-    ResetNewRules = 0,
-    ResetStop = 1,
-    ResetPanic = 2,
-    ResetDeviceRemoved = 3,
-    ResetSession = 4,
-    ResetSuspend = 5,
-    ResetOutputFailed = 6,
-    ResetWin32Failure = 7,
-    ResetCapacity = 8,
-};
-
-
-struct BackendStatus {
-    bool running = false;
-    bool active = false;
-    uint8_t stopReason = 0;
-    uint32_t win32Error = 0;
-    uint64_t inputEvents = 0;
-    uint64_t suppressed = 0;
-    uint64_t outputEvents = 0;
-    uint64_t outputFailures = 0;
-    uint64_t observationDrops = 0;
-    uint64_t appliedGeneration = 0;
-    bool macroActive = false;
-    uint64_t timedEvents = 0;
-    uint64_t p50Ns = 0;
-    uint64_t p95Ns = 0;
-    uint64_t p99Ns = 0;
-    uint64_t maxNs = 0;
-    uint8_t currentLayer = 0;
-    uint64_t hookRecoveries = 0;
-    uint64_t lastHookRecoveryMs = 0;
-    uint32_t hookRecoveryError = 0;
-    int32_t hookThreadPriority = 0;
-    uint32_t hookPriorityError = 0;
-    bool preciseTimer = false;
-    uint32_t preciseTimerError = 0;
-};
 
 class WindowsInputBackend {
 public:

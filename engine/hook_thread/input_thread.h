@@ -21,7 +21,7 @@
 #include "engine/mapping/timed_slots.h"
 #include "engine/mapping/wheel_math.h"
 #include "engine/published/owned_counter.h"
-#include "engine/windows_input_backend.h"
+#include "engine/mapping/engine_types.h"
 #include "platform/win32.h"
 
 #include <array>

@@ -8,7 +8,6 @@
 #include "engine/mapping/supported_input.h"
 #include "engine/mapping/wheel_math.h"
 #include "engine/published/owned_counter.h"
-#include "engine/windows_input_backend.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 // steps, reserved kinds) are not chained; their callers scan the table. Hook thread only.
 #pragma once
 
-#include "engine/published/held_state.h"
+#include "engine/mapping/input_index.h"
 
 #include <array>
 #include <bit>

@@ -1,7 +1,7 @@
 #include "engine/mapping/mapping_engine.h"
 
 #include "engine/mapping/input_event.h"
-#include "engine/published/held_state.h"
+#include "engine/mapping/input_index.h"
 
 #include <algorithm>
 #include <memory>
