@@ -232,9 +232,9 @@ QString AppController::imageUrl(const QString& relative) const
 
 int AppController::recordingSeconds() const
 {
-    if (!m_recording || recordingClock < 0)
+    if (!m_recording || m_recorder.startedAt() < 0)
         return 0;
-    return static_cast<int>((m_seams.monotonicMs() - recordingClock) / 1000);
+    return static_cast<int>((m_seams.monotonicMs() - m_recorder.startedAt()) / 1000);
 }
 
 void AppController::setObservation(bool value)

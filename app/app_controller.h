@@ -17,6 +17,7 @@
 #include "app/controller_seams.h"
 #include "app/live_input_event.h"
 #include "app/live_input_model.h"
+#include "app/macro_recorder.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -24,7 +25,6 @@
 #include <QList>
 #include <QLocalSocket>
 #include <QObject>
-#include <QRectF>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -304,7 +304,6 @@ public:
     QVariantMap outputOption(const QString& id);
     void updateKeyboardLayout();
     void reloadMacroEditor(const QJsonArray& previousMacros);
-    void appendMoveStep();
     void handleKeyCapture(const QJsonObject& message);
     void handleTrace(const QJsonObject& message);
     void handleInputEvent(const QJsonObject& message);
@@ -346,6 +345,9 @@ private:
     // handleInputEvent without the description of `lastInput`, which a trace message's
     // handling writes once for its last physical event instead of once per event.
     void feedInput(const LiveInputEvent& input, bool describe);
+    // Applies what one event did to the recording: the working copy follows it, and it may end.
+    void applyRecorded(MacroRecorder::Fed fed);
+    MacroRecorder::Kinds recordedKinds() const { return {m_recordKeyboard, m_recordMouse, m_recordWheel, m_recordMovement}; }
     // One "state" message from the agent (agent-link part file).
     void handleAgentState(const QJsonObject& message);
     // Undo and redo: moves the last document of `from` into the library, the library onto `to`.
@@ -429,18 +431,9 @@ private:
     bool m_recordMouse = true;
     bool m_recordWheel = true;
     bool m_recordMovement = false;
-    int moveDx = 0;
-    int moveDy = 0;
-    quint64 moveLastTimestamp = 0;
-    quint64 moveStartTimestamp = 0;
-    int wheelRemainderVertical = 0;
-    int wheelRemainderHorizontal = 0;
-    QRectF recordingControl;
-    bool skipControlClick = false;
+    // The running recording's own state; started on the seams' clock.
+    MacroRecorder m_recorder;
     quintptr m_settingsWindow = 0;
-    // Start of the macro recording on the seams' clock in milliseconds; -1 while not running.
-    qint64 recordingClock = -1;
-    quint64 lastStepTimestamp = 0;
     // Ends the running recording when the agent link drops.
     QMetaObject::Connection m_recordingAgentWatch;
 

@@ -6,55 +6,20 @@
 
 #include <QJsonArray>
 #include <QMetaEnum>
-#include <algorithm>
-#include <cstdlib>
 #include <optional>
 
 namespace {
 
-// Nothing is recorded in a recording's first moments: the click that started it is still
-// settling. F12 ends a recording; gathered movement becomes a step per 100 ms of agent time.
-constexpr qint64 kRecordingSettleMs = 350;
+// The click that started a capture is still settling for its first moments.
 constexpr qint64 kCaptureSettleMs = 250;
-constexpr quint64 kMoveStepMs = 100;
-constexpr int kMoveLimit = 32767;
-constexpr int kWheelNotch = 120;
-constexpr int kStepLimit = 60;
-constexpr quint64 kLongestWait = 60000;
-const QString kStopKey = QStringLiteral("key_123");
-const QString kLeftButton = QStringLiteral("mouse_left");
 
 using enum vorna::protocol::RecordKind;
-
-int saturatedSum(int a, int b)
-{
-    return static_cast<int>(std::clamp<qint64>(qint64(a) + b, -kMoveLimit, kMoveLimit));
-}
-
-quint64 agentMs(double ms)
-{
-    return ms > 0 ? static_cast<quint64>(ms) : 0;
-}
-
-// Whole wheel notches in `remainder` after adding `delta`; the remainder keeps the signed rest.
-int takeNotches(int& remainder, int delta)
-{
-    remainder += delta;
-    const int notches = std::abs(remainder) / kWheelNotch;
-    remainder -= (remainder < 0 ? -1 : 1) * notches * kWheelNotch;
-    return notches;
-}
 
 // The same suffixes in both languages: they read as part of the input's name.
 QString describedInput(const QString& name, bool down)
 {
     return name + (down ? QStringLiteral(" · нажато") : QStringLiteral(" · отпущено"));
 }
-
-struct RecordedKind {
-    const char* prefix;
-    bool AppController::*enabled;
-};
 
 } // namespace
 
@@ -81,25 +46,17 @@ void AppController::handleTrace(const QJsonObject& message)
         const QJsonObject event = value.toObject();
         const int kind = static_cast<quint8>(event.value(QStringLiteral("kind")).toInt());
         const int phase = static_cast<quint8>(event.value(QStringLiteral("phase")).toInt());
-        if (recordMovement && m_seams.monotonicMs() - recordingClock > kRecordingSettleMs && kind == kRecordPointer) {
-            moveDx = saturatedSum(moveDx, event.value(QStringLiteral("delta")).toInt());
-            moveDy = saturatedSum(moveDy, event.value(QStringLiteral("dy")).toInt());
-            moveLastTimestamp = agentMs(event.value(QStringLiteral("timestampMs")).toDouble());
-            if (moveStartTimestamp == 0)
-                moveStartTimestamp = moveLastTimestamp;
-            if (moveStartTimestamp + kMoveStepMs <= moveLastTimestamp) {
-                appendMoveStep();
-                emit macroChanged();
-                if (m_macroSteps.size() >= kStepLimit)
-                    stopRecording();
-            }
+        if (recordMovement && kind == kRecordPointer) {
+            applyRecorded(m_recorder.feedMovement(event.value(QStringLiteral("delta")).toInt(),
+                event.value(QStringLiteral("dy")).toInt(), event.value(QStringLiteral("timestampMs")).toDouble(),
+                m_seams.monotonicMs(), recordedKinds()));
             continue;
         }
         if (kind != kRecordInput || event.value(QStringLiteral("origin")).toInt() != 0)
             continue;
         // Movement gathered before a press is recorded before it.
-        if (m_recording && m_recordMovement)
-            appendMoveStep();
+        if (m_recording && m_recordMovement && m_recorder.flushMovement())
+            m_macroSteps = m_recorder.steps();
         const LiveInputEvent input{event.value(QStringLiteral("id")).toString(), phase != 1, phase == 2,
             event.value(QStringLiteral("delta")).toInt(), event.value(QStringLiteral("timestampMs")).toDouble(),
             event.value(QStringLiteral("x")).toDouble(), event.value(QStringLiteral("y")).toDouble()};
@@ -128,57 +85,11 @@ void AppController::feedInput(const LiveInputEvent& input, bool describe)
         m_lastInput = describedInput(describeInput(id), down);
     emit inputSeen(id, down);
 
-    // The record button's own click and F12 steer the recording; they are not recorded.
     if (m_recording) {
-        if (id == kStopKey && down) {
-            stopRecording();
+        const MacroRecorder::Fed recorded = m_recorder.feed(input, m_seams.monotonicMs(), recordedKinds());
+        applyRecorded(recorded);
+        if (recorded.consumed)
             return;
-        }
-        if (id == kLeftButton && down) {
-            const QPointF at(input.x, input.y);
-            if (recordingControl.contains(at)) {
-                skipControlClick = true;
-                return;
-            }
-        } else if (id == kLeftButton && skipControlClick) {
-            skipControlClick = false;
-            return;
-        }
-    }
-
-    static const RecordedKind recordedKinds[] = {{"key_", &AppController::m_recordKeyboard},
-        {"mouse_", &AppController::m_recordMouse}, {"wheel_", &AppController::m_recordWheel}};
-    const bool eligible = std::any_of(std::begin(recordedKinds), std::end(recordedKinds),
-        [&](const RecordedKind& kind) { return id.startsWith(QLatin1String(kind.prefix)) && this->*kind.enabled; });
-    if (m_recording && m_seams.monotonicMs() - recordingClock > kRecordingSettleMs && eligible && !repeat) {
-        if (id == kStopKey && down) {
-            stopRecording();
-            return;
-        }
-        const bool wheel = id.startsWith(QLatin1String("wheel_"));
-        int notches = 0;
-        if (wheel) {
-            const bool vertical = id == QLatin1String("wheel_up") || id == QLatin1String("wheel_down");
-            notches = takeNotches(vertical ? wheelRemainderVertical : wheelRemainderHorizontal,
-                input.delta);
-            if (notches == 0)
-                return;
-        }
-        const quint64 ts = agentMs(input.timestampMs);
-        auto append = [this](const QString& type, const QString& input, qint64 ms) {
-            m_macroSteps.append(QJsonObject{{QStringLiteral("type"), type}, {QStringLiteral("input"), input},
-                {QStringLiteral("ms"), ms}});
-        };
-        if (lastStepTimestamp != 0 && lastStepTimestamp < ts)
-            append(QStringLiteral("wait"), QString(), static_cast<qint64>(std::min(ts - lastStepTimestamp, kLongestWait)));
-        if (!wheel)
-            append(down ? QStringLiteral("down") : QStringLiteral("up"), id, 0);
-        for (int i = 0; wheel && i < notches && m_macroSteps.size() < kStepLimit; ++i)
-            append(QStringLiteral("tap"), id, 10);
-        lastStepTimestamp = ts;
-        if (m_macroSteps.size() >= kStepLimit)
-            stopRecording();
-        emit macroChanged();
     }
 
     if (!m_captureMode || !down || repeat || m_seams.monotonicMs() - m_captureClock <= kCaptureSettleMs)
@@ -207,7 +118,7 @@ void AppController::setRecordingControl(double x, double y, double width, double
     QPoint point(static_cast<int>(x * scale), static_cast<int>(y * scale));
     if (!m_seams.probe->clientToScreen(m_settingsWindow, point))
         return; // the window is gone: the previous rectangle stays
-    recordingControl = QRectF(point.x(), point.y(), width * scale, height * scale);
+    m_recorder.setControl(QRectF(point.x(), point.y(), width * scale, height * scale));
 }
 
 void AppController::onLiveCoalesced()

@@ -1,14 +1,10 @@
-// Macro recording: start, stop, the time limit and the movement steps of the recording feed.
+// Macro recording: start, stop and the time limit around the controller's MacroRecorder.
 // The settings window has no hook of its own: a recording pauses every mapping (so what it sees
-// is physical input), asks the agent to observe, and the live feed turns the agent's trace into
-// steps of the working copy. However it ends, the observation request is withdrawn and the
-// steps are balanced.
+// is physical input), asks the agent to observe, and the live feed hands the agent's trace to
+// the recorder, whose steps become the working copy. However it ends, the observation request
+// is withdrawn and the steps are balanced.
 
 #include "app/app_controller.h"
-
-#include "editor/macro_steps.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -16,9 +12,6 @@ constexpr int kRecordingLimitMs = 30000;
 // The limit timer of an earlier recording may fire during a younger one; only a recording this
 // old ends.
 constexpr qint64 kRecordingOldEnoughMs = 29899;
-// A move step is added only while there is room for it and what follows.
-constexpr qsizetype kMoveStepRoom = 60;
-constexpr quint64 kLongestDelayMs = 60000;
 
 } // namespace
 
@@ -34,18 +27,10 @@ void AppController::startRecording()
         emit libraryChanged();
         return;
     }
-    moveDx = 0;
-    moveDy = 0;
-    moveLastTimestamp = 0;
-    moveStartTimestamp = 0;
-    wheelRemainderVertical = 0;
-    wheelRemainderHorizontal = 0;
-    skipControlClick = false;
     pause(); // also ends a recording that still runs
-    m_macroSteps = QJsonArray();
-    lastStepTimestamp = 0;
+    m_recorder.start(m_seams.monotonicMs());
+    m_macroSteps = m_recorder.steps();
     m_recording = true;
-    recordingClock = m_seams.monotonicMs();
     sendObserve();
     QTimer::singleShot(kRecordingLimitMs, Qt::CoarseTimer, this, &AppController::onRecordingTimeout);
     // Nothing more can arrive once the agent is gone: end the recording rather than leave it
@@ -57,7 +42,7 @@ void AppController::startRecording()
 
 void AppController::onRecordingTimeout()
 {
-    if (m_recording && m_seams.monotonicMs() - recordingClock > kRecordingOldEnoughMs)
+    if (m_recording && m_seams.monotonicMs() - m_recorder.startedAt() > kRecordingOldEnoughMs)
         stopRecording();
 }
 
@@ -65,27 +50,19 @@ void AppController::stopRecording()
 {
     if (!m_recording)
         return;
-    appendMoveStep();
+    m_macroSteps = m_recorder.finish();
     m_recording = false;
-    recordingClock = -1;
     disconnect(m_recordingAgentWatch);
     sendObserve();
-    m_macroSteps = editor::balanceRecordedSteps(m_macroSteps);
     emit macroChanged();
 }
 
-void AppController::appendMoveStep()
+void AppController::applyRecorded(MacroRecorder::Fed fed)
 {
-    if (moveDx == 0 && moveDy == 0)
-        return;
-    if (m_macroSteps.size() < kMoveStepRoom) {
-        const quint64 delay = lastStepTimestamp == 0 || lastStepTimestamp >= moveLastTimestamp
-            ? 0 : std::min(moveLastTimestamp - lastStepTimestamp, kLongestDelayMs);
-        m_macroSteps.append(editor::macroStep(QStringLiteral("move"),
-            QString::number(moveDx) + QLatin1Char(',') + QString::number(moveDy), qint64(delay)));
-        lastStepTimestamp = moveLastTimestamp;
-        moveStartTimestamp = moveLastTimestamp;
-    }
-    moveDx = 0;
-    moveDy = 0;
+    if (fed.changed)
+        m_macroSteps = m_recorder.steps();
+    if (fed.stop)
+        stopRecording();
+    if (fed.changed)
+        emit macroChanged();
 }
