@@ -247,6 +247,20 @@ bool showsScrolling(const QQuickItem& scroller)
     return false;
 }
 
+// The text may be cut by an outer scrolling area rather than its nearest one (a text field's own
+// scroll view inside the scrolling page): any scrolling area that cuts it and shows that it
+// scrolls tells the user where the rest is.
+bool cutByAScrollerThatShowsIt(const QQuickItem& text, const QRectF& full)
+{
+    for (const QQuickItem* up = text.parentItem(); up != nullptr; up = up->parentItem()) {
+        if (!up->clip() || !inheritsAny(*up, kScrollingClasses))
+            continue;
+        if (!box(*up).adjusted(-kTolerance, -kTolerance, kTolerance, kTolerance).contains(full) && showsScrolling(*up))
+            return true;
+    }
+    return false;
+}
+
 void judgeTextFit(const Node& node, QJsonArray& issues)
 {
     QQuickItem& text = *node.item;
@@ -272,7 +286,7 @@ void judgeTextFit(const Node& node, QJsonArray& issues)
     // edge, unless the area shows that it scrolls.
     const bool cut = node.visible.height() < node.full.height() - kTolerance
         || node.visible.width() < node.full.width() - kTolerance;
-    if (cut && node.scroller != nullptr && !showsScrolling(*node.scroller))
+    if (cut && node.scroller != nullptr && !cutByAScrollerThatShowsIt(text, node.full))
         issues.append(issue("text-cut-by-hidden-scrolling", text));
 }
 
