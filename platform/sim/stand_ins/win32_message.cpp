@@ -2,7 +2,7 @@
 #include "platform/sim/process/thread_queue.h"
 #include "platform/sim/process/wait.h"
 #include "platform/sim/stand_ins/window_dispatch.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <vector>
 

@@ -4,8 +4,8 @@
 #include "platform/sim/process/handle_table.h"
 #include "platform/sim/process/text.h"
 #include "platform/sim/stand_ins/security.h"
-#include "platform/utf16.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
+#include "platform/text/utf16.h"
 
 #include <cerrno>
 #include <cstdio>
