@@ -3,7 +3,7 @@
 // takes its requests as raw bytes. The first byte picks the decoder; a desktop input is a run
 // of requests, each a 16-bit length and its bytes, on a fresh desktop.
 #include "platform/sim/session/desktop_state.h"
-#include "platform/sim/broker/record_codec.h"
+#include "platform/sim/session/record_codec.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

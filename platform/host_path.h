@@ -5,15 +5,15 @@
 
 #include <string>
 
+#ifdef _WIN32
 namespace vorna::platform {
 
-#ifdef _WIN32
 inline std::wstring hostPath(const std::wstring& windowsPath)
 {
     return windowsPath;
 }
-#else
-std::wstring hostPath(const std::wstring& windowsPath);
-#endif
 
 } // namespace vorna::platform
+#else
+#  include "platform/sim/stand_ins/host_path.h"
+#endif

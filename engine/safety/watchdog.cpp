@@ -2,7 +2,7 @@
 
 #include "engine/mapping/hook_keys.h"
 #include "engine/mapping/injection_marker.h"
-#include "platform/utf16.h"
+#include "platform/text/utf16.h"
 
 #include <atomic>
 #include <initializer_list>

@@ -2,7 +2,7 @@
 // client would.
 #pragma once
 
-#include "platform/sim/broker/wire.h"
+#include "platform/sim/wire/wire.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "platform/sim/broker/broker.h"
 
-#include "platform/sim/broker/record_codec.h"
+#include "platform/sim/session/record_codec.h"
 #include "platform/sim/session/session_limits.h"
-#include "platform/sim/broker/wire.h"
+#include "platform/sim/wire/wire.h"
 
 #include <algorithm>
 #include <atomic>

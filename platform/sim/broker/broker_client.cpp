@@ -1,12 +1,11 @@
 #include "platform/sim/broker/broker_client.h"
 
-#include "platform/sim/session/keyboard_layouts.h"
-
-#include "platform/sim/broker/record_codec.h"
 #include "platform/sim/process/thread_queue.h"
+#include "platform/sim/session/keyboard_layouts.h"
+#include "platform/sim/session/record_codec.h"
 #include "platform/sim/win32/win32_errors.h"
 #include "platform/sim/win32/win32_thread.h"
-#include "platform/sim/broker/wire.h"
+#include "platform/sim/wire/wire.h"
 
 #include <algorithm>
 #include <atomic>

@@ -8,7 +8,7 @@
 #include "platform/sim/win32/win32_time.h"
 
 #include "platform/sim/session/session_types.h"
-#include "platform/sim/broker/wire.h"
+#include "platform/sim/wire/wire.h"
 
 #include <cerrno>
 #include <poll.h>

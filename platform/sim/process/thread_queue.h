@@ -73,6 +73,10 @@ private:
 ThreadQueue* currentThreadQueue(bool create);
 std::shared_ptr<ThreadQueue> findThreadQueue(DWORD threadId);
 
+// What the queue calls when its thread retrieves messages or ends. The stand-ins define them
+// (stand_ins/win32_input_hooks.cpp, win32_window_query_events.cpp, win32_window.cpp); they are
+// declared here, where they are called, so that this folder includes nothing above it.
+
 // Runs a hook procedure of this process on the calling thread (defined with the hooks).
 LRESULT runLowLevelHook(const HookCall& call, bool& calledNext);
 // Runs the WinEvent callback a winEventMessage is for, if its hook is still installed (defined
@@ -82,7 +86,5 @@ void runWinEvent(const MSG& message);
 void releaseThreadHooks(DWORD threadId);
 void releaseThreadWinEvents(DWORD threadId);
 void releaseThreadWindows(DWORD threadId);
-// Sends a window message to its procedure (defined with the windows).
-LRESULT dispatchWindowMessage(const MSG& message);
 
 } // namespace vorna::sim

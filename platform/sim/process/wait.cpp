@@ -10,13 +10,6 @@
 
 namespace vorna::sim {
 
-std::int64_t monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
 Deadline Deadline::afterMs(DWORD milliseconds)
 {
     Deadline d;

@@ -3,13 +3,12 @@
 #pragma once
 
 #include "platform/sim/process/handle_table.h"
+#include "platform/sim/session/monotonic_clock.h"
 
 #include <cstdint>
 #include <memory>
 
 namespace vorna::sim {
-
-std::int64_t monotonicNs();
 
 class Deadline {
 public:

@@ -4,7 +4,7 @@
 // hands to drivers.
 #pragma once
 
-#include "platform/sim/broker/wire.h"
+#include "platform/sim/wire/wire.h"
 #include "platform/sim/win32/win32_types.h"
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 //  1. session/session_state_input_stream.cpp: SessionState::runStream takes the next event and
 //     callHook hands it to each hook of its chain in turn, newest first, with a deadline.
 //  2. SessionDelivery::deliverHookCall finds the installing thread. In-process,
-//     process/process_session.cpp (LocalDelivery) puts the call on that thread's ThreadQueue. In a
+//     broker/process_session.cpp (LocalDelivery) puts the call on that thread's ThreadQueue. In a
 //     broker, broker/broker.cpp writes it on the thread's own channel and waits there for the
 //     answer, or, for a thread without one, sends it on the member's connection, where
 //     broker/broker_client.cpp (Connection::receive) puts it on the thread's ThreadQueue.

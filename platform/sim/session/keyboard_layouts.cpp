@@ -1,7 +1,7 @@
 // The character tables of the layouts the session knows, and the names drivers choose them by.
 #include "platform/sim/session/keyboard_layouts.h"
 
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <charconv>
 

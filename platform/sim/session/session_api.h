@@ -76,7 +76,7 @@ public:
 };
 
 // The session this process belongs to: a broker's when VORNA_SIM_SESSION names its socket,
-// else one of its own.
+// else one of its own (chosen in broker/process_session.cpp).
 SessionApi& processSession();
 
 } // namespace vorna::sim

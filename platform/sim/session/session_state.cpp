@@ -2,7 +2,7 @@
 // stream, the windows and the notices are its other parts (session_state_<concern>.cpp).
 #include "platform/sim/session/session_state.h"
 
-#include "platform/sim/process/wait.h"
+#include "platform/sim/session/monotonic_clock.h"
 #include "platform/sim/session/session_limits.h"
 #include "platform/sim/win32/win32_errors.h"
 

@@ -1,7 +1,7 @@
 // The clipboard of the session and the movable memory blocks that carry its data in and out of
 // a process.
 #include "platform/sim/session/desktop_client.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <cstring>
 #include <map>

@@ -1,5 +1,5 @@
 // GUIDs: random version-4 UUIDs and their registry form.
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <cstdio>
 #include <sys/random.h>

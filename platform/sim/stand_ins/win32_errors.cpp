@@ -1,5 +1,5 @@
 // The thread's last-error slot.
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 namespace {
 

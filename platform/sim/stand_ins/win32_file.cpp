@@ -2,7 +2,7 @@
 // come from st_dev and st_ino.
 #include "platform/sim/process/handle_table.h"
 #include "platform/sim/process/text.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 // Bitmaps, device contexts and icons of this process, with real pixels: a program that draws
 // an icon gets exactly the pixels Windows would give it.
-#include "platform/sim/process/gdi_objects.h"
+#include "platform/sim/stand_ins/gdi_objects.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
 // SendInput and the key state of the session.
 #include "platform/sim/session/session_api.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 using namespace vorna::sim;
 

@@ -2,7 +2,7 @@
 // calls the session hands to the installing thread.
 #include "platform/sim/session/session_api.h"
 #include "platform/sim/process/thread_queue.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <mutex>
 #include <unistd.h>

@@ -3,7 +3,7 @@
 #include "platform/sim/session/keyboard_hardware.h"
 #include "platform/sim/session/keyboard_layouts.h"
 #include "platform/sim/session/session_api.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Reading the parts of a SID, as a program does to find a token's integrity level in its label.
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <cstdint>
 

@@ -1,7 +1,8 @@
 // Posting and retrieving thread messages, and waiting for messages together with objects.
 #include "platform/sim/process/thread_queue.h"
 #include "platform/sim/process/wait.h"
-#include "platform/win32.h"
+#include "platform/sim/stand_ins/window_dispatch.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 // Registration for session notices.
 #include "platform/sim/session/session_api.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 using namespace vorna::sim;
 

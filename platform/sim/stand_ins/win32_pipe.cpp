@@ -1,6 +1,6 @@
 // The ends of a local pipe: which process and session the peer of a connected socket belongs
 // to, as the agent asks of the clients of its request pipe and a client of the server it reached.
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <cstdint>
 #include <sys/socket.h>

@@ -1,9 +1,9 @@
 // Starting, opening, ending and identifying processes.
 #include "platform/sim/process/command_line.h"
-#include "platform/sim/process/process_object.h"
+#include "platform/sim/stand_ins/process_object.h"
 #include "platform/sim/session/session_api.h"
 #include "platform/sim/process/text.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <cerrno>
 #include <cstring>

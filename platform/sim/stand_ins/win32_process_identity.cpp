@@ -1,6 +1,6 @@
 // Which process this is and which session a process belongs to (VORNA_SESSION_ID, inherited
 // by children).
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <cerrno>
 #include <cstdlib>

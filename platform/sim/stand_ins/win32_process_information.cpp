@@ -1,9 +1,9 @@
 // SetProcessInformation: what a process asked of the scheduler, remembered and answered back.
-#include "platform/sim/process/process_information.h"
+#include "platform/sim/stand_ins/process_information.h"
 
-#include "platform/sim/process/process_object.h"
+#include "platform/sim/stand_ins/process_object.h"
 #include "platform/sim/session/session_api.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <mutex>
 #include <unistd.h>

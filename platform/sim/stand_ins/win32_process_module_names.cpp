@@ -1,8 +1,8 @@
 // The image file of this process and of others.
-#include "platform/sim/process/process_object.h"
+#include "platform/sim/stand_ins/process_object.h"
 #include "platform/sim/session/session_api.h"
 #include "platform/sim/process/text.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <cerrno>
 #include <string>

@@ -1,6 +1,6 @@
 // Raw-input registration and the device list.
 #include "platform/sim/session/session_api.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <algorithm>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // Cursor position, clip rectangle, monitors and the virtual screen, read from the session.
 #include "platform/sim/session/session_api.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 using namespace vorna::sim;
 

@@ -1,10 +1,10 @@
 // Tokens, SIDs and the security descriptors the product writes in SDDL.
-#include "platform/sim/process/security.h"
+#include "platform/sim/stand_ins/security.h"
 
 #include "platform/sim/process/handle_table.h"
-#include "platform/sim/process/process_object.h"
+#include "platform/sim/stand_ins/process_object.h"
 #include "platform/sim/session/session_api.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <cstdlib>
 #include <cstring>

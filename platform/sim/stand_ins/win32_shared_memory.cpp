@@ -2,10 +2,10 @@
 // and the user (Local\ names also from the session id); the creator removes it when it closes
 // its handle, and a small watcher process removes it if the creator is killed first.
 #include "platform/sim/process/handle_table.h"
-#include "platform/sim/process/security.h"
 #include "platform/sim/process/text.h"
-#include "platform/utf16.h"
-#include "platform/win32.h"
+#include "platform/sim/stand_ins/security.h"
+#include "platform/sim/win32/win32_api.h"
+#include "platform/text/utf16.h"
 
 #include <cerrno>
 #include <cstdio>

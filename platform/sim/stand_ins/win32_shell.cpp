@@ -1,10 +1,10 @@
 // The shell, window commands to other programs, registered window messages, timer queues, COM
 // initialisation and drive letters.
-#include "platform/host_path.h"
+#include "platform/sim/stand_ins/host_path.h"
 #include "platform/sim/session/desktop_client.h"
 #include "platform/sim/process/text.h"
 #include "platform/sim/process/thread_queue.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <atomic>
 #include <cwctype>

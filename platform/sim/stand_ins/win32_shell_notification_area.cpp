@@ -1,7 +1,7 @@
 // The notification area and popup menus of this process.
 #include "platform/sim/session/desktop_client.h"
-#include "platform/sim/process/gdi_objects.h"
-#include "platform/win32.h"
+#include "platform/sim/stand_ins/gdi_objects.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <chrono>
 #include <cwchar>

@@ -1,6 +1,6 @@
 // The display settings of the session as SystemParametersInfoW reports them.
 #include "platform/sim/session/desktop_client.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Thread ids are Linux thread ids: unique across processes, as Windows thread ids are.
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>

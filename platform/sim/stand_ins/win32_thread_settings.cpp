@@ -1,7 +1,7 @@
 // Per-thread priority and DPI awareness. Both are remembered and answered back; the scheduler is
 // left alone, since raising a Linux thread's priority needs rights a test run does not have.
 #include "platform/sim/process/handle_table.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // GetTickCount64 and the performance counter: CLOCK_MONOTONIC plus the session's test offset,
 // so that a driver steps every member's clock at once.
+#include "platform/sim/session/monotonic_clock.h"
 #include "platform/sim/session/session_api.h"
-#include "platform/sim/process/wait.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <chrono>
 #include <thread>

@@ -2,7 +2,8 @@
 // and an entry in the session's window table there, so other members see it too.
 #include "platform/sim/session/session_api.h"
 #include "platform/sim/process/thread_queue.h"
-#include "platform/win32.h"
+#include "platform/sim/stand_ins/window_dispatch.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <algorithm>
 #include <cwctype>

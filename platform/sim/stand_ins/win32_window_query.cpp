@@ -2,7 +2,7 @@
 // windows, roots, visibility, titles, classes and the window at a point. Answers come from the
 // session's window table, so windows of other processes and of the driver answer alike.
 #include "platform/sim/session/session_api.h"
-#include "platform/win32.h"
+#include "platform/sim/win32/win32_api.h"
 
 #include <algorithm>
 #include <string>

@@ -2,9 +2,9 @@
 // children inherit the variable and so join too), and how an in-process session reaches the
 // threads of this process.
 #include "platform/sim/broker/broker_client.h"
+#include "platform/sim/process/thread_queue.h"
 #include "platform/sim/session/session_api.h"
 #include "platform/sim/session/session_state.h"
-#include "platform/sim/process/thread_queue.h"
 
 #include <cstdio>
 #include <cstdlib>

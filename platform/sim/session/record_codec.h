@@ -5,7 +5,7 @@
 
 #include "platform/sim/session/session_limits.h"
 #include "platform/sim/session/session_types.h"
-#include "platform/sim/broker/wire.h"
+#include "platform/sim/wire/wire.h"
 
 #include <string>
 

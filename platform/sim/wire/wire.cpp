@@ -1,4 +1,4 @@
-#include "platform/sim/broker/wire.h"
+#include "platform/sim/wire/wire.h"
 
 #include <cerrno>
 #include <iterator>
