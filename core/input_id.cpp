@@ -10,28 +10,9 @@ namespace vorna::core {
 
 namespace {
 
-// One bit per virtual-key code 0-255.
-using KeySet = std::array<std::uint64_t, 4>;
-
-constexpr KeySet keySet(std::initializer_list<std::pair<int, int>> ranges)
-{
-    KeySet set{};
-    for (const auto& [first, last] : ranges)
-        for (int code = first; code <= last; ++code)
-            set[std::size_t(code) / 64] |= std::uint64_t(1) << (code % 64);
-    return set;
-}
-
-constexpr bool contains(const KeySet& set, unsigned code)
-{
-    return code < 256 && (set[code / 64] >> (code % 64) & 1u) != 0;
-}
-
-// Virtual keys a packed id may carry: the generic Shift, Ctrl and Alt (16-18) included, because
-// the engine builds them for modifier state.
-constexpr KeySet kValidVirtualKeys = keySet({{8, 9}, {12, 13}, {16, 20}, {27, 27}, {32, 57}, {65, 93},
-                                             {96, 135}, {144, 145}, {160, 183}, {186, 192},
-                                             {219, 223}, {226, 226}});
+using input_keys::contains;
+using input_keys::KeySet;
+using input_keys::keySet;
 
 // Virtual keys a text may name: rules use the left and right modifier keys instead of 16-18.
 constexpr KeySet kTextVirtualKeys = keySet({{8, 9}, {12, 13}, {19, 20}, {27, 27}, {32, 57}, {65, 93},
@@ -110,35 +91,6 @@ QString inputIdName(InputId id)
         return nameAt(wheelNames(), code);
     default:
         return QString();
-    }
-}
-
-bool isValidInputId(InputId id)
-{
-    const std::uint16_t code = inputCode(id);
-    if (code == 0)
-        return false;
-    const std::uint8_t kind = inputKind(id);
-    switch (inputClass(id)) {
-    case kClassWheel:
-        return kind == kKindWheel && code <= 4;
-    case kClassMouseButton:
-        return kind == kKindMouseButton && code <= 32;
-    case kClassKeyboard:
-        switch (kind) {
-        case kKindVirtualKey:
-            return contains(kValidVirtualKeys, code);
-        case kKindExtendedScanCode:
-            return code <= 1023;
-        case 2:
-            return code <= 767;
-        case 3:
-            return code <= 255;
-        default:
-            return false;
-        }
-    default:
-        return false;
     }
 }
 

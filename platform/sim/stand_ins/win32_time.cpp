@@ -12,7 +12,10 @@ using namespace vorna::sim;
 namespace {
 std::int64_t sessionNs()
 {
-    return monotonicNs() + processSession().page().clockOffsetNs.load(std::memory_order_relaxed);
+    // The page stays mapped for the life of the process; asking the session for it on every
+    // reading cost the hook path more than the reading's own arithmetic.
+    static const std::atomic<std::int64_t>& offset = processSession().page().clockOffsetNs;
+    return monotonicNs() + offset.load(std::memory_order_relaxed);
 }
 } // namespace
 
