@@ -177,7 +177,8 @@ TEST_F(RecordingProcess, APreviewLeavesTheSessionUntouched)
         auto* result = window->findChild<QQuickItem*>(QStringLiteral("macroPreviewResult"));
         ASSERT_TRUE(field && button && result);
         QMetaObject::invokeMethod(button, "clicked");
-        ASSERT_TRUE(spinUntil([&] { return result->property("text").toString() == QStringLiteral("Локальная проверка завершена"); }));
+        ASSERT_TRUE(spinUntil([&] { return result->property("text").toString() == QStringLiteral("Локальная проверка завершена"); }))
+            << result->property("text").toString().toStdString();
         EXPECT_EQ(field->property("text").toString(), QStringLiteral("hpastedhpasted"));
     }
     qInstallMessageHandler(nullptr);

@@ -42,9 +42,14 @@ TEST(RuleEditorEndToEnd, ARuleSavedInTheEditorTurnsATypedAIntoB)
     // applied by itself.
     ASSERT_TRUE(controller.commitLibrary(vorna::test::withRules(vorna::core::defaultLibrary(), 0, 0,
         {vorna::test::rule("mouse_back", "key_27")}), false));
-    shell.click(shell.find<QQuickItem>(QStringLiteral("applyAction")));
+    QQuickItem* applyAction = shell.find<QQuickItem>(QStringLiteral("applyAction"));
+    ASSERT_TRUE(spinUntil([&] { return applyAction->isEnabled(); })) << controller.status().toStdString();
+    shell.settle();
+    shell.click(applyAction);
     ASSERT_TRUE(spinUntil([&] { return controller.armed() && controller.active() && !controller.applying(); }))
-        << controller.status().toStdString();
+        << controller.status().toStdString() << " · armed " << controller.armed() << " active "
+        << controller.active() << " applying " << controller.applying() << " · button "
+        << applyAction->property("text").toString().toStdString();
 
     shell.window()->setProperty("page", kKeyboardPage);
     shell.settle();

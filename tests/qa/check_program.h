@@ -33,14 +33,15 @@ inline CheckProgramRun runCheckProgram(const QTemporaryDir& folder, const QStrin
     process.setWorkingDirectory(folder.path());
     process.start(QString::fromStdString(vorna::test::mainProgram()), arguments);
     CheckProgramRun run;
-    if (!process.waitForFinished(guardMs)) {
+    const bool finished = process.waitForFinished(guardMs);
+    if (!finished) {
         process.kill();
         process.waitForFinished();
-        return run;
     }
+    // What a program cut off by the guard wrote so far shows where it stood.
     run.standardOutput = process.readAllStandardOutput();
     run.standardError = process.readAllStandardError();
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.exitCode = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return run;
 }
 

@@ -2,7 +2,7 @@
 // VORNA_TEST_STAGE_MS: four stages through the real controller and window, one report, exit 0;
 // and exit 7 when the report's folder cannot exist or its disk is full.
 
-#include "tests/support/built_programs.h"
+#include "tests/qa/check_program.h"
 #include "tests/support/file_faults.h"
 
 #include <QDir>
@@ -10,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,32 +23,15 @@ struct ProgramRun {
     QByteArray output;
 };
 
+// The check programs' runner: the benchmark is one more mode of the program. Its guard is far
+// above what the slowest loaded machine needs; only ctest's own time-out ends a hung run.
 ProgramRun runBenchmark(const QTemporaryDir& folder, const QStringList& arguments)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("VORNA_TEST_STAGE_MS", QString::number(kStageMs));
-    env.insert("XDG_RUNTIME_DIR", folder.path());
-    env.insert("XDG_CONFIG_HOME", folder.filePath("config"));
-    env.insert("XDG_DATA_HOME", folder.filePath("data"));
-    // Qt's libraries keep no frame pointers: the leak check needs full stacks to match the
-    // suppressions of Qt Quick's texture caches.
-    const QString asan = env.value("ASAN_OPTIONS");
-    env.insert("ASAN_OPTIONS", (asan.isEmpty() ? asan : asan + ":") + "fast_unwind_on_malloc=0");
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(folder.path());
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QString::fromStdString(vorna::test::mainProgram()), arguments);
-    ProgramRun run;
-    if (!process.waitForFinished(120'000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.output = process.readAll();
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return run;
+    QProcessEnvironment extra;
+    extra.insert("QT_QPA_PLATFORM", "offscreen");
+    extra.insert("VORNA_TEST_STAGE_MS", QString::number(kStageMs));
+    const vorna::test::CheckProgramRun run = vorna::test::runCheckProgram(folder, arguments, extra);
+    return {run.exitCode, run.standardOutput + run.standardError};
 }
 
 TEST(ObservationBenchmarkRun, FourStagesReachTheControllerAndTheReport)

@@ -3,6 +3,8 @@
 // into a temporary folder, under the program's own organization and application names.
 #pragma once
 
+#include "tests/support/condition_wait.h"
+
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QtGlobal>
@@ -27,8 +29,7 @@ inline int runQtTests(int argc, char** argv)
 }
 
 // Runs the event loop until the condition holds or the time is up; returns the condition.
-inline bool processEventsUntil(const std::function<bool()>& condition,
-                               std::chrono::milliseconds limit = std::chrono::milliseconds(30000))
+inline bool processEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = kConditionLimit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {

@@ -8,6 +8,7 @@
 #include "app/branding.h"
 #include "core/agent_pipe_name.h"
 #include "core/library_files.h"
+#include "tests/support/condition_wait.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/settings_shell.h"
 
@@ -38,7 +39,7 @@ namespace vorna::test {
 
 // Runs the event loop until `done` holds; false if it never does (a guard against hangs, not a
 // measure of time).
-inline bool spinUntil(const std::function<bool()>& done, int guardMs = 30000)
+inline bool spinUntil(const std::function<bool()>& done, int guardMs = int(kConditionLimit.count()))
 {
     const QDeadlineTimer deadline(guardMs);
     while (!done()) {
