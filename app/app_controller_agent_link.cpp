@@ -154,9 +154,16 @@ void AppController::pause()
 
 void AppController::onAgentReadyRead()
 {
+    // Whether observation is asked again is decided once per delivery, after its last state: every
+    // state read here was sent before a request written now could reach the agent, so answering each
+    // stale "observing false" with a request of its own let a window that fell behind write a burst
+    // that the agent takes for a flood and ends the link.
+    bool stateRead = false;
     for (;;) {
         switch (app::readerStep(m_agentSocket.canReadLine(), m_agentSocket.bytesAvailable())) {
         case app::ReaderStep::Wait:
+            if (stateRead)
+                sendObserve();
             return;
         case app::ReaderStep::Abort:
             m_agentSocket.abort(); // the disconnected slot resets the link; the timer reconnects
@@ -186,6 +193,7 @@ void AppController::onAgentReadyRead()
                 liveCoalesceTimer.start();
         } else if (type == vorna::protocol::kStateMessage) {
             handleAgentState(message);
+            stateRead = true;
             emit stateChanged();
         } else {
             emit stateChanged();
@@ -234,5 +242,4 @@ void AppController::handleAgentState(const QJsonObject& message)
     }
 
     m_status = app::composeStatus(m_status, update.olderEngine, engineIssue(), m_loadProblem);
-    sendObserve();
 }

@@ -274,6 +274,27 @@ TEST_F(AgentLink, ObservationIsAskedOnceAndHeldBackAfterARefusal)
     EXPECT_FALSE(m_controller->observing());
 }
 
+// A window that fell behind reads many states at once, all sent before its request could reach
+// the agent: one request answers them, or the burst is more lines than the agent takes from a client
+// in one read and the link ends.
+TEST_F(AgentLink, StatesReadTogetherAskForObservationOnce)
+{
+    connectToAgent();
+    m_controller->setLivePage(true);
+    state(QJsonObject{{"agentVersion", 10}, {"observing", false}});
+    ASSERT_TRUE(m_agent.waitForRequests(2));
+    QByteArray stale;
+    for (int i = 0; i < 12; ++i)
+        stale += R"({"type":"state","agentVersion":10,"observing":false})" "\n";
+    const qsizetype before = m_stateSignals;
+    m_agent.send(stale);
+    ASSERT_TRUE(spinUntil([&] { return m_stateSignals >= before + 12; }));
+    m_agent.syncWith(*m_controller);
+    EXPECT_EQ(m_agent.requests("observe").size(), 2);
+    state(QJsonObject{{"agentVersion", 10}, {"observing", true}});
+    EXPECT_TRUE(m_controller->observing());
+}
+
 TEST_F(AgentLink, OlderEngineIsNeverAskedToObserveAndSaysSo)
 {
     connectToAgent();
