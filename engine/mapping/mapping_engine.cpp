@@ -148,13 +148,8 @@ void MappingEngine::refresh(const ActiveMapping& entry)
     }
 }
 
-const HeldInput* MappingEngine::firstHeld(InputId input) const
+const HeldInput* MappingEngine::scanFirstHeld(InputId input) const
 {
-    const int index = windows::inputIndex(input);
-    if (index >= 0) {
-        const std::size_t first = m_heldByInput.first(index);
-        return first < held.size() ? &held[first] : nullptr;
-    }
     for (const HeldInput& entry : held) {
         if (entry.device != 0 && entry.input == input)
             return &entry;
@@ -162,35 +157,13 @@ const HeldInput* MappingEngine::firstHeld(InputId input) const
     return nullptr;
 }
 
-HeldInput* MappingEngine::findHeld(std::uint64_t device, InputId input)
+HeldInput* MappingEngine::scanHeld(std::uint64_t device, InputId input)
 {
-    if (device == 0)
-        return nullptr;
-    const int index = windows::inputIndex(input);
-    if (index >= 0) {
-        for (std::size_t i = m_heldByInput.first(index); i < held.size(); i = m_heldByInput.next(i)) {
-            if (held[i].device == device)
-                return &held[i];
-        }
-        return nullptr;
-    }
     for (HeldInput& entry : held) {
         if (entry.device == device && entry.input == input)
             return &entry;
     }
     return nullptr;
-}
-
-HeldInput* MappingEngine::firstFreeHeld()
-{
-    const std::size_t i = m_heldByInput.firstFree();
-    return i < held.size() ? &held[i] : nullptr;
-}
-
-void MappingEngine::setHeld(HeldInput& entry, const HeldInput& value)
-{
-    entry = value;
-    m_heldByInput.update(std::size_t(&entry - held.data()), value.device != 0, windows::inputIndex(value.input));
 }
 
 bool MappingEngine::indexMatchesTable() const
@@ -250,29 +223,13 @@ void MappingEngine::releaseOutputsGuarded(ActiveMapping& entry, OutputBatch& bat
         releaseOutputs(entry, batch);
 }
 
-ActiveMapping* MappingEngine::findEntry(std::uint64_t owner, InputId source)
+ActiveMapping* MappingEngine::scanEntry(std::uint64_t owner, InputId source)
 {
-    if (owner == 0)
-        return nullptr;
-    const int index = windows::inputIndex(source);
-    if (index >= 0) {
-        for (std::size_t i = m_activeBySource.first(index); i < active.size(); i = m_activeBySource.next(i)) {
-            if (m_owners[i] == owner && m_sources[i] == source)
-                return &active[i];
-        }
-        return nullptr;
-    }
     for (std::size_t i = findFirst(m_sources, source, 0); i < active.size(); i = findFirst(m_sources, source, i + 1)) {
         if (m_owners[i] == owner)
             return &active[i];
     }
     return nullptr;
-}
-
-ActiveMapping* MappingEngine::firstFreeEntry()
-{
-    const std::size_t i = m_activeBySource.firstFree();
-    return i < active.size() ? &active[i] : nullptr;
 }
 
 void MappingEngine::press(std::uint64_t owner, InputId input, OutputBatch& batch)

@@ -182,6 +182,10 @@ private:
     // The two counts above for inputs without an index, by a scan of the compact copies.
     int scanHolders(InputId id) const;
     int scanPassSources(InputId id) const;
+    // The lookups below for inputs without an index, by a scan of the tables.
+    const HeldInput* scanFirstHeld(InputId input) const;
+    HeldInput* scanHeld(std::uint64_t device, InputId input);
+    ActiveMapping* scanEntry(std::uint64_t owner, InputId source);
 
     // By entry: owner (0 while free), source, source while it passes through (else 0), and the
     // outputs while they are down (else 0). 0 is never a valid input id.
@@ -201,6 +205,63 @@ private:
     const RulesSnapshot* m_currentRules = &rules;
     const SourceChains* m_currentChains = &m_ownChains;
 };
+
+// The lookups of the hook path, inline: each event asks several of them.
+
+inline const HeldInput* MappingEngine::firstHeld(InputId input) const
+{
+    const int index = windows::inputIndex(input);
+    if (index < 0)
+        return scanFirstHeld(input);
+    const std::size_t first = m_heldByInput.first(index);
+    return first < held.size() ? &held[first] : nullptr;
+}
+
+inline HeldInput* MappingEngine::findHeld(std::uint64_t device, InputId input)
+{
+    if (device == 0)
+        return nullptr;
+    const int index = windows::inputIndex(input);
+    if (index < 0)
+        return scanHeld(device, input);
+    for (std::size_t i = m_heldByInput.first(index); i < held.size(); i = m_heldByInput.next(i)) {
+        if (held[i].device == device)
+            return &held[i];
+    }
+    return nullptr;
+}
+
+inline HeldInput* MappingEngine::firstFreeHeld()
+{
+    const std::size_t i = m_heldByInput.firstFree();
+    return i < held.size() ? &held[i] : nullptr;
+}
+
+inline void MappingEngine::setHeld(HeldInput& entry, const HeldInput& value)
+{
+    entry = value;
+    m_heldByInput.update(std::size_t(&entry - held.data()), value.device != 0, windows::inputIndex(value.input));
+}
+
+inline ActiveMapping* MappingEngine::findEntry(std::uint64_t owner, InputId source)
+{
+    if (owner == 0)
+        return nullptr;
+    const int index = windows::inputIndex(source);
+    if (index < 0)
+        return scanEntry(owner, source);
+    for (std::size_t i = m_activeBySource.first(index); i < active.size(); i = m_activeBySource.next(i)) {
+        if (m_owners[i] == owner && m_sources[i] == source)
+            return &active[i];
+    }
+    return nullptr;
+}
+
+inline ActiveMapping* MappingEngine::firstFreeEntry()
+{
+    const std::size_t i = m_activeBySource.firstFree();
+    return i < active.size() ? &active[i] : nullptr;
+}
 
 // True if the batch carries an operation other than a cancel, or anything but ups.
 bool macroOutputsPending(const OutputBatch& batch);
