@@ -10,11 +10,6 @@ namespace vorna::core {
 
 namespace {
 
-bool passesThrough(const ActiveMapping& entry)
-{
-    return entry.occupied && !entry.suppress && !(entry.toggle && entry.latched);
-}
-
 // Index of the first element equal to `value` from `from` on, or N. Blocks of 16 are tested
 // without branching first, which the compiler turns into a few vector compares.
 template <typename T, std::size_t N>
@@ -88,7 +83,7 @@ void SourceChains::build(const RulesSnapshot& rules)
     }
 }
 
-std::uint64_t SourceChains::first(InputId source) const
+std::uint64_t SourceChains::firstWithoutIndex(InputId source) const
 {
     const int chain = chainOf(source);
     if (chain >= 0)
@@ -108,44 +103,6 @@ void MappingEngine::useRules(const RulesSnapshot& snapshot, const SourceChains& 
 {
     m_currentRules = &snapshot;
     m_currentChains = &chains;
-}
-
-void MappingEngine::count(InputId id, int delta, std::array<std::uint16_t, kCountedInputs>& counts)
-{
-    const int index = windows::inputIndex(id);
-    if (id != 0 && index >= 0)
-        counts[std::size_t(index)] = std::uint16_t(counts[std::size_t(index)] + delta);
-}
-
-void MappingEngine::refresh(const ActiveMapping& entry)
-{
-    const std::size_t i = std::size_t(&entry - active.data());
-    const bool down = entry.occupied && entry.outputsDown;
-    InputId outputs[kOutputsPerEntry] = {down ? entry.output : 0};
-    for (std::size_t k = 0; k < kMaxExtraOutputs; ++k)
-        outputs[1 + k] = down && k < entry.extraCount ? entry.extraOutputs[k] : 0;
-    const InputId passSource = passesThrough(entry) ? entry.source : 0;
-
-    if (m_passSources[i] != passSource) {
-        count(m_passSources[i], -1, m_passCounts);
-        count(passSource, 1, m_passCounts);
-        m_passSources[i] = passSource;
-    }
-    for (std::size_t k = 0; k < kOutputsPerEntry; ++k) {
-        InputId& slot = m_heldOutputs[i * kOutputsPerEntry + k];
-        if (slot == outputs[k])
-            continue;
-        count(slot, -1, m_holdCounts);
-        count(outputs[k], 1, m_holdCounts);
-        slot = outputs[k];
-    }
-    const std::uint64_t owner = entry.occupied ? entry.owner : 0;
-    const InputId source = entry.occupied ? entry.source : 0;
-    if (m_owners[i] != owner || m_sources[i] != source) {
-        m_owners[i] = owner;
-        m_sources[i] = source;
-        m_activeBySource.update(i, owner != 0, windows::inputIndex(source));
-    }
 }
 
 const HeldInput* MappingEngine::scanFirstHeld(InputId input) const
