@@ -316,9 +316,11 @@ bool OutputSink::sendEvent(const OutputEvent& event)
     const bool up = event.phase == core::kPhaseUp;
     if (index >= 0) {
         const bool userHoldsIt = m_state.engine.countBySource(event.input) > 0;
-        if (event.phase == core::kPhaseDown && (held(event.input) || userHoldsIt))
+        const HeldOutput& entry = m_heldOutputs[std::size_t(index)];
+        const bool heldHere = entry.held && entry.input == event.input; // held(event.input)
+        if (event.phase == core::kPhaseDown && (heldHere || userHoldsIt))
             return true;
-        if (up && (!held(event.input) || userHoldsIt)) {
+        if (up && (!heldHere || userHoldsIt)) {
             clearHeld(event.input);
             return true;
         }

@@ -9,31 +9,11 @@ void LayerStacks::reset(uint8_t initialLayer)
     current = initialLayer;
 }
 
-uint8_t LayerStacks::computeCurrent() const
+void LayerStacks::removeHold(uint8_t at)
 {
-    if (holdCount > 0)
-        return hold[holdCount - 1].layer;
-    if (temporaryCount > 0)
-        return temporary[temporaryCount - 1].layer;
-    return base;
-}
-
-void LayerStacks::consumeOnce()
-{
-    if (holdCount == 0 && temporaryCount > 0 && temporary[temporaryCount - 1].once)
-        temporary[--temporaryCount] = LayerTemporaryEntry{};
-}
-
-void LayerStacks::releaseHold(uint64_t device, uint32_t input)
-{
-    for (uint8_t i = 0; i < holdCount; ++i) {
-        if (hold[i].device != device || hold[i].input != input)
-            continue;
-        for (uint8_t j = i; j + 1 < holdCount; ++j)
-            hold[j] = hold[j + 1];
-        hold[--holdCount] = LayerHoldEntry{};
-        return;
-    }
+    for (uint8_t j = at; j + 1 < holdCount; ++j)
+        hold[j] = hold[j + 1];
+    hold[--holdCount] = LayerHoldEntry{};
 }
 
 static void keepTemporary(LayerStacks& s, uint64_t now)

@@ -33,12 +33,32 @@ struct LayerStacks {
 
     void reset(uint8_t initialLayer);
 
-    // Top of the hold stack, else of the temporary stack, else the base layer.
-    uint8_t computeCurrent() const;
+    // Top of the hold stack, else of the temporary stack, else the base layer. These three run
+    // for every event with a layer program: inline.
+    uint8_t computeCurrent() const
+    {
+        if (holdCount > 0)
+            return hold[holdCount - 1].layer;
+        if (temporaryCount > 0)
+            return temporary[temporaryCount - 1].layer;
+        return base;
+    }
 
     // A fresh press without a layer operation consumes a pending once layer (not while a layer is held).
-    void consumeOnce();
-    void releaseHold(uint64_t device, uint32_t input);
+    void consumeOnce()
+    {
+        if (holdCount == 0 && temporaryCount > 0 && temporary[temporaryCount - 1].once)
+            temporary[--temporaryCount] = LayerTemporaryEntry{};
+    }
+    void releaseHold(uint64_t device, uint32_t input)
+    {
+        for (uint8_t i = 0; i < holdCount; ++i) {
+            if (hold[i].device == device && hold[i].input == input) {
+                removeHold(i);
+                return;
+            }
+        }
+    }
 
     // Performs a layer operation on a press at `eventTime` (ns). False when a stack is full.
     bool apply(core::LayerOp op, uint8_t layer, uint32_t timerMs, uint64_t device, uint32_t input, uint64_t eventTime);
@@ -48,6 +68,9 @@ struct LayerStacks {
 
     // Earliest deadline of a timed entry (ns), 0 when none.
     uint64_t nextDeadline() const;
+
+private:
+    void removeHold(uint8_t at);
 };
 
 } // namespace vorna::windows

@@ -10,11 +10,6 @@ namespace vorna::core {
 
 namespace {
 
-bool passesThrough(const ActiveMapping& entry)
-{
-    return entry.occupied && !entry.suppress && !(entry.toggle && entry.latched);
-}
-
 // Index of the first element equal to `value` from `from` on, or N. Blocks of 16 are tested
 // without branching first, which the compiler turns into a few vector compares.
 template <typename T, std::size_t N>
@@ -88,7 +83,7 @@ void SourceChains::build(const RulesSnapshot& rules)
     }
 }
 
-std::uint64_t SourceChains::first(InputId source) const
+std::uint64_t SourceChains::firstWithoutIndex(InputId source) const
 {
     const int chain = chainOf(source);
     if (chain >= 0)
@@ -110,51 +105,8 @@ void MappingEngine::useRules(const RulesSnapshot& snapshot, const SourceChains& 
     m_currentChains = &chains;
 }
 
-void MappingEngine::count(InputId id, int delta, std::array<std::uint16_t, kCountedInputs>& counts)
+const HeldInput* MappingEngine::scanFirstHeld(InputId input) const
 {
-    const int index = windows::inputIndex(id);
-    if (id != 0 && index >= 0)
-        counts[std::size_t(index)] = std::uint16_t(counts[std::size_t(index)] + delta);
-}
-
-void MappingEngine::refresh(const ActiveMapping& entry)
-{
-    const std::size_t i = std::size_t(&entry - active.data());
-    const bool down = entry.occupied && entry.outputsDown;
-    InputId outputs[kOutputsPerEntry] = {down ? entry.output : 0};
-    for (std::size_t k = 0; k < kMaxExtraOutputs; ++k)
-        outputs[1 + k] = down && k < entry.extraCount ? entry.extraOutputs[k] : 0;
-    const InputId passSource = passesThrough(entry) ? entry.source : 0;
-
-    if (m_passSources[i] != passSource) {
-        count(m_passSources[i], -1, m_passCounts);
-        count(passSource, 1, m_passCounts);
-        m_passSources[i] = passSource;
-    }
-    for (std::size_t k = 0; k < kOutputsPerEntry; ++k) {
-        InputId& slot = m_heldOutputs[i * kOutputsPerEntry + k];
-        if (slot == outputs[k])
-            continue;
-        count(slot, -1, m_holdCounts);
-        count(outputs[k], 1, m_holdCounts);
-        slot = outputs[k];
-    }
-    const std::uint64_t owner = entry.occupied ? entry.owner : 0;
-    const InputId source = entry.occupied ? entry.source : 0;
-    if (m_owners[i] != owner || m_sources[i] != source) {
-        m_owners[i] = owner;
-        m_sources[i] = source;
-        m_activeBySource.update(i, owner != 0, windows::inputIndex(source));
-    }
-}
-
-const HeldInput* MappingEngine::firstHeld(InputId input) const
-{
-    const int index = windows::inputIndex(input);
-    if (index >= 0) {
-        const std::size_t first = m_heldByInput.first(index);
-        return first < held.size() ? &held[first] : nullptr;
-    }
     for (const HeldInput& entry : held) {
         if (entry.device != 0 && entry.input == input)
             return &entry;
@@ -162,35 +114,13 @@ const HeldInput* MappingEngine::firstHeld(InputId input) const
     return nullptr;
 }
 
-HeldInput* MappingEngine::findHeld(std::uint64_t device, InputId input)
+HeldInput* MappingEngine::scanHeld(std::uint64_t device, InputId input)
 {
-    if (device == 0)
-        return nullptr;
-    const int index = windows::inputIndex(input);
-    if (index >= 0) {
-        for (std::size_t i = m_heldByInput.first(index); i < held.size(); i = m_heldByInput.next(i)) {
-            if (held[i].device == device)
-                return &held[i];
-        }
-        return nullptr;
-    }
     for (HeldInput& entry : held) {
         if (entry.device == device && entry.input == input)
             return &entry;
     }
     return nullptr;
-}
-
-HeldInput* MappingEngine::firstFreeHeld()
-{
-    const std::size_t i = m_heldByInput.firstFree();
-    return i < held.size() ? &held[i] : nullptr;
-}
-
-void MappingEngine::setHeld(HeldInput& entry, const HeldInput& value)
-{
-    entry = value;
-    m_heldByInput.update(std::size_t(&entry - held.data()), value.device != 0, windows::inputIndex(value.input));
 }
 
 bool MappingEngine::indexMatchesTable() const
@@ -250,29 +180,13 @@ void MappingEngine::releaseOutputsGuarded(ActiveMapping& entry, OutputBatch& bat
         releaseOutputs(entry, batch);
 }
 
-ActiveMapping* MappingEngine::findEntry(std::uint64_t owner, InputId source)
+ActiveMapping* MappingEngine::scanEntry(std::uint64_t owner, InputId source)
 {
-    if (owner == 0)
-        return nullptr;
-    const int index = windows::inputIndex(source);
-    if (index >= 0) {
-        for (std::size_t i = m_activeBySource.first(index); i < active.size(); i = m_activeBySource.next(i)) {
-            if (m_owners[i] == owner && m_sources[i] == source)
-                return &active[i];
-        }
-        return nullptr;
-    }
     for (std::size_t i = findFirst(m_sources, source, 0); i < active.size(); i = findFirst(m_sources, source, i + 1)) {
         if (m_owners[i] == owner)
             return &active[i];
     }
     return nullptr;
-}
-
-ActiveMapping* MappingEngine::firstFreeEntry()
-{
-    const std::size_t i = m_activeBySource.firstFree();
-    return i < active.size() ? &active[i] : nullptr;
 }
 
 void MappingEngine::press(std::uint64_t owner, InputId input, OutputBatch& batch)

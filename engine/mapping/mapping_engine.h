@@ -61,7 +61,13 @@ public:
     void build(const RulesSnapshot& rules);
     // The rules of one source in match order, as indexes into the list: from first(source),
     // then next(rule), until the list's rule count.
-    std::uint64_t first(InputId source) const;
+    std::uint64_t first(InputId source) const
+    {
+        const int index = windows::inputIndex(source);
+        if (index < 0)
+            return firstWithoutIndex(source);
+        return m_first[std::size_t(index)] == 0 ? m_count : m_first[std::size_t(index)] - 1u;
+    }
     std::uint64_t next(std::uint64_t rule) const { return m_next[rule] == 0 ? m_count : m_next[rule] - 1u; }
 
     bool operator==(const SourceChains&) const = default;
@@ -71,6 +77,7 @@ private:
     // rules of other sources are linked to the next rule of their source all the same.
     static constexpr std::size_t kChainHeads = 1024 + 4;
     static int chainOf(InputId source);
+    std::uint64_t firstWithoutIndex(InputId source) const;
 
     std::uint64_t m_count = 0;
     // Rule index + 1 (0 ends a chain): the first rule of each chain, and for every rule the
@@ -182,6 +189,10 @@ private:
     // The two counts above for inputs without an index, by a scan of the compact copies.
     int scanHolders(InputId id) const;
     int scanPassSources(InputId id) const;
+    // The lookups below for inputs without an index, by a scan of the tables.
+    const HeldInput* scanFirstHeld(InputId input) const;
+    HeldInput* scanHeld(std::uint64_t device, InputId input);
+    ActiveMapping* scanEntry(std::uint64_t owner, InputId source);
 
     // By entry: owner (0 while free), source, source while it passes through (else 0), and the
     // outputs while they are down (else 0). 0 is never a valid input id.
@@ -201,6 +212,103 @@ private:
     const RulesSnapshot* m_currentRules = &rules;
     const SourceChains* m_currentChains = &m_ownChains;
 };
+
+// The bookkeeping and lookups of the hook path, inline: each event runs several of them.
+
+inline void MappingEngine::count(InputId id, int delta, std::array<std::uint16_t, kCountedInputs>& counts)
+{
+    const int index = windows::inputIndex(id);
+    if (id != 0 && index >= 0)
+        counts[std::size_t(index)] = std::uint16_t(counts[std::size_t(index)] + delta);
+}
+
+inline void MappingEngine::refresh(const ActiveMapping& entry)
+{
+    const std::size_t i = std::size_t(&entry - active.data());
+    const bool down = entry.occupied && entry.outputsDown;
+    InputId outputs[kOutputsPerEntry] = {down ? entry.output : 0};
+    for (std::size_t k = 0; k < kMaxExtraOutputs; ++k)
+        outputs[1 + k] = down && k < entry.extraCount ? entry.extraOutputs[k] : 0;
+    // A pass-through source: not suppressed, and not a latched toggle.
+    const bool passes = entry.occupied && !entry.suppress && !(entry.toggle && entry.latched);
+    const InputId passSource = passes ? entry.source : 0;
+
+    if (m_passSources[i] != passSource) {
+        count(m_passSources[i], -1, m_passCounts);
+        count(passSource, 1, m_passCounts);
+        m_passSources[i] = passSource;
+    }
+    for (std::size_t k = 0; k < kOutputsPerEntry; ++k) {
+        InputId& slot = m_heldOutputs[i * kOutputsPerEntry + k];
+        if (slot == outputs[k])
+            continue;
+        count(slot, -1, m_holdCounts);
+        count(outputs[k], 1, m_holdCounts);
+        slot = outputs[k];
+    }
+    const std::uint64_t owner = entry.occupied ? entry.owner : 0;
+    const InputId source = entry.occupied ? entry.source : 0;
+    if (m_owners[i] != owner || m_sources[i] != source) {
+        m_owners[i] = owner;
+        m_sources[i] = source;
+        m_activeBySource.update(i, owner != 0, windows::inputIndex(source));
+    }
+}
+
+inline const HeldInput* MappingEngine::firstHeld(InputId input) const
+{
+    const int index = windows::inputIndex(input);
+    if (index < 0)
+        return scanFirstHeld(input);
+    const std::size_t first = m_heldByInput.first(index);
+    return first < held.size() ? &held[first] : nullptr;
+}
+
+inline HeldInput* MappingEngine::findHeld(std::uint64_t device, InputId input)
+{
+    if (device == 0)
+        return nullptr;
+    const int index = windows::inputIndex(input);
+    if (index < 0)
+        return scanHeld(device, input);
+    for (std::size_t i = m_heldByInput.first(index); i < held.size(); i = m_heldByInput.next(i)) {
+        if (held[i].device == device)
+            return &held[i];
+    }
+    return nullptr;
+}
+
+inline HeldInput* MappingEngine::firstFreeHeld()
+{
+    const std::size_t i = m_heldByInput.firstFree();
+    return i < held.size() ? &held[i] : nullptr;
+}
+
+inline void MappingEngine::setHeld(HeldInput& entry, const HeldInput& value)
+{
+    entry = value;
+    m_heldByInput.update(std::size_t(&entry - held.data()), value.device != 0, windows::inputIndex(value.input));
+}
+
+inline ActiveMapping* MappingEngine::findEntry(std::uint64_t owner, InputId source)
+{
+    if (owner == 0)
+        return nullptr;
+    const int index = windows::inputIndex(source);
+    if (index < 0)
+        return scanEntry(owner, source);
+    for (std::size_t i = m_activeBySource.first(index); i < active.size(); i = m_activeBySource.next(i)) {
+        if (m_owners[i] == owner && m_sources[i] == source)
+            return &active[i];
+    }
+    return nullptr;
+}
+
+inline ActiveMapping* MappingEngine::firstFreeEntry()
+{
+    const std::size_t i = m_activeBySource.firstFree();
+    return i < active.size() ? &active[i] : nullptr;
+}
 
 // True if the batch carries an operation other than a cancel, or anything but ups.
 bool macroOutputsPending(const OutputBatch& batch);

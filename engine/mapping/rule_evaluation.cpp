@@ -11,8 +11,6 @@ using core::TargetKind;
 
 namespace {
 
-constexpr std::uint64_t kNsPerMs = 1'000'000;
-
 bool isKey(InputId id)
 {
     return core::inputClass(id) == core::kClassKeyboard;
@@ -32,24 +30,6 @@ const core::HeldInput* firstHeldIn(const std::array<core::HeldInput, core::kMaxH
             return &entry;
     }
     return nullptr;
-}
-
-// Preceding keys of a chord trigger: held in the listed order, all before the event, the first
-// of them no longer than the interval ago. `firstHeld` finds the first remembered press of a key.
-template <typename FirstHeld>
-bool chordMatches(const CompiledRule& rule, const FirstHeld& firstHeld, const InputEvent& event)
-{
-    std::uint64_t previous = 0;
-    std::uint64_t first = 0;
-    for (std::uint8_t k = 0; k < rule.precedingKeyCount && k < rule.precedingKeys.size(); ++k) {
-        const core::HeldInput* found = firstHeld(rule.precedingKeys[k]);
-        if (!found || found->pressTime == 0 || found->pressTime <= previous || found->pressTime >= event.time)
-            return false;
-        previous = found->pressTime;
-        if (k == 0)
-            first = previous;
-    }
-    return std::uint64_t(rule.triggerIntervalMs) * kNsPerMs >= event.time - first;
 }
 
 void copyTargetFields(EvaluationResult& result, const ActiveMapping& entry)
@@ -133,18 +113,6 @@ void applyRule(core::MappingEngine& engine, ActiveMapping& entry, const Compiled
     engine.refresh(entry);
 }
 
-template <typename FirstHeld>
-bool ruleMatches(const CompiledRule& rule, const FirstHeld& firstHeld, const InputEvent& event)
-{
-    if (rule.source != event.input)
-        return false;
-    if (rule.device != 0 && rule.device != event.device)
-        return false;
-    if ((rule.modifiers & ~event.modifiers) != 0)
-        return false;
-    return rule.trigger != core::TriggerKind::Chord || chordMatches(rule, firstHeld, event);
-}
-
 } // namespace
 
 const CompiledRule* findRule(const core::RulesSnapshot& rules,
@@ -154,38 +122,10 @@ const CompiledRule* findRule(const core::RulesSnapshot& rules,
     const auto firstHeld = [&held](InputId input) { return firstHeldIn(held, input); };
     const std::uint64_t count = std::min<std::uint64_t>(rules.count, rules.rules.size());
     for (std::uint64_t i = 0; i < count; ++i) {
-        if (ruleMatches(rules.rules[i], firstHeld, event))
+        if (detail::ruleMatches(rules.rules[i], firstHeld, event))
             return &rules.rules[i];
     }
     return nullptr;
-}
-
-const CompiledRule* lookUpRule(const core::MappingEngine& engine, const InputEvent& event)
-{
-    const auto firstHeld = [&engine](InputId input) { return engine.firstHeld(input); };
-    const core::RulesSnapshot& rules = engine.currentRules();
-    const core::SourceChains& chains = engine.currentChains();
-    const std::uint64_t end = std::min<std::uint64_t>(rules.count, core::kMaxRules);
-    for (std::uint64_t i = chains.first(event.input); i < end; i = chains.next(i)) {
-        if (ruleMatches(rules.rules[i], firstHeld, event))
-            return &rules.rules[i];
-    }
-    return nullptr;
-}
-
-void trackHeld(core::MappingEngine& engine, const InputEvent& event)
-{
-    if (event.origin != kOriginPhysical || event.device == 0 || !core::isValidInputId(event.input) ||
-        core::isWheelInput(event.input))
-        return;
-    if (core::HeldInput* entry = engine.findHeld(event.device, event.input)) {
-        if (event.phase == core::kPhaseUp)
-            engine.setHeld(*entry, core::HeldInput{});
-        return;
-    }
-    core::HeldInput* free = engine.firstFreeHeld();
-    if (event.phase == core::kPhaseDown && free)
-        engine.setHeld(*free, core::HeldInput{event.device, event.time, event.input});
 }
 
 namespace {
