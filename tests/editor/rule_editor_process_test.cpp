@@ -75,7 +75,9 @@ TEST(RuleEditorEndToEnd, ARuleSavedInTheEditorTurnsATypedAIntoB)
 
     shell.click(vorna::test::findIn(panel, QStringLiteral("saveRuleAction")));
     ASSERT_TRUE(spinUntil([&] { return controller.notice() == QStringLiteral("Saved and applied"); }))
-        << controller.notice().toStdString();
+        << "notice \"" << controller.notice().toStdString() << "\" · " << controller.status().toStdString()
+        << " · dirty " << controller.dirty() << " applying " << controller.applying() << " active "
+        << controller.active();
     EXPECT_FALSE(controller.dirty());
 
     // The window's report follows the agent's; the hook thread takes the rules a moment later.
